@@ -1,0 +1,3 @@
+#include "effects/logo_wobble.h"
+
+void drawLogoWobble(Surface&, float) {}

@@ -1,0 +1,4 @@
+#include "effects/scroller.h"
+
+void initFont() {}
+void drawScroller(Surface&, float) {}

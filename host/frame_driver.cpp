@@ -1,0 +1,131 @@
+#include "host/frame_driver.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "effects/chain.h"
+#include "effects/logo_reflection.h"
+#include "effects/logo_wobble.h"
+#include "effects/rotozoomer.h"
+#include "effects/scroller.h"
+#include "gfx/blit.h"
+#include "host/demo.h"
+#include "platform/platform.h"
+#include "player/player.h"
+
+namespace {
+
+// Degrees to radians as the single-precision constant 0.017453292f (0.01745329238474369).
+constexpr double kDegreesToRadians = double(0.017453292f);
+// The zoom's offset, 1.2 rounded to single precision (1.2000000476837158).
+constexpr double kZoomBias = double(1.2f);
+
+// Song positions at which the layers join the picture.
+constexpr int32_t kBackgroundPosition = 4;
+constexpr int32_t kRotationPosition = 8;
+constexpr int32_t kScrollerPosition = 12;
+constexpr int32_t kChainPosition = 14;
+constexpr int32_t kAnchorPosition = 16;
+
+int32_t trunc32(double v) { return static_cast<int32_t>(v); }
+
+}  // namespace
+
+FrameDriver& frameDriver() {
+    static FrameDriver driver{};
+    return driver;
+}
+
+const FrameClock& frameClock() { return frameDriver().clock; }
+
+void resetFrameDriver(uint32_t tickNow) {
+    frameDriver() = FrameDriver{};
+    frameDriver().clock.lastTick = tickNow;
+    rotozoomer().rotoZoom = 256;
+}
+
+void computeFrameParameters(FrameDriver& d) {
+    // demoTime read as degrees, reduced to one turn and rounded to single precision.
+    const float turn = static_cast<float>(std::fmod(static_cast<double>(d.clock.demoTime), 360.0));
+    const double r = kDegreesToRadians * turn;
+    d.angle = trunc32(std::sin(8 * r) * 360 * 256);
+    rotozoomer().rotoZoom = trunc32((std::cos(100 * r) + kZoomBias) * 256);  // 51 … 563
+    d.offsetX += trunc32(static_cast<double>(d.clock.frameStep) * 120 * 256);
+    d.offsetY = trunc32((std::sin(70 * r) * 200 + 100) * 256);
+}
+
+void followSongPosition(FrameDriver& d, int32_t p) {
+    if (p > d.lastSongPosition && !d.songWrapped) d.scenePosition = p;
+    if (p < d.lastSongPosition) d.songWrapped = true;
+    d.lastSongPosition = p;
+}
+
+void computeLight(FrameDriver& d) {
+    const double degrees = static_cast<double>(d.clock.demoTime);
+    d.lightX = trunc32((std::sin(kDegreesToRadians * degrees * 20) * 60 + 160) * 256);
+    d.lightY = trunc32((std::cos(kDegreesToRadians * degrees * 30) * 75 + 120) * 256);
+}
+
+void advanceFrameClock(FrameClock& c, uint32_t now) {
+    if (now <= c.lastTick) return;  // counter standing still, or wrapped past zero
+    const float step = static_cast<float>((static_cast<double>(now) - static_cast<double>(c.lastTick)) / 1000.0);
+    c.demoTime = c.demoTime + step;
+    c.frameStep = step;
+    c.lastTick = now;
+}
+
+// The background layer: the rotozoomer, still before position 8, faded in over 63 frames.
+static void drawBackground(FrameDriver& d, DemoState& s) {
+    if (d.scenePosition >= kRotationPosition)
+        drawRotozoomer(s.effectSurface, d.angle, d.offsetX, d.offsetY, d.lightX, d.lightY);
+    else
+        drawRotozoomer(s.effectSurface, 0, 0, 0, d.lightX, d.lightY);
+    if (d.effectFade < 250) {
+        d.effectFade += 4;
+        blitFaded(s.effectSurface, s.workSurface, 0, 0, d.effectFade);
+    } else {
+        blit(s.effectSurface, s.workSurface, 0, 0, 0);
+    }
+}
+
+// The logo into its canvas: faded in over 125 frames (the first shows nothing), then blended.
+static void drawLogo(FrameDriver& d, DemoState& s) {
+    std::memset(s.logoSurface.pixels, 0, surfaceBytes(s.logoSurface));
+    if (d.logoFade < 250) {
+        blitFaded(s.logoBitmap, s.logoSurface, 32, 32, d.logoFade);
+        d.logoFade += 2;
+    } else {
+        blit(s.logoBitmap, s.logoSurface, 32, 32, d.logoFade);
+    }
+}
+
+void renderFrame() {
+    FrameDriver& d = frameDriver();
+    DemoState& s = demo();
+    const float frameStep = d.clock.frameStep;
+
+    computeFrameParameters(d);
+    followSongPosition(d, getSongPosition(s.song));
+
+    std::memset(s.workSurface.pixels, 0, surfaceBytes(s.workSurface));
+    if (d.scenePosition >= kBackgroundPosition) drawBackground(d, s);
+
+    drawLogo(d, s);
+    drawLogoWobble(s.logoSurface, frameStep);
+    const int32_t logoX = s.workSurface.width / 2 - s.logoSurface.width / 2 + 16;
+    drawLogoReflection(s.logoSurface, s.workSurface, logoX, s.logoSurface.height - 60);
+
+    if (d.scenePosition >= kAnchorPosition) moveChainAnchor(frameStep);
+    if (d.scenePosition >= kChainPosition) {
+        solveChain(frameStep);
+        drawChain(s.workSurface);
+    }
+    computeLight(d);
+
+    blit(s.logoSurface, s.workSurface, logoX, 0, 1);
+    if (d.scenePosition >= kScrollerPosition) drawScroller(s.workSurface, frameStep);
+
+    upscale2x(s.workSurface, s.frameSurface, 0, 0);
+    platformPresent(s.frameSurface.pixels, s.frameSurface.width, s.frameSurface.height);
+    advanceFrameClock(d.clock, platformTickCount());
+}

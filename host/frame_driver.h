@@ -1,0 +1,52 @@
+#pragma once
+// The frame driver: one picture per call, composed at 320×240 from the layers the song's
+// position allows, doubled to 640×480 and presented; then the demo clock advances.
+#include <cstdint>
+
+// Demo time, advanced at the end of each frame by the milliseconds that passed. Effects read
+// frameStep for their own clocks.
+struct FrameClock {
+    float    demoTime;   // seconds since start-up, the sum of all measured steps
+    float    frameStep;  // seconds, the last measured step; kept while the tick count stands
+    uint32_t lastTick;   // ms, the tick count at the last measured step
+};
+
+struct FrameDriver {
+    FrameClock clock;
+
+    // Scene timeline: follows the song's order position while it rises, freezes once it drops.
+    int32_t scenePosition;
+    int32_t lastSongPosition;
+    bool    songWrapped;
+    uint8_t effectFade;  // rotozoomer fade-in, +4 per frame up to 252
+    uint8_t logoFade;    // logo fade-in, +2 per frame up to 250
+
+    // Animation parameters, 8.8 fixed point.
+    int32_t angle;    // 1/256 degree
+    int32_t offsetX;  // 1/256 texel, accumulated per frame
+    int32_t offsetY;  // 1/256 texel
+    int32_t lightX;   // 1/256 pixel; computed after the effects, so used one frame late
+    int32_t lightY;   // 1/256 pixel
+};
+
+FrameDriver& frameDriver();
+const FrameClock& frameClock();
+
+// Everything back to its start-up value, with the clock's last tick at `tickNow`.
+void resetFrameDriver(uint32_t tickNow);
+
+// Step 1 of a frame: angle, zoom (written to the rotozoomer) and texture offsets from the clock.
+void computeFrameParameters(FrameDriver& driver);
+
+// Step 2: follow the song position p while it rises; freeze for good once it goes back.
+void followSongPosition(FrameDriver& driver, int32_t p);
+
+// The light for the next frame, from demoTime in degrees (not reduced modulo 360).
+void computeLight(FrameDriver& driver);
+
+// The clock's rule: a tick count at or below lastTick (unsigned) changes nothing; otherwise the
+// step is (now − lastTick) / 1000 s, rounded to single precision, and is added to demoTime.
+void advanceFrameClock(FrameClock& clock, uint32_t now);
+
+// One whole frame: parameters, timeline, composition, presentation, clock.
+void renderFrame();

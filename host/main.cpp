@@ -1,0 +1,28 @@
+// The program's entry on Linux: the arguments joined into one command line, as the platform's
+// own entry would receive it.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "host/entry.h"
+
+static void printUsage() {
+    std::puts(
+        "usage: skr4mm3lb0d [anything]\n"
+        "\n"
+        "Plays the demo. Without arguments it asks whether to run in fullscreen; with any\n"
+        "argument it runs in a 640x480 window. Escape or closing the window ends it.");
+}
+
+int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        printUsage();
+        return 0;
+    }
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) commandLine += ' ';
+        commandLine += argv[i][0] ? argv[i] : "\"\"";  // an empty argument still is one
+    }
+    return runDemo(commandLine.c_str());
+}

@@ -1,0 +1,61 @@
+#include "platform/offline/offline_platform.h"
+
+#include "platform/platform.h"
+
+OfflinePlatform& offlinePlatform() {
+    static OfflinePlatform state;
+    return state;
+}
+
+void resetOfflinePlatform() {
+    OfflinePlatform& p = offlinePlatform();
+    p = OfflinePlatform{};
+    p.cursorShown = true;
+    p.quitAfterFrames = -1;
+}
+
+uint32_t platformTickCount() { return offlinePlatform().tickCount; }
+
+void platformSleep(uint32_t milliseconds) { offlinePlatform().tickCount += milliseconds; }
+
+bool platformAskYesNo(const char* text, const char* caption) {
+    OfflinePlatform& p = offlinePlatform();
+    ++p.questionsAsked;
+    p.questionText = text;
+    p.questionCaption = caption;
+    return p.answerYes;
+}
+
+bool platformSetFullScreenMode(int width, int height, int bitsPerPixel) {
+    OfflinePlatform& p = offlinePlatform();
+    p.modesTried.push_back(bitsPerPixel);
+    const bool accepted = width == 640 && height == 480 &&
+                          ((bitsPerPixel == 24 && p.accepts24Bits) || (bitsPerPixel == 32 && p.accepts32Bits));
+    p.fullScreen = p.fullScreen || accepted;
+    return accepted;
+}
+
+void platformShowCursor(bool shown) { offlinePlatform().cursorShown = shown; }
+
+bool platformCreateWindow(const char* title, int width, int height, const char**) {
+    OfflinePlatform& p = offlinePlatform();
+    p.windowOpen = true;
+    p.windowTitle = title;
+    p.windowWidth = width;
+    p.windowHeight = height;
+    return true;
+}
+
+void platformPresent(const uint8_t* pixels, int width, int height) {
+    OfflinePlatform& p = offlinePlatform();
+    p.lastFrame.assign(pixels, pixels + static_cast<size_t>(width) * height * 4);
+    ++p.framesPresented;
+    p.tickCount += p.tickPerPresent;
+}
+
+bool platformPollQuit() {
+    const OfflinePlatform& p = offlinePlatform();
+    return p.quitAfterFrames >= 0 && p.framesPresented >= p.quitAfterFrames;
+}
+
+void platformDestroyWindow() { offlinePlatform().windowOpen = false; }

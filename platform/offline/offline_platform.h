@@ -1,0 +1,35 @@
+#pragma once
+// The offline platform: a virtual tick count and an in-memory window. Tools render the demo
+// with it deterministically; tests drive the host through it and read what it was asked to do.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct OfflinePlatform {
+    // Set by the caller before the run.
+    bool     answerYes;             // the answer to the start question
+    bool     accepts24Bits;         // whether a 640×480 mode at 24 bits exists
+    bool     accepts32Bits;         // the same at 32 bits
+    uint32_t tickCount;             // ms; what platformTickCount returns
+    uint32_t tickPerPresent;        // ms added to tickCount by every presentation
+    int      quitAfterFrames;       // platformPollQuit answers true once this many were presented
+
+    // Recorded during the run.
+    int         questionsAsked;
+    std::string questionText;
+    std::string questionCaption;
+    std::vector<int> modesTried;    // bits per pixel of every full-screen request, in order
+    bool        fullScreen;         // a mode was accepted
+    bool        cursorShown;
+    bool        windowOpen;
+    std::string windowTitle;
+    int         windowWidth;
+    int         windowHeight;
+    int         framesPresented;
+    std::vector<uint8_t> lastFrame; // the last presented frame, width × height × 4 bytes
+};
+
+OfflinePlatform& offlinePlatform();
+
+// Back to a fresh machine: question answered No, no full-screen modes, tick count 0.
+void resetOfflinePlatform();

@@ -1,0 +1,141 @@
+// The platform layer on SDL2: window, display mode, question box, presentation with vsync and
+// pacing, events and the tick count.
+#include <SDL.h>
+
+#include "platform/frame_pacer.h"
+#include "platform/platform.h"
+
+namespace {
+
+struct SdlPlatform {
+    bool            videoReady;
+    bool            fullScreenWanted;
+    SDL_DisplayMode fullScreenMode;
+    SDL_Window*     window;
+    SDL_Renderer*   renderer;
+    SDL_Texture*    texture;
+    FramePacer      pacer;
+};
+
+SdlPlatform& sdl() {
+    static SdlPlatform state{};
+    return state;
+}
+
+bool initVideo() {
+    SdlPlatform& s = sdl();
+    if (!s.videoReady) s.videoReady = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0;
+    return s.videoReady;
+}
+
+}  // namespace
+
+uint32_t platformTickCount() {
+    if (!sdl().videoReady) SDL_InitSubSystem(SDL_INIT_TIMER);
+    return SDL_GetTicks();
+}
+
+void platformSleep(uint32_t milliseconds) { SDL_Delay(milliseconds); }
+
+bool platformAskYesNo(const char* text, const char* caption) {
+    const SDL_MessageBoxButtonData buttons[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
+    };
+    const SDL_MessageBoxData box = {SDL_MESSAGEBOX_INFORMATION, nullptr, caption, text, 2, buttons, nullptr};
+    int answer = 0;
+    return SDL_ShowMessageBox(&box, &answer) == 0 && answer == 1;
+}
+
+bool platformSetFullScreenMode(int width, int height, int bitsPerPixel) {
+    if (!initVideo()) return false;
+    SdlPlatform& s = sdl();
+    const int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(0, i, &mode) != 0) continue;
+        if (mode.w == width && mode.h == height && int(SDL_BITSPERPIXEL(mode.format)) == bitsPerPixel) {
+            s.fullScreenWanted = true;
+            s.fullScreenMode = mode;
+            return true;
+        }
+    }
+    return false;
+}
+
+void platformShowCursor(bool shown) {
+    initVideo();
+    SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
+}
+
+bool platformCreateWindow(const char* title, int width, int height, const char** reason) {
+    SdlPlatform& s = sdl();
+    if (!initVideo()) {
+        *reason = SDL_GetError();
+        return false;
+    }
+    s.window = SDL_CreateWindow(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
+                                SDL_WINDOW_HIDDEN);
+    if (!s.window) {
+        *reason = SDL_GetError();
+        return false;
+    }
+    // The mode change can still be refused here; then the window mode, with the cursor back.
+    if (s.fullScreenWanted && (SDL_SetWindowDisplayMode(s.window, &s.fullScreenMode) != 0 ||
+                               SDL_SetWindowFullscreen(s.window, SDL_WINDOW_FULLSCREEN) != 0)) {
+        SDL_SetWindowFullscreen(s.window, 0);
+        SDL_ShowCursor(SDL_ENABLE);
+    }
+    s.renderer = SDL_CreateRenderer(s.window, -1, SDL_RENDERER_PRESENTVSYNC);
+    if (!s.renderer) s.renderer = SDL_CreateRenderer(s.window, -1, SDL_RENDERER_SOFTWARE);
+    if (s.renderer)
+        s.texture = SDL_CreateTexture(s.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!s.renderer || !s.texture) {
+        *reason = SDL_GetError();
+        platformDestroyWindow();
+        return false;
+    }
+    SDL_DisplayMode current;
+    const int refresh = SDL_GetWindowDisplayMode(s.window, &current) == 0 ? current.refresh_rate : 0;
+    s.pacer = makeFramePacer(refresh);
+    SDL_ShowWindow(s.window);
+    SDL_RaiseWindow(s.window);
+    return true;
+}
+
+void platformPresent(const uint8_t* pixels, int width, int height) {
+    SdlPlatform& s = sdl();
+    if (!s.texture) return;
+    // SDL_PIXELFORMAT_RGB888 is a 32-bit word 0x00RRGGBB: in little-endian memory the bytes are
+    // blue, green, red, unused, the frame's own order.
+    SDL_UpdateTexture(s.texture, nullptr, pixels, width * 4);
+    SDL_RenderClear(s.renderer);
+    const SDL_Rect area = {0, 0, width, height};
+    SDL_RenderCopy(s.renderer, s.texture, nullptr, &area);
+    SDL_RenderPresent(s.renderer);
+    const uint32_t wait = framePacerDelay(s.pacer, SDL_GetTicks());
+    if (wait) SDL_Delay(wait);
+}
+
+bool platformPollQuit() {
+    bool quit = false;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_QUIT) quit = true;
+        if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) quit = true;
+        if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit = true;
+    }
+    return quit;
+}
+
+void platformDestroyWindow() {
+    SdlPlatform& s = sdl();
+    if (s.texture) SDL_DestroyTexture(s.texture);
+    if (s.renderer) SDL_DestroyRenderer(s.renderer);
+    if (s.window) SDL_DestroyWindow(s.window);
+    s.texture = nullptr;
+    s.renderer = nullptr;
+    s.window = nullptr;
+    SDL_Quit();
+    s.videoReady = false;
+}

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test: the release build, then the
+# AddressSanitizer + UndefinedBehaviorSanitizer build. Exits non-zero on any failure.
+set -e
+cd "$(dirname "$0")"
+source scripts/setup.sh
+for preset in release asan; do
+    echo "== $preset =="
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+    ctest --preset "$preset" -j 2
+done

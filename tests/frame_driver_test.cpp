@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "effects/rotozoomer.h"
+#include "host/demo.h"
+#include "host/frame_driver.h"
+#include "platform/offline/offline_platform.h"
+
+namespace {
+
+TEST(FrameParameters, FirstFrameAndTheLightForTheSecond) {
+    resetFrameDriver(5000);
+    FrameDriver& d = frameDriver();
+    computeFrameParameters(d);
+    EXPECT_EQ(d.angle, 0);
+    EXPECT_EQ(rotozoomer().rotoZoom, 563);
+    EXPECT_EQ(d.offsetX, 0);
+    EXPECT_EQ(d.offsetY, 25600);
+    EXPECT_EQ(d.lightX, 0);
+    EXPECT_EQ(d.lightY, 0);
+    computeLight(d);
+    EXPECT_EQ(d.lightX, 40960);
+    EXPECT_EQ(d.lightY, 49920);
+}
+
+TEST(FrameParameters, FollowTheClock) {
+    resetFrameDriver(0);
+    FrameDriver& d = frameDriver();
+    d.clock.demoTime = 1.0f;
+    d.clock.frameStep = 0.02f;
+    computeFrameParameters(d);
+    // r = 1 degree in radians: angle = sin(8°)·360·256, zoom = (cos(100°) + 1.2)·256,
+    // offsetX += 0.02·120·256, offsetY = (sin(70°)·200 + 100)·256.
+    EXPECT_EQ(d.angle, 12826);
+    EXPECT_EQ(rotozoomer().rotoZoom, 262);
+    EXPECT_EQ(d.offsetX, 614);
+    EXPECT_EQ(d.offsetY, 73712);
+    computeFrameParameters(d);
+    EXPECT_EQ(d.offsetX, 1228) << "offsetX accumulates";
+}
+
+TEST(FrameClock, AdvancesOnlyWhenTheTickCountRises) {
+    struct Case {
+        const char* what;
+        uint32_t    lastTick, now;
+        float       demoTime, frameStep;  // after the step, starting from 2.0 s and a 0.25 s step
+        uint32_t    lastTickAfter;
+    };
+    const Case cases[] = {
+        {"16 ms", 1000, 1016, 2.0f + 0.016f, 0.016f, 1016},
+        {"unchanged", 1000, 1000, 2.0f, 0.25f, 1000},
+        {"below: the counter wrapped", 0xFFFFFFF0u, 5, 2.0f, 0.25f, 0xFFFFFFF0u},
+        {"the largest step", 0, 0xFFFFFFFFu, 2.0f + 4294967.295f, 4294967.295f, 0xFFFFFFFFu},
+    };
+    for (const Case& c : cases) {
+        FrameClock clock{2.0f, 0.25f, c.lastTick};
+        advanceFrameClock(clock, c.now);
+        EXPECT_EQ(clock.demoTime, c.demoTime) << c.what;
+        EXPECT_EQ(clock.frameStep, c.frameStep) << c.what;
+        EXPECT_EQ(clock.lastTick, c.lastTickAfter) << c.what;
+    }
+}
+
+TEST(FrameClock, AStandingTickCountStillMovesPerFrameQuantities) {
+    resetFrameDriver(100);
+    FrameDriver& d = frameDriver();
+    advanceFrameClock(d.clock, 200);  // a 0.1 s step
+    computeFrameParameters(d);
+    advanceFrameClock(d.clock, 200);  // no time passes
+    computeFrameParameters(d);
+    EXPECT_EQ(d.clock.frameStep, 0.1f);
+    EXPECT_EQ(d.offsetX, 2 * 3072) << "the old step is added again";
+}
+
+TEST(SceneTimeline, FollowsARisingPositionAndFreezesAfterADrop) {
+    const int32_t positions[] = {0, 1, 2, 2, 3, 5, 9, 2, 3, 10, 12};
+    const int32_t scene[] = {0, 1, 2, 2, 3, 5, 9, 9, 9, 9, 9};
+    resetFrameDriver(0);
+    FrameDriver& d = frameDriver();
+    for (size_t i = 0; i < std::size(positions); ++i) {
+        followSongPosition(d, positions[i]);
+        EXPECT_EQ(d.scenePosition, scene[i]) << "step " << i;
+        EXPECT_EQ(d.lastSongPosition, positions[i]);
+        EXPECT_EQ(d.songWrapped, i >= 7);
+    }
+}
+
+// Whole frames through the offline platform: 10 ms pass per presentation.
+class Frames : public testing::Test {
+protected:
+    void SetUp() override {
+        resetOfflinePlatform();
+        offlinePlatform().tickCount = 1000;
+        offlinePlatform().tickPerPresent = 10;
+        std::string reason;
+        ASSERT_TRUE(demoStartUp(reason)) << reason;
+    }
+    void TearDown() override { demoShutdown(); }
+
+    // Work pixel (x, y) as the presented 640×480 frame shows it, as a 32-bit value.
+    static uint32_t shown(int x, int y) {
+        const std::vector<uint8_t>& f = offlinePlatform().lastFrame;
+        return readPixel(32, &f[(size_t(2 * y) * 640 + 2 * x) * 4]);
+    }
+};
+
+TEST_F(Frames, TheLogoFadesInOver125FramesThenBlends) {
+    FrameDriver& d = frameDriver();
+    const Surface& logo = demo().logoBitmap;
+    // An opaque logo pixel: its place in the work surface is (8 + 32 + x, 0 + 32 + y).
+    int lx = -1, ly = -1;
+    for (int y = 0; y < logo.height && lx < 0; ++y)
+        for (int x = 0; x < logo.width && lx < 0; ++x)
+            if ((readPixel(32, pixelAddress(logo, x, y)) & 0xFF) == 255) lx = x, ly = y;
+    ASSERT_GE(lx, 0);
+    const uint32_t source = readPixel(32, pixelAddress(logo, lx, ly));
+
+    renderFrame();
+    EXPECT_EQ(d.logoFade, 2);
+    EXPECT_EQ(shown(40 + lx, 32 + ly) & 0xFFFFFF00u, 0u) << "the first frame shows no logo";
+    for (int frame = 2; frame <= 125; ++frame) {
+        renderFrame();
+        ASSERT_EQ(d.logoFade, std::min(2 * frame, 250)) << frame;
+    }
+    renderFrame();
+    EXPECT_EQ(d.logoFade, 250) << "stays";
+    // Blended twice over black, each time with alpha 255: every channel c becomes (c·255) >> 8.
+    auto twice = [](uint32_t v, int shift) { return ((((v >> shift) & 0xFF) * 255 >> 8) * 255 >> 8) << shift; };
+    EXPECT_EQ(shown(40 + lx, 32 + ly), twice(source, 8) | twice(source, 16) | twice(source, 24) | 0xFF);
+    EXPECT_EQ(d.effectFade, 0) << "no background below position 4";
+    EXPECT_EQ(shown(0, 239), 0u) << "black background";
+}
+
+TEST_F(Frames, TheBackgroundFadesInFromPosition4) {
+    FrameDriver& d = frameDriver();
+    d.scenePosition = 4;  // the player answers 0, which never moves the scene back
+    for (int frame = 1; frame <= 63; ++frame) {
+        renderFrame();
+        ASSERT_EQ(d.effectFade, 4 * frame);
+    }
+    renderFrame();
+    renderFrame();
+    EXPECT_EQ(d.effectFade, 252);
+}
+
+TEST_F(Frames, TheClockStartsAtTheEndOfStartUpAndAdvancesAfterEachFrame) {
+    const FrameClock& c = frameClock();
+    EXPECT_EQ(c.lastTick, 1000u);
+    renderFrame();
+    EXPECT_EQ(c.lastTick, 1010u);
+    EXPECT_EQ(c.frameStep, 0.01f);
+    EXPECT_EQ(frameDriver().lightX, 40960) << "computed from demoTime 0, before the clock moved";
+    renderFrame();
+    EXPECT_EQ(c.demoTime, 0.01f + 0.01f);
+}
+
+}  // namespace
