@@ -1,0 +1,23 @@
+#pragma once
+// The audio device as the player needs it: one looping buffer of 16-bit stereo frames, played
+// over and over from its start, and the play position as a growing byte count.
+#include <cstdint>
+
+// Opens the default output for 16-bit stereo at `rate` frames per second over `bytes` bytes
+// of `ring` (which stays owned by the caller and alive until audioDeviceClose). Nothing is
+// played before audioDeviceStart. False when no device can be opened.
+bool audioDeviceOpen(const int16_t* ring, uint32_t bytes, int32_t rate);
+
+// Starts playing the ring from its first byte, looping for ever.
+void audioDeviceStart();
+
+// Bytes played since the start: a 32-bit count that keeps growing across loops and wraps at
+// 2^32. Safe to call from the feeder thread.
+uint32_t audioDevicePosition();
+
+// Stops playing and closes the device; nothing happens when none is open.
+void audioDeviceClose();
+
+// Raises the calling thread to time-critical priority where the system allows it; quietly does
+// nothing where it does not.
+void platformRaiseThreadPriority();

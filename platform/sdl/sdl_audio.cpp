@@ -1,0 +1,76 @@
+// The audio device on SDL2: a callback that copies the looping ring at its own cursor and counts
+// the bytes it has handed over, which is the play position the feeder polls.
+#include <SDL.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "platform/audio.h"
+
+namespace {
+
+struct SdlAudio {
+    SDL_AudioDeviceID     device;
+    const uint8_t*        ring;
+    uint32_t              ringBytes;
+    uint32_t              cursor;       // next byte of the ring to hand over; audio thread only
+    std::atomic<uint32_t> bytesPlayed;  // grows across loops, wraps at 2^32
+};
+
+SdlAudio& audio() {
+    static SdlAudio state{};
+    return state;
+}
+
+void SDLCALL copyFromRing(void*, Uint8* stream, int length) {
+    SdlAudio& a = audio();
+    uint32_t left = uint32_t(length);
+    while (left > 0) {
+        const uint32_t n = left < a.ringBytes - a.cursor ? left : a.ringBytes - a.cursor;
+        std::memcpy(stream, a.ring + a.cursor, n);
+        stream += n;
+        left -= n;
+        a.cursor = a.cursor + n == a.ringBytes ? 0 : a.cursor + n;
+    }
+    a.bytesPlayed.fetch_add(uint32_t(length));
+}
+
+}  // namespace
+
+bool audioDeviceOpen(const int16_t* ring, uint32_t bytes, int32_t rate) {
+    SdlAudio& a = audio();
+    if (a.device || bytes == 0) return false;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    a.ring = reinterpret_cast<const uint8_t*>(ring);
+    a.ringBytes = bytes;
+    a.cursor = 0;
+    a.bytesPlayed.store(0);
+    SDL_AudioSpec want{};
+    want.freq = rate;
+    want.format = AUDIO_S16LSB;
+    want.channels = 2;
+    want.samples = 1024;  // 23 ms: a tenth of what the ring holds ahead
+    want.callback = copyFromRing;
+    a.device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (!a.device) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    return true;
+}
+
+void audioDeviceStart() {
+    if (audio().device) SDL_PauseAudioDevice(audio().device, 0);
+}
+
+uint32_t audioDevicePosition() { return audio().bytesPlayed.load(); }
+
+void audioDeviceClose() {
+    SdlAudio& a = audio();
+    if (!a.device) return;
+    SDL_CloseAudioDevice(a.device);  // waits for a running callback to return
+    a.device = 0;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+void platformRaiseThreadPriority() { SDL_SetThreadPriority(SDL_THREAD_PRIORITY_TIME_CRITICAL); }

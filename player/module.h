@@ -1,0 +1,110 @@
+#pragma once
+// The loaded song: patterns, instruments and 16-bit sample data as read from an XM file, plus the
+// playback fields the sequencer and the audio output share.
+#include <cstdint>
+
+struct Module;
+
+// The sequencer's per-tick entry; the render loop calls it every framesPerTick frames.
+using TickCallback = void (*)(Module& module);
+
+// Optional source of sample data in place of the stream: fills `buffer` (zeroed) with `bytes`
+// bytes of the sample's raw frames, already decoded (no delta coding). The result is not used.
+using SampleDataCallback = int (*)(uint8_t* buffer, int32_t bytes, int32_t bitsPerSample, int32_t instrument,
+                                   int32_t sample);
+
+struct Sample {
+    int16_t* data;          // length frames + 8 zero guard frames; nullptr when length is 0
+    uint32_t length;        // frames
+    uint32_t loopStart;     // frames
+    uint32_t loopLength;    // frames; without a loop: loopStart 0, loopLength = length
+    uint8_t  volume;        // 0…64
+    int8_t   finetune;      // −128…127, 1/128 semitone
+    int32_t  panning;       // 0…255
+    uint8_t  bitsPerSample; // 16 once loaded
+    uint8_t  loopType;      // 1 none, 2 forward, 4 ping-pong; 0 only for emptySample
+    int8_t   relativeNote;  // semitones
+};
+
+// The one shared all-zero sample: unused instrument slots refer to it; a voice playing it stops.
+extern Sample emptySample;
+
+struct EnvelopePoint {
+    uint16_t x;  // ticks
+    uint16_t y;  // value: 0…64 volume, 0…64 panning (32 centre)
+};
+
+struct Instrument {
+    int32_t        sampleCount;        // 0…16
+    Sample*        samples[16];        // slots past sampleCount refer to emptySample
+    uint8_t        sampleForNote[96];  // sample slot per note
+    EnvelopePoint  volumeEnvelope[12];
+    EnvelopePoint  panningEnvelope[12];
+    uint8_t        volumePointCount;   // 0…12
+    uint8_t        panningPointCount;  // 0…12
+    uint8_t        volumeSustainPoint;
+    uint8_t        volumeLoopStart;
+    uint8_t        volumeLoopEnd;
+    uint8_t        panningSustainPoint;
+    uint8_t        panningLoopStart;
+    uint8_t        panningLoopEnd;
+    uint8_t        volumeType;         // bit 0 on, bit 1 sustain, bit 2 loop; 0 below 2 points
+    uint8_t        panningType;        // the same bits
+    uint8_t        vibratoType;        // auto-vibrato waveform
+    uint8_t        vibratoSweep;       // ticks to full depth
+    uint8_t        vibratoDepth;
+    uint8_t        vibratoRate;
+    uint16_t       volumeFadeout;      // twice the file's value
+};
+
+// One pattern cell, five bytes as in memory.
+struct Cell {
+    uint8_t note;         // 0 none, 1…96 note, 255 key off
+    uint8_t instrument;   // 0 none, 1…128
+    uint8_t volume;       // volume-column byte
+    uint8_t effectType;   // 0…35: the effect letter's number
+    uint8_t effectParam;
+};
+
+struct Pattern {
+    int32_t rowCount;
+    Cell*   cells;  // rowCount × channelCount, row-major
+};
+
+struct Module {
+    // Song data, read from the file.
+    Pattern*    patterns;          // patternCount records
+    Instrument* instruments;       // instrumentCount records
+
+    // Kept by the render loop.
+    int32_t framesLeftInTick;      // frames still to mix before the next tick
+    int32_t framesPerTick;         // from the BPM (setBpm); at least 1
+
+    int16_t songLength;            // valid entries in orders
+    int16_t restartPosition;       // order index after the last one
+    int16_t channelCount;          // 1…32
+    int32_t patternsUsed;          // highest pattern in orders[0 … songLength−1], plus 1
+    int32_t patternCount;          // max(file's pattern count, patternsUsed)
+    int16_t instrumentCount;
+    int16_t flags;                 // bit 0: linear frequency table
+    int16_t defaultTempo;          // ticks per row
+    int16_t defaultBpm;
+    uint8_t orders[256];
+    uint8_t initialGlobalVolume;   // 64
+
+    // Playback state: everything below is reset when playing starts.
+    int32_t globalVolume;          // 0…64
+    int32_t globalVolumeSlide;     // last non-zero Hxy parameter
+    int32_t tick;                  // within the current row
+    int32_t tempo;                 // ticks per row
+    int32_t bpm;
+    int32_t row;
+    int32_t orderPosition;         // what the pictures follow
+    int32_t patternDelayTicks;
+    int32_t nextRow;               // −1: none
+    int32_t nextOrder;             // −1: none
+    int32_t playTimeMs;            // advanced by the render loop, slightly behind real time
+
+    TickCallback       tickCallback;
+    SampleDataCallback sampleDataCallback;  // nullptr: data comes from the stream
+};
