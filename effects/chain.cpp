@@ -1,6 +1,84 @@
 #include "effects/chain.h"
 
-void initChain() {}
-void moveChainAnchor(float) {}
-void solveChain(float) {}
-void drawChain(Surface&) {}
+#include <cmath>
+
+#include "gfx/bitmap.h"
+#include "gfx/blit.h"
+
+namespace {
+
+// Degrees to radians, the single-precision constant 0.017453292f.
+constexpr double kDegreesToRadians = double(0.017453292f);
+
+constexpr int32_t kStartY = 30860;  // 8.8: 120 pixels plus 140/256
+constexpr int32_t kGravity = 50;    // 8.8 pixels per second, added once per pass
+constexpr int kPasses = 10;
+
+}  // namespace
+
+ChainState& chain() {
+    static ChainState state{};
+    return state;
+}
+
+void initChain() {
+    ChainState& c = chain();
+    freeSurface(c.linkSprite);
+    freeSurface(c.spikeBallSprite);
+    c.linkSprite = loadBitmapSurface(114);
+    c.spikeBallSprite = loadBitmapSurface(119);
+    layOutChain(c.linkSprite.width);
+}
+
+void layOutChain(int32_t spacing) {
+    ChainState& c = chain();
+    c.chainTime = 0;
+    for (int32_t i = 0; i < chainLength; ++i) {
+        Particle& p = c.chainParticles[i];
+        p.anchored = i == 0 ? 1 : 0;
+        p.x = 160 * 256 + ((i - 1) * spacing + 20) * 256;
+        p.y = kStartY;
+        p.vx = p.vy = 0;
+        p.linkCount = 0;
+        if (i == 0) continue;
+        // The rest length is the start distance to the predecessor, its square taken in whole
+        // square pixels before the root.
+        Particle& prev = c.chainParticles[i - 1];
+        const int32_t dx = p.x - prev.x, dy = p.y - prev.y;
+        const int32_t q = ((dy * dy) >> 8) + ((dx * dx) >> 8);
+        const int32_t restLength = static_cast<int32_t>(256 * std::sqrt(std::abs(double(q / 256))));
+        p.links[p.linkCount++] = ParticleLink{&prev, linkConstraint, restLength};
+    }
+}
+
+void moveChainAnchor(float frameStep) {
+    ChainState& c = chain();
+    c.chainTime = c.chainTime + frameStep;
+    const double t = c.chainTime;
+    Particle& anchor = c.chainParticles[0];
+    anchor.x = static_cast<int32_t>((std::sin(t * 60 * kDegreesToRadians) * 90 + 160) * 256);
+    anchor.y = static_cast<int32_t>((std::cos(t * 80 * kDegreesToRadians) * 65 + 75) * 256);
+}
+
+void solveChain(float frameStep) {
+    const int32_t step = static_cast<int32_t>(double(frameStep) * 256);  // 1/256 s
+    // Each pass integrates over the whole step; visiting predecessors first lets a correction
+    // travel down the whole chain within one pass.
+    for (int pass = 0; pass < kPasses; ++pass) {
+        for (Particle& p : chain().chainParticles) {
+            if (!p.anchored) p.vy += kGravity;
+            for (int32_t k = 0; k < p.linkCount; ++k) p.links[k].apply(p, p.links[k]);
+            p.x += (p.vx * step) >> 8;
+            p.y += (p.vy * step) >> 8;
+        }
+    }
+}
+
+void drawChain(Surface& work) {
+    const ChainState& c = chain();
+    for (int32_t i = 0; i <= chainLength - 2; ++i) {
+        const Surface& sprite = i == chainLength - 2 ? c.spikeBallSprite : c.linkSprite;
+        const Particle& p = c.chainParticles[i];
+        blit(sprite, work, (p.x >> 8) - sprite.width / 2, (p.y >> 8) - sprite.height / 2, 1);
+    }
+}

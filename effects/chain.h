@@ -1,15 +1,40 @@
 #pragma once
 // Particle chain: twelve particles hanging from an anchor, drawn as balls ending in a spiked ball.
+#include <array>
+#include <cstdint>
+
+#include "effects/particle.h"
 #include "gfx/surface.h"
 
-// Loads the two sprites and lays the chain out. Once, at start-up.
+inline constexpr int32_t chainLength = 12;
+
+struct ChainState {
+    // In chain order: 0 is the anchor, 11 the free end. Each link points at the previous
+    // element, so the array never moves after initChain.
+    std::array<Particle, chainLength> chainParticles;
+    Surface linkSprite;       // bitmap 114, 9×9
+    Surface spikeBallSprite;  // bitmap 119, 41×41
+    float   chainTime;        // seconds; the anchor's clock, advanced only by moveChainAnchor
+};
+
+ChainState& chain();
+
+// Loads the two sprites and lays the chain out with layOutChain, one link-sprite width apart.
+// Once, at start-up; calling it again starts over.
 void initChain();
 
-// Advances the anchor's own clock by frameStep (seconds) and places the anchor on its path.
+// The start layout: particle i at (180 + (i − 1)·spacing, 120 + 140/256) pixels, at rest, each
+// linked to its predecessor at their start distance; the anchor's clock back to 0.
+void layOutChain(int32_t spacing);
+
+// Advances the anchor's own clock by frameStep (seconds) and places the anchor on its path, a
+// Lissajous figure around (160, 75) pixels. Velocities are not touched.
 void moveChainAnchor(float frameStep);
 
-// Gravity, link constraints and integration over one frame of frameStep seconds.
+// Ten passes of gravity, link constraints and integration over frameStep (seconds, truncated to
+// 1/256 s).
 void solveChain(float frameStep);
 
-// Draws the chain onto `work`.
+// Draws particles 0…10 onto `work`, blended and centred: link balls, the spiked ball at 10.
+// Particle 11 is simulated but never drawn.
 void drawChain(Surface& work);

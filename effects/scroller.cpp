@@ -1,4 +1,49 @@
 #include "effects/scroller.h"
 
-void initFont() {}
-void drawScroller(Surface&, float) {}
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "platform/resources.h"
+
+namespace {
+
+// Degrees to radians, the single-precision constant 0.017453292f.
+constexpr double kDegreesToRadians = double(0.017453292f);
+
+}  // namespace
+
+std::string_view embeddedScrollText() {
+    const ResourceData r = findNamedResource("scrolltext.txt");
+    if (!r.bytes) return {};
+    return {reinterpret_cast<const char*>(r.bytes), r.size};
+}
+
+ScrollerState& scroller() {
+    static ScrollerState state{embeddedScrollText(), 0};
+    return state;
+}
+
+void drawScroller(Surface& work, float frameStep) {
+    ScrollerState& s = scroller();
+    // Held at the top of its range: after twelve days the text is long gone, and the position
+    // must not wrap around to bring it back.
+    const int64_t advanced = int64_t(s.scrollPosition) + static_cast<int32_t>(double(frameStep) * 8 * 256);
+    s.scrollPosition = int32_t(std::min<int64_t>(advanced, std::numeric_limits<int32_t>::max()));
+    if (s.scrollText.empty()) return;
+
+    // Left edge of the first character: 256 minus 3/64 of the scroll position, 96 pixels per
+    // second. In 64 bits, since scrollPosition · 3072 leaves 32 bits after 341 s of scrolling.
+    int32_t x = 256 - int32_t((int64_t(s.scrollPosition) * 3072) >> 16);
+    const double phase = s.scrollPosition / 256.0 * 32;  // degrees, 256 per second
+    const int32_t advance = font().glyphWidth + 4;
+
+    for (size_t i = 0; i < s.scrollText.size(); ++i, x += advance) {
+        // Neighbours lie 40 degrees apart on the wave.
+        const float a = static_cast<float>((40.0 * double(i) + phase) * kDegreesToRadians);
+        const double ad = a;
+        const float wave = static_cast<float>(20 * std::cos(ad / 2) + 5 * std::sin(ad / 4) * std::sin(2 * ad));
+        const int32_t y = static_cast<int32_t>(wave) + 170;
+        if (x > -32 && x < work.width && y > -32 && y < work.height) drawGlyph(s.scrollText[i], work, x, y);
+    }
+}

@@ -42,6 +42,7 @@ void resetFrameDriver(uint32_t tickNow) {
     frameDriver() = FrameDriver{};
     frameDriver().clock.lastTick = tickNow;
     rotozoomer().rotoZoom = 256;
+    logoWobble().wobbleTime = 0;  // the wobble has no set-up of its own; its clock starts here
 }
 
 void computeFrameParameters(FrameDriver& d) {

@@ -1,0 +1,27 @@
+#pragma once
+// The bitmap font: fixed 16×24 cells of bitmap 115, 18 to a row, one cell per character of
+// fontAlphabet, numbered row by row.
+#include <cstdint>
+#include <string_view>
+
+#include "gfx/surface.h"
+
+// Character n of this string is the glyph in cell n.
+inline constexpr std::string_view fontAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_.,:;!?/()";
+
+struct FontState {
+    Surface fontSurface;   // bitmap 115: 288×72, three rows of 18 cells, key colour transparent
+    int32_t glyphWidth;    // pixels, 16
+    int32_t glyphHeight;   // pixels, 24
+    Surface glyphSurface;  // glyphWidth × glyphHeight scratch in fontSurface's format
+};
+
+FontState& font();
+
+// Loads the font, makes the one-glyph scratch surface and sets the scroller back to the start
+// of its text. Once, at start-up; calling it again replaces what the previous call made.
+void initFont();
+
+// Draws `character` onto `destination` with its top-left corner at (x, y), blended, through the
+// scratch surface (nothing is allocated). Characters outside fontAlphabet draw nothing.
+void drawGlyph(char character, Surface& destination, int32_t x, int32_t y);

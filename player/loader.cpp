@@ -1,0 +1,401 @@
+#include "player/loader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "player/output.h"
+#include "player/sequencer.h"
+#include "player/stream.h"
+
+// The one shared all-zero sample: no data, length 0, loopType 0. Never released.
+Sample emptySample{};
+
+namespace {
+
+constexpr char    kIdText[] = "Extended Module: ";  // 17 bytes, no terminator in the file
+constexpr int32_t kIdLength = 17;
+constexpr int32_t kHeaderFieldsOffset = 60;         // header size, then counts and orders
+constexpr int32_t kPatternHeaderBytes = 9;          // whatever the file says its size is
+constexpr int32_t kSampleHeaderBytes = 40;          // whatever the file says its size is
+constexpr int32_t kMaxChannels = 32;                // the channel table and voice pairs hold 32
+constexpr int32_t kMaxSamples = 16;                 // slots per instrument
+constexpr int32_t kMaxInstruments = 128;            // cells name instruments 1…128 only
+constexpr int32_t kMaxEnvelopePoints = 12;
+constexpr int32_t kMaxOrders = 256;
+constexpr int32_t kGuardFrames = 8;                 // zero frames after every sample's end
+constexpr int32_t kMissingPatternRows = 64;
+// Every tracker's own limits stay below 2^23 cells (256 patterns of 1024 rows of 32 channels);
+// past 2^24 (80 MiB of cells) a file only asks for memory, since 9 bytes declare a pattern.
+constexpr int64_t kMaxCells = int64_t(1) << 24;
+
+// Little-endian readers. A read past the end leaves the zeros the buffer started with.
+uint8_t read8(ModuleStream* stream) {
+    uint8_t b = 0;
+    streamRead(&b, 1, stream);
+    return b;
+}
+
+uint16_t le16(const uint8_t* b) { return uint16_t(b[0] | b[1] << 8); }
+uint32_t le32(const uint8_t* b) { return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24; }
+
+uint16_t read16(ModuleStream* stream) {
+    uint8_t b[2] = {};
+    streamRead(b, 2, stream);
+    return le16(b);
+}
+
+uint32_t read32(ModuleStream* stream) {
+    uint8_t b[4] = {};
+    streamRead(b, 4, stream);
+    return le32(b);
+}
+
+// Offsets computed from the file's 32-bit sizes can pass 2^31; the stream stops at its end
+// anyway, so the largest offset stands for all of them.
+void seekTo(ModuleStream* stream, int64_t offset) {
+    streamSeek(stream, int32_t(std::min<int64_t>(offset, INT32_MAX)), SeekOrigin::start);
+}
+
+void skip(ModuleStream* stream, int32_t bytes) { streamSeek(stream, bytes, SeekOrigin::current); }
+
+struct Loading {
+    ModuleStream* stream;
+    int32_t       streamSize;    // bytes, measured once
+    int32_t       filePatterns;  // patterns stored in the file; patternCount may name more
+    int64_t       cellsLeft;     // of kMaxCells
+    std::string   reason;
+};
+
+bool fail(Loading& l, std::string reason) {
+    l.reason = std::move(reason);
+    return false;
+}
+
+// The 5-byte cells of one pattern, `count` of them in file order. The file's note 97 (key off)
+// becomes 255; instruments above 128 become 0. A read that gives nothing means the stream has
+// ended: the cells still to come stay zero, as reading them would leave them.
+void decodeCells(ModuleStream* stream, Cell* cells, int64_t count) {
+    for (int64_t i = 0; i < count; ++i) {
+        uint8_t b = 0;
+        if (streamRead(&b, 1, stream) == 0) return;
+        uint8_t bytes[5] = {};
+        if (b & 0x80) {
+            // Packed: bits 0…4 say which of note, instrument, volume, effect, parameter follow.
+            uint8_t present[5] = {};
+            int32_t n = 0;
+            for (int32_t k = 0; k < 5; ++k)
+                if (b & (1 << k)) ++n;
+            streamRead(present, n, stream);
+            for (int32_t k = 0, next = 0; k < 5; ++k)
+                if (b & (1 << k)) bytes[k] = present[next++];
+        } else {
+            bytes[0] = b;
+            streamRead(bytes + 1, 4, stream);
+        }
+        Cell& c = cells[i];
+        c = {bytes[0], bytes[1], bytes[2], bytes[3], bytes[4]};
+        if (c.note == 97) c.note = 255;
+        if (c.instrument > 128) c.instrument = 0;
+    }
+}
+
+bool allocateCells(Loading& l, Pattern& p, int32_t rows, int32_t channels) {
+    const int64_t cells = int64_t(rows) * channels;
+    if (cells > l.cellsLeft)
+        return fail(l, "patterns of more than " + std::to_string(kMaxCells) + " cells in all");
+    l.cellsLeft -= cells;
+    p.rowCount = rows;
+    p.cells = cells ? new Cell[size_t(cells)]{} : nullptr;
+    return true;
+}
+
+bool readHeader(Loading& l, Module& m) {
+    uint8_t id[kIdLength] = {};
+    seekTo(l.stream, 0);
+    streamRead(id, kIdLength, l.stream);
+    if (std::memcmp(id, kIdText, kIdLength) != 0) return fail(l, "not an XM module: the ID text differs");
+
+    m.tickCallback = sequencerTick;
+    m.initialGlobalVolume = 64;
+
+    seekTo(l.stream, kHeaderFieldsOffset);
+    uint8_t h[4 + 8 + 264] = {};
+    streamRead(h, int32_t(sizeof h), l.stream);
+    const uint32_t headerSize = le32(h);
+    const uint16_t songLength = le16(h + 4);
+    const uint16_t restartPosition = le16(h + 6);
+    const uint16_t channels = le16(h + 8);
+    const uint16_t filePatterns = le16(h + 10);
+    const uint16_t instruments = le16(h + 12);
+    m.flags = int16_t(le16(h + 14));
+    m.defaultTempo = int16_t(le16(h + 16));
+    m.defaultBpm = int16_t(le16(h + 18));
+    std::memcpy(m.orders, h + 20, kMaxOrders);
+
+    if (channels == 0) return fail(l, "no channels");
+    if (channels > kMaxChannels)
+        return fail(l, std::to_string(channels) + " channels, at most " + std::to_string(kMaxChannels));
+    m.channelCount = int16_t(channels);
+
+    // The order table has 256 entries. An empty list still plays entry 0, so it counts as one
+    // entry: the pattern it names then exists.
+    m.songLength = int16_t(std::clamp<int32_t>(songLength, 1, kMaxOrders));
+    // Continuing past the list's end must land on an entry of the list.
+    m.restartPosition = int16_t(restartPosition < m.songLength ? restartPosition : 0);
+    // Further instruments could never be played, and stopping at 128 keeps the table small.
+    m.instrumentCount = int16_t(std::min<int32_t>(instruments, kMaxInstruments));
+
+    for (int32_t i = 0; i < m.songLength; ++i) m.patternsUsed = std::max<int32_t>(m.patternsUsed, m.orders[i] + 1);
+    m.patternCount = std::max<int32_t>(filePatterns, m.patternsUsed);
+    l.filePatterns = filePatterns;
+
+    seekTo(l.stream, int64_t(kHeaderFieldsOffset) + headerSize);
+    return true;
+}
+
+// The file's patterns, then empty 64-row ones for pattern numbers the orders name beyond them.
+bool readPatterns(Loading& l, Module& m) {
+    m.patterns = m.patternCount ? new Pattern[size_t(m.patternCount)]{} : nullptr;
+    for (int32_t i = 0; i < l.filePatterns; ++i) {
+        uint8_t h[kPatternHeaderBytes] = {};
+        streamRead(h, kPatternHeaderBytes, l.stream);
+        const uint16_t rows = le16(h + 5);
+        const uint16_t packedSize = le16(h + 7);
+        Pattern& p = m.patterns[i];
+        if (!allocateCells(l, p, rows, m.channelCount)) return false;
+        if (packedSize != 0) decodeCells(l.stream, p.cells, int64_t(rows) * m.channelCount);
+    }
+    for (int32_t i = l.filePatterns; i < m.patternCount; ++i)
+        if (!allocateCells(l, m.patterns[i], kMissingPatternRows, m.channelCount)) return false;
+    return true;
+}
+
+// The fields of a 40-byte sample header the loader uses.
+struct SampleHeader {
+    uint32_t lengthBytes;
+    uint32_t loopStartBytes;
+    uint32_t loopLengthBytes;
+    uint8_t  volume;
+    int8_t   finetune;
+    uint8_t  type;  // bit 0 forward loop, bit 1 ping-pong loop, bit 4 16-bit data
+    uint8_t  panning;
+    int8_t   relativeNote;
+};
+
+SampleHeader readSampleHeader(ModuleStream* stream) {
+    uint8_t b[kSampleHeaderBytes] = {};
+    streamRead(b, kSampleHeaderBytes, stream);
+    return {le32(b), le32(b + 4), le32(b + 8), b[12], int8_t(b[13]), b[14], b[15], int8_t(b[16])};
+}
+
+// Lengths and loop in frames, from a header whose length is already limited to what the file
+// holds. Afterwards a looping sample has 1 ≤ loopLength and loopStart + loopLength ≤ length, so
+// the guard frame at that index lies inside the buffer's 8 spare frames.
+Sample* makeSample(const SampleHeader& h, uint32_t lengthBytes) {
+    Sample* s = new Sample{};
+    s->volume = h.volume;
+    s->finetune = h.finetune;
+    s->panning = h.panning;
+    s->relativeNote = h.relativeNote;
+    s->loopType = 1;
+    if (h.type & 1) s->loopType = 2;
+    if (h.type & 2) s->loopType = 4;
+    s->bitsPerSample = (h.type & 0x10) ? 16 : 8;
+
+    s->length = lengthBytes;
+    s->loopStart = h.loopStartBytes;
+    s->loopLength = h.loopLengthBytes;
+    if (s->loopType == 1) {
+        s->loopStart = 0;
+        s->loopLength = s->length;
+    }
+    if (s->bitsPerSample == 16) {
+        s->length /= 2;
+        s->loopStart /= 2;
+        s->loopLength /= 2;
+    }
+    // A loop must lie inside the sample, or the mixer would read and the guard frame would be
+    // written past the data: one starting at or past the end is no loop; one reaching past the
+    // end is cut back to it.
+    if (s->loopLength == 0 || s->loopStart >= s->length) {
+        s->loopStart = 0;
+        s->loopLength = s->length;
+        s->loopType = 1;
+    } else if (s->loopLength > s->length - s->loopStart) {
+        s->loopLength = s->length - s->loopStart;
+    }
+    return s;
+}
+
+// Fills `s->data` from the stream or the callback, widens it to 16-bit frames, removes the delta
+// coding of stream data and writes the loop's guard frame.
+void readSampleData(Loading& l, Module& m, Sample& s, int32_t instrument, int32_t slot) {
+    const int32_t bytes = int32_t(int64_t(s.bitsPerSample) * s.length / 8);
+    s.data = new int16_t[size_t(s.length) + kGuardFrames]{};
+    uint8_t* raw = reinterpret_cast<uint8_t*>(s.data);
+    if (m.sampleDataCallback) {
+        m.sampleDataCallback(raw, bytes, s.bitsPerSample, instrument, slot);
+        skip(l.stream, bytes);
+    } else {
+        streamRead(raw, bytes, l.stream);
+    }
+
+    if (s.bitsPerSample == 8) {
+        // Backwards, so no byte is overwritten before it is widened: frame j occupies bytes 2j
+        // and 2j + 1, at or after byte j.
+        for (uint32_t j = s.length; j-- > 0;) s.data[j] = int16_t(int8_t(raw[j]) * 256);
+        s.bitsPerSample = 16;
+    } else {
+        for (uint32_t j = 0; j < s.length; ++j) s.data[j] = int16_t(le16(raw + 2 * size_t(j)));
+    }
+
+    if (!m.sampleDataCallback) {
+        uint16_t sum = 0;  // wraps modulo 65536, as the tracker's own 8- or 16-bit sums do
+        for (uint32_t j = 0; j < s.length; ++j) {
+            sum = uint16_t(sum + uint16_t(s.data[j]));
+            s.data[j] = int16_t(sum);
+        }
+    }
+
+    // The mixer interpolates one frame past the loop end without a special case.
+    const uint32_t guard = s.loopStart + s.loopLength;
+    if (s.loopType == 2) s.data[guard] = s.data[s.loopStart];
+    if (s.loopType == 4) s.data[guard] = s.data[guard - 1];
+}
+
+bool readInstrument(Loading& l, Module& m, int32_t index) {
+    Instrument& ins = m.instruments[index];
+    std::fill(std::begin(ins.samples), std::end(ins.samples), &emptySample);
+
+    const int32_t start = streamTell(l.stream);
+    const uint32_t headerSize = read32(l.stream);
+    skip(l.stream, 23);  // name and type
+    const uint16_t sampleCount = read16(l.stream);
+    if (sampleCount > kMaxSamples)
+        return fail(l, "instrument " + std::to_string(index + 1) + " has " + std::to_string(sampleCount) +
+                           " samples, at most " + std::to_string(kMaxSamples));
+    if (sampleCount == 0) {
+        seekTo(l.stream, int64_t(start) + headerSize);
+        return true;
+    }
+
+    read32(l.stream);  // sample header size: always taken to be 40
+    streamRead(ins.sampleForNote, sizeof ins.sampleForNote, l.stream);
+    uint8_t b[2 * 48 + 16] = {};
+    streamRead(b, int32_t(sizeof b), l.stream);
+    for (int32_t k = 0; k < kMaxEnvelopePoints; ++k) {
+        ins.volumeEnvelope[k] = {le16(b + 4 * k), le16(b + 4 * k + 2)};
+        ins.panningEnvelope[k] = {le16(b + 48 + 4 * k), le16(b + 48 + 4 * k + 2)};
+    }
+    const uint8_t* f = b + 96;
+    ins.volumePointCount = f[0];
+    ins.panningPointCount = f[1];
+    ins.volumeSustainPoint = f[2];
+    ins.volumeLoopStart = f[3];
+    ins.volumeLoopEnd = f[4];
+    ins.panningSustainPoint = f[5];
+    ins.panningLoopStart = f[6];
+    ins.panningLoopEnd = f[7];
+    ins.volumeType = f[8];
+    ins.panningType = f[9];
+    ins.vibratoType = f[10];
+    ins.vibratoSweep = f[11];
+    ins.vibratoDepth = f[12];
+    ins.vibratoRate = f[13];
+    ins.volumeFadeout = uint16_t(le16(f + 14) * 2);
+
+    // The envelope code indexes the 12 stored points by the count, the sustain point and the loop
+    // points: a count beyond them is cut to 12, and a sustain or loop naming a point past the
+    // count is switched off.
+    auto limitEnvelope = [](uint8_t& count, uint8_t& type, uint8_t sustain, uint8_t loopStart, uint8_t loopEnd) {
+        count = uint8_t(std::min<int32_t>(count, kMaxEnvelopePoints));
+        if (count < 2) type = 0;
+        if (sustain >= count) type &= uint8_t(~2);
+        if (loopStart >= count || loopEnd >= count) type &= uint8_t(~4);
+    };
+    limitEnvelope(ins.volumePointCount, ins.volumeType, ins.volumeSustainPoint, ins.volumeLoopStart,
+                  ins.volumeLoopEnd);
+    limitEnvelope(ins.panningPointCount, ins.panningType, ins.panningSustainPoint, ins.panningLoopStart,
+                  ins.panningLoopEnd);
+    seekTo(l.stream, int64_t(start) + headerSize);
+
+    SampleHeader headers[kMaxSamples];
+    for (int32_t k = 0; k < sampleCount; ++k) headers[k] = readSampleHeader(l.stream);
+
+    // Sample lengths are limited to the bytes the file still holds after the headers: past them
+    // the data would be zeros anyway, and a length of 4 GiB must not become an allocation. The
+    // data regions of later samples and instruments follow, so nothing is counted twice.
+    int64_t bytesLeft = std::max(0, l.streamSize - streamTell(l.stream));
+    for (int32_t k = 0; k < sampleCount; ++k) {
+        const uint32_t lengthBytes = uint32_t(std::min<int64_t>(headers[k].lengthBytes, bytesLeft));
+        Sample* s = makeSample(headers[k], lengthBytes);
+        bytesLeft -= int64_t(s->bitsPerSample) * s->length / 8;
+        ins.samples[k] = s;
+        ins.sampleCount = k + 1;
+    }
+    for (int32_t k = 0; k < sampleCount; ++k)
+        if (ins.samples[k]->length > 0) readSampleData(l, m, *ins.samples[k], index, k);
+    return true;
+}
+
+bool parse(Loading& l, Module& m) {
+    // The stream's size bounds what the file can hold; measured once, from the end.
+    streamSeek(l.stream, 0, SeekOrigin::end);
+    l.streamSize = streamTell(l.stream);
+    l.cellsLeft = kMaxCells;
+
+    if (!readHeader(l, m)) return false;
+    if (!readPatterns(l, m)) return false;
+
+    m.instruments = m.instrumentCount ? new Instrument[size_t(m.instrumentCount)]{} : nullptr;
+    for (int32_t i = 0; i < m.instrumentCount; ++i)
+        if (!readInstrument(l, m, i)) return false;
+    return true;
+}
+
+}  // namespace
+
+Module* loadModule(const char* name, SampleDataCallback sampleDataCallback, std::string* reason) {
+    std::string why;
+    Module* m = nullptr;
+    if (!streamCallbacksInstalled()) {
+        why = "no stream callbacks installed";
+    } else if (ModuleStream* stream = streamOpen(name)) {
+        m = new Module{};
+        m->sampleDataCallback = sampleDataCallback;
+        Loading l{stream, 0, 0, 0, {}};
+        const bool ok = parse(l, *m);
+        streamClose(stream);
+        if (!ok) {
+            freeModule(m);
+            m = nullptr;
+            why = l.reason;
+        }
+    } else {
+        why = std::string("cannot open \"") + (name ? name : "") + "\"";
+    }
+    if (!m && reason) *reason = why;
+    return m;
+}
+
+bool freeModule(Module* module) {
+    if (!module) return false;
+    stopPlayer(module);
+    if (module->instruments) {
+        for (int32_t i = 0; i < module->instrumentCount; ++i) {
+            const Instrument& ins = module->instruments[i];
+            for (int32_t k = 0; k < ins.sampleCount; ++k) {
+                if (ins.samples[k] == &emptySample) continue;
+                delete[] ins.samples[k]->data;
+                delete ins.samples[k];
+            }
+        }
+        delete[] module->instruments;
+    }
+    if (module->patterns) {
+        for (int32_t i = 0; i < module->patternCount; ++i) delete[] module->patterns[i].cells;
+        delete[] module->patterns;
+    }
+    delete module;
+    return true;
+}

@@ -1,0 +1,200 @@
+#include "player/mixer.h"
+
+#include <cmath>
+
+#include "player/module.h"
+
+namespace {
+
+constexpr int64_t kOne = int64_t(1) << 32;  // 1.0 in 32.32
+// A step of 0 never moves, but counting frames to a boundary needs a divisor: it stands for
+// 0x017C6F8C, which is 256 Hz at 44100 Hz.
+constexpr uint64_t kZeroStepStandIn = 0x017C6F8C;
+constexpr float kOneOver255 = 1.0f / 255.0f;
+constexpr float kFractionScale = 1.0f / 4294967296.0f;  // 2^-32, exact
+
+// Frames until a position `distance` (32.32) away is reached or passed at `step` per frame.
+uint64_t framesToReach(int64_t distance, uint64_t step) {
+    if (distance <= 0) return 0;
+    const uint64_t d = static_cast<uint64_t>(distance);
+    const uint64_t s = step ? step : kZeroStepStandIn;
+    return d / s + (d % s != 0);
+}
+
+// Forward loop: take loopLength off the position once, then as often as it is not below the loop
+// end, compared unsigned. The repeated subtraction is done in one step; the result lies in
+// [loopStart, loopEnd) whenever more than one subtraction was needed.
+uint32_t wrapForward(uint32_t position, const Sample& s) {
+    const uint32_t loopEnd = s.loopStart + s.loopLength;
+    uint32_t x = position - s.loopLength;
+    if (x >= loopEnd) x -= ((x - loopEnd) / s.loopLength + 1) * s.loopLength;
+    return x;
+}
+
+// Ping-pong loop: mirror the 32.32 position at the end it ran past, and keep mirroring at the
+// other end until it lies inside the loop. Mirroring at p gives 2p − position − 2^-32.
+int64_t reflect(int64_t pos, int32_t& direction, const Sample& s) {
+    const int64_t start = int64_t(s.loopStart) * kOne;
+    const int64_t end = (int64_t(s.loopStart) + s.loopLength) * kOne;
+    if (direction == 1) {
+        pos = 2 * end - pos - 1;
+        direction = 2;
+    } else {
+        pos = 2 * start - pos - 1;
+        direction = 1;
+    }
+    for (;;) {
+        if (direction == 2 && pos < start) {
+            pos = 2 * start - pos - 1;
+            direction = 1;
+        } else if (direction == 1 && pos >= end) {
+            pos = 2 * end - pos - 1;
+            direction = 2;
+        } else {
+            break;
+        }
+    }
+    // A position that lands exactly on a loop start of 0 mirrors to −2^-32; keep the
+    // interpolation's reads inside the sample.
+    if (pos < 0) pos = 0;
+    return pos;
+}
+
+void endVoice(Voice& v) {
+    v.sample = nullptr;
+    v.position = 0;
+    v.positionFraction = 0;
+}
+
+}  // namespace
+
+MixerState& mixer() {
+    static MixerState state{};
+    return state;
+}
+
+void resetMixer(int32_t mixRate) {
+    MixerState& m = mixer();
+    for (int32_t i = 0; i < kVoiceCount; ++i) {
+        m.voices[i] = Voice{};
+        m.voices[i].slot = i;
+        m.voices[i].stepInteger = 1;
+    }
+    m.rampLength = mixRate * 128 / 44100;
+    m.rampLengthReciprocal = 1.0f / static_cast<float>(m.rampLength);
+}
+
+void mixVoice(Voice& v, float* out, int32_t frames) {
+    if (!v.sample) return;
+    const Sample& s = *v.sample;
+    const MixerState& m = mixer();
+    const uint64_t step = uint64_t(v.stepInteger) << 32 | v.stepFraction;
+    const int64_t loopStart = int64_t(s.loopStart) * kOne;
+    const int64_t loopEnd = (int64_t(s.loopStart) + s.loopLength) * kOne;
+    int64_t pos = int64_t(v.position) * kOne + v.positionFraction;
+
+    int32_t left = frames;
+    while (left > 0) {
+        // Runs end at the end of the call, at the loop boundary, or at the end of a ramp.
+        const bool forward = v.direction == 1;
+        const int64_t distance =
+            forward ? (pos > loopEnd ? int64_t(s.length) * kOne : loopEnd) - pos : pos - loopStart;
+        int32_t n = left;
+        bool atBoundary = false;
+        const uint64_t needed = framesToReach(distance, step);
+        if (needed <= uint64_t(n)) {
+            n = int32_t(needed);
+            atBoundary = true;
+        }
+
+        if (!(v.rampFramesLeft > 0 && v.leftVolume == v.rampTargetLeft && v.rightVolume == v.rampTargetRight)) {
+            v.rampTargetLeft = v.leftVolume;
+            v.rampTargetRight = v.rightVolume;
+            const int32_t dL = v.leftVolume - (v.currentLeft >> 8);
+            const int32_t dR = v.rightVolume - (v.currentRight >> 8);
+            v.rampStepLeft = dL ? float(dL) * kOneOver255 * m.rampLengthReciprocal : 0.0f;
+            v.rampStepRight = dR ? float(dR) * kOneOver255 * m.rampLengthReciprocal : 0.0f;
+            v.rampFramesLeft = (dL || dR) ? m.rampLength : 0;
+        }
+        const bool ramping = v.rampFramesLeft > 0;
+        bool cutByRamp = false;
+        if (ramping && n > v.rampFramesLeft) {
+            n = v.rampFramesLeft;
+            atBoundary = false;
+            cutByRamp = true;
+        }
+
+        // A voice set up outside its sample would read past the buffer: it ends instead.
+        if (n > 0 && (!s.data || pos < 0 || (!forward && (pos >> 32) > int64_t(s.length)))) {
+            endVoice(v);
+            return;
+        }
+
+        float gL, gR;
+        if (ramping) {
+            gL = float(v.currentLeft) / 256.0f / 255.0f;
+            gR = float(v.currentRight) / 256.0f / 255.0f;
+        } else {
+            gL = float(v.leftVolume) / 255.0f;
+            gR = float(v.rightVolume) / 255.0f;
+        }
+
+        // Most of the player's time is spent here: interpolate, weigh, accumulate, step.
+        const int16_t* data = s.data;
+        for (int32_t k = 0; k < n; ++k) {
+            const int64_t i = pos >> 32;
+            const float s0 = float(data[i]);
+            const float sample = s0 + float(uint32_t(pos)) * kFractionScale * float(int32_t(data[i + 1]) - data[i]);
+            out[2 * k] += sample * gL;
+            out[2 * k + 1] += sample * gR;
+            if (ramping) {
+                gL += v.rampStepLeft;
+                gR += v.rampStepRight;
+            }
+            pos = forward ? int64_t(uint64_t(pos) + step) : int64_t(uint64_t(pos) - step);
+        }
+
+        if (ramping) {
+            v.currentLeft = int32_t(std::lrintf(gL * 255.0f * 256.0f));
+            v.currentRight = int32_t(std::lrintf(gR * 255.0f * 256.0f));
+            v.rampFramesLeft -= n;
+            if (v.rampFramesLeft == 0) {
+                v.rampStepLeft = v.rampStepRight = 0.0f;
+                v.currentLeft = v.leftVolume * 256;
+                v.currentRight = v.rightVolume * 256;
+            }
+        }
+        out += 2 * n;
+        left -= n;
+        if (cutByRamp || !atBoundary) continue;
+
+        if (s.loopType == 2 && s.loopLength > 0) {
+            pos = int64_t(wrapForward(uint32_t(pos >> 32), s)) * kOne + uint32_t(pos);
+        } else if (s.loopType == 4 && s.loopLength > 0) {
+            pos = reflect(pos, v.direction, s);
+        } else {
+            endVoice(v);
+            return;
+        }
+    }
+    v.position = int32_t(pos >> 32);
+    v.positionFraction = uint32_t(pos);
+}
+
+void mixVoices(float* buffer, int32_t frames) {
+    if (frames <= 0) return;
+    for (Voice& v : mixer().voices) mixVoice(v, buffer, frames);
+}
+
+void floatToPcm16(int16_t* destination, const float* source, int32_t frames) {
+    if (frames <= 0 || !destination || !source) return;
+    for (int32_t i = 0; i < 2 * frames; ++i) {
+        const float x = std::nearbyint(source[i]);  // ties to even in the default rounding mode
+        int16_t v;
+        if (x >= 32767.0f) v = 32767;
+        else if (x <= -32768.0f) v = -32768;
+        else if (x == x) v = int16_t(x);
+        else v = 0;  // NaN cannot come from finite samples and gains; silence rather than noise
+        destination[i] = v;
+    }
+}

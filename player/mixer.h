@@ -1,0 +1,59 @@
+#pragma once
+// The voice mixer: adds every active voice into a stereo float buffer with linear interpolation,
+// click-free volume ramps and loop handling, and turns finished blocks into 16-bit PCM.
+#include <cstdint>
+
+struct Sample;
+
+// One sounding note. Positions and steps are 32.32 fixed point in frames of the sample.
+struct Voice {
+    int32_t       slot;              // own index in the voice table
+    int32_t       volumeCopy;        // same as volume; not read by the mixer
+    int32_t       frequency;         // Hz, as the voice update computed it; not read by the mixer
+    int32_t       panningCopy;       // same as panning; not read by the mixer
+    int32_t       volume;            // final note volume, 127 at full scale
+    int32_t       panning;           // 0…255
+    uint32_t      startOffset;       // start frame for the next note; not read by the mixer
+    const Sample* sample;            // nullptr: idle, skipped by the mixer
+    int32_t       leftVolume;        // target gain of output channel 0, 255 = unity
+    int32_t       rightVolume;       // target gain of output channel 1, 255 = unity
+    int32_t       position;          // frames, integer part
+    uint32_t      positionFraction;  // 2^-32 frame
+    uint32_t      stepFraction;      // 2^-32 frame per output frame
+    uint32_t      stepInteger;       // frames per output frame; step = frequency / mix rate
+    int32_t       direction;         // 1 forward, anything else backward (ping-pong writes 2)
+    int32_t       rampTargetLeft;    // leftVolume the running ramp was set up for
+    int32_t       rampTargetRight;
+    int32_t       currentLeft;       // gain applied to channel 0, × 256 (leftVolume × 256 when settled)
+    int32_t       currentRight;
+    float         rampStepLeft;      // gain change per frame, 1.0 = volume 255
+    float         rampStepRight;
+    int32_t       rampFramesLeft;    // 0 = no ramp running
+};
+
+// Voice i (i < 32) belongs to channel i; voice i + 32 is its partner, which takes over a note
+// while the previous one fades out. No other voices exist.
+constexpr int32_t kVoiceCount = 64;
+
+struct MixerState {
+    Voice   voices[kVoiceCount];
+    int32_t rampLength;            // frames of one volume ramp: 128 at 44100 Hz
+    float   rampLengthReciprocal;  // 1 / rampLength
+};
+
+MixerState& mixer();
+
+// Every voice idle, with its slot and a step of exactly 1.0; ramps of mixRate × 128 / 44100
+// frames.
+void resetMixer(int32_t mixRate);
+
+// Adds voices 0 to 63, in slot order, into the first `frames` stereo frames of `buffer`
+// (interleaved float pairs, channel 0 first). Nothing happens for frames ≤ 0.
+void mixVoices(float* buffer, int32_t frames);
+
+// Adds one voice; the same as mixVoices for a single voice.
+void mixVoice(Voice& voice, float* buffer, int32_t frames);
+
+// 2 × frames floats to as many int16: rounded to nearest, ties to even, limited to
+// −32768…32767. Nothing happens for frames ≤ 0 or a null buffer.
+void floatToPcm16(int16_t* destination, const float* source, int32_t frames);

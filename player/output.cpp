@@ -1,0 +1,154 @@
+#include "player/output.h"
+
+#include <chrono>
+#include <cstring>
+
+#include "platform/audio.h"
+#include "player/mixer.h"
+#include "player/module.h"
+#include "player/stream.h"
+
+PlayerState& player() {
+    static PlayerState state{};
+    return state;
+}
+
+void setBpm(Module& m, int32_t bpm) {
+    m.bpm = bpm;
+    const float f = static_cast<float>((bpm < 1 ? 1 : bpm) * 2.0 / 5.0);
+    const int32_t frames = static_cast<int32_t>((1000.0 / f) * kMixRate / 1000.0);
+    m.framesPerTick = frames < 1 ? 1 : frames;
+}
+
+void renderBlock() {
+    PlayerState& p = player();
+    Module& m = *p.playing;
+    const int32_t b = p.writeBlock.load();
+    float* slice = p.mixBuffer + size_t(b) * p.blockFrames * 2;
+    std::memset(slice, 0, sizeof(float) * 2 * size_t(p.blockFrames));
+
+    // Mix up to the next tick boundary, tick, continue; a tick may straddle two blocks.
+    int32_t done = 0;
+    int32_t left = m.framesLeftInTick;
+    while (done < p.blockFrames) {
+        if (left == 0) {
+            m.tickCallback(m);
+            left = m.framesPerTick;
+        }
+        const int32_t n = left < p.blockFrames - done ? left : p.blockFrames - done;
+        mixVoices(slice + 2 * done, n);
+        p.framesMixed += n;
+        m.playTimeMs += static_cast<int32_t>(double(n) * double(p.mixRateReciprocal) * 1000.0);
+        done += n;
+        left -= n;
+    }
+    SyncRecord& record = p.syncRecords[b];
+    record.orderPosition.store(uint8_t(m.orderPosition), std::memory_order_relaxed);
+    record.row.store(uint8_t(m.row), std::memory_order_relaxed);
+    record.playTimeMs.store(m.playTimeMs, std::memory_order_relaxed);
+    m.framesLeftInTick = left;
+    floatToPcm16(p.outputBuffer + size_t(b) * p.blockFrames * 2, slice, p.blockFrames);
+    p.writeBlock.store(b + 1 == p.blockCount ? 0 : b + 1);
+}
+
+void feedPlayer() {
+    PlayerState& p = player();
+    const uint32_t bytes = audioDevicePosition();
+    const int32_t playingBlock = int32_t((bytes / 4) % uint32_t(p.ringFrames)) / p.blockFrames;
+    while (p.writeBlock.load() != playingBlock && !p.stopRequested.load()) {
+        p.rendering.store(true);
+        renderBlock();
+        const int32_t next = p.readBlock.load() + 1;
+        p.readBlock.store(next == p.blockCount ? 0 : next);
+        p.rendering.store(false);
+    }
+}
+
+static void feederThread() {
+    PlayerState& p = player();
+    platformRaiseThreadPriority();
+    while (!p.stopRequested.load()) {
+        feedPlayer();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    p.feederEnded.store(true);
+}
+
+bool stopPlayer(Module* module) {
+    if (!module) return false;
+    PlayerState& p = player();
+    p.stopRequested.store(true);
+    while (p.rendering.load()) {
+    }
+    if (p.feeder.joinable()) p.feeder.join();  // returns once the thread has set feederEnded
+    p.feederEnded.store(true);
+    if (p.deviceOpen) audioDeviceClose();
+    p.deviceOpen = false;
+    delete[] p.mixBufferMemory;
+    delete[] p.outputBuffer;
+    delete[] p.syncRecords;
+    p.mixBufferMemory = nullptr;
+    p.mixBuffer = nullptr;
+    p.outputBuffer = nullptr;
+    p.syncRecords = nullptr;
+    p.playing = nullptr;
+    p.writeBlock.store(0);
+    p.readBlock.store(0);
+    return true;
+}
+
+// The module's playback fields as they stand when a song starts from its beginning.
+static void resetPlayback(Module& m) {
+    m.nextOrder = -1;
+    m.nextRow = -1;
+    m.globalVolume = m.initialGlobalVolume;
+    m.tempo = m.defaultTempo;
+    m.row = 0;
+    m.orderPosition = 0;
+    m.framesLeftInTick = 0;
+    m.tick = 0;
+    m.patternDelayTicks = 0;
+    m.playTimeMs = 0;
+    setBpm(m, m.defaultBpm);
+}
+
+bool startPlayer(Module* module, bool feederThread) {
+    if (!module) return false;
+    stopPlayer(module);
+    if (!streamCallbacksInstalled()) return false;
+
+    PlayerState& p = player();
+    p.blockFrames = (kMixRate * 20 / 1000 + 3) / 4 * 4;
+    p.ringFrames = (kBufferLengthMs / 20) * p.blockFrames * 2;
+    p.blockCount = p.ringFrames / p.blockFrames;
+    p.mixRateReciprocal = 1.0f / static_cast<float>(kMixRate);
+    resetMixer(kMixRate);
+    resetPlayback(*module);
+
+    p.playing = module;
+    p.framesMixed = 0;
+    p.syncRecords = new SyncRecord[p.blockCount]();
+    p.outputBuffer = new int16_t[size_t(p.ringFrames) * 2]();
+    if (!audioDeviceOpen(p.outputBuffer, uint32_t(p.ringFrames) * 4, kMixRate)) return false;
+    p.deviceOpen = true;
+
+    // 16-byte alignment of the float image: 8 bytes per frame plus 256 spare bytes.
+    p.mixBufferMemory = new float[size_t(p.ringFrames) * 2 + 64]();
+    const uintptr_t address = reinterpret_cast<uintptr_t>(p.mixBufferMemory);
+    p.mixBuffer = reinterpret_cast<float*>((address + 15) & ~uintptr_t(15));
+
+    do renderBlock();
+    while (p.writeBlock.load() != 0);
+
+    audioDeviceStart();
+    p.stopRequested.store(false);
+    p.feederEnded.store(!feederThread);
+    if (feederThread) p.feeder = std::thread(::feederThread);
+    return true;
+}
+
+int32_t getSongPosition(const Module* module) {
+    const PlayerState& p = player();
+    if (!module || !p.syncRecords) return 0;
+    return p.syncRecords[p.readBlock.load()].orderPosition.load(std::memory_order_relaxed);
+}

@@ -1,0 +1,5 @@
+#include "player/sequencer.h"
+
+#include "player/module.h"
+
+void sequencerTick(Module&) {}

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/offline/offline_audio.h"
+#include "player/module.h"
+#include "player/output.h"
+#include "player/stream.h"
+
+namespace {
+
+TEST(SetBpm, FramesPerTickRoundTheTempoToSinglePrecisionFirst) {
+    struct Case {
+        int32_t bpm, framesPerTick;
+    };
+    const Case cases[] = {{125, 882}, {140, 787}, {150, 735}, {49, 2249}, {63, 1749}, {98, 1124},
+                          {126, 874}, {32, 3445}, {255, 432}, {0, 110249}, {-7, 110249}, {1000000, 1}};
+    for (const Case& c : cases) {
+        Module m{};
+        setBpm(m, c.bpm);
+        EXPECT_EQ(m.bpm, c.bpm);
+        EXPECT_EQ(m.framesPerTick, c.framesPerTick) << c.bpm;
+    }
+}
+
+// A module whose tick moves the order position on by one, so records count ticks.
+int& ticksRun() {
+    static int ticks = 0;
+    return ticks;
+}
+
+void countingTick(Module& m) {
+    ++ticksRun();
+    m.orderPosition = (m.orderPosition + 1) & 0xFF;
+}
+
+class Player : public testing::Test {
+protected:
+    Module module{};
+
+    void SetUp() override {
+        resetOfflineAudio();
+        useMemoryStream(nullptr, 0);  // any complete set of stream callbacks
+        module.tickCallback = countingTick;
+        module.defaultBpm = 125;
+        module.defaultTempo = 6;
+        module.initialGlobalVolume = 64;
+        ticksRun() = 0;
+    }
+    void TearDown() override { stopPlayer(&module); }
+
+    // Moves the device to the start of block k of the ring's first loop, or later loops.
+    static void playBlock(int64_t k) { offlineAudio().position.store(uint32_t(k * 884 * 4)); }
+};
+
+TEST_F(Player, TheRingIsAHundredBlocksOf884FramesPrefilledAtStart) {
+    ASSERT_TRUE(startPlayer(&module, false));
+    const PlayerState& p = player();
+    EXPECT_EQ(p.blockFrames, 884);
+    EXPECT_EQ(p.ringFrames, 88400);
+    EXPECT_EQ(p.blockCount, 100);
+    EXPECT_EQ(offlineAudio().ringBytes, 353600u);
+    EXPECT_TRUE(offlineAudio().started);
+    EXPECT_EQ(p.writeBlock.load(), 0) << "every block rendered once";
+    EXPECT_EQ(p.readBlock.load(), 0);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(p.mixBuffer) % 16, 0u);
+    // 882 frames per tick: ticks at frames 0, 882, 1764, …; 101 of them fit in 88400 frames.
+    EXPECT_EQ(ticksRun(), 101);
+    EXPECT_EQ(module.framesLeftInTick, 101 * 882 - 88400);
+}
+
+TEST_F(Player, ATickStraddlingTwoBlocksContinuesInTheNext) {
+    ASSERT_TRUE(startPlayer(&module, false));
+    // Block 0: a tick of 882 frames and 2 of the next; block 1 starts with the 880 left, so the
+    // records show 2 ticks after block 0 and 3 after block 1 (the third at frame 1764).
+    EXPECT_EQ(player().syncRecords[0].orderPosition.load(), 2);
+    EXPECT_EQ(player().syncRecords[1].orderPosition.load(), 3);
+    EXPECT_EQ(player().syncRecords[2].orderPosition.load(), 4);
+    // Play time: 19 for a run of 882, 0 for a run of 2; then 19 for 880 and 0 for 4.
+    EXPECT_EQ(player().syncRecords[0].playTimeMs.load(), 19);
+    EXPECT_EQ(player().syncRecords[1].playTimeMs.load(), 38);
+}
+
+TEST_F(Player, PlayTimeGrows20MsPerUnbrokenBlock) {
+    module.defaultBpm = 1;  // 110250 frames per tick: no block is split
+    ASSERT_TRUE(startPlayer(&module, false));
+    for (int b = 0; b < 100; ++b) ASSERT_EQ(player().syncRecords[b].playTimeMs.load(), 20 * (b + 1)) << b;
+}
+
+TEST_F(Player, TheSongPositionFollowsTheBlockBeingPlayed) {
+    ASSERT_TRUE(startPlayer(&module, false));
+    EXPECT_EQ(getSongPosition(&module), 2) << "block 0's record right after the start";
+    playBlock(1);
+    feedPlayer();  // block 0 was played: it is rendered again, one ring later
+    EXPECT_EQ(player().readBlock.load(), 1);
+    EXPECT_EQ(getSongPosition(&module), 3);
+    playBlock(57);
+    feedPlayer();
+    EXPECT_EQ(player().writeBlock.load(), 57);
+    EXPECT_EQ(getSongPosition(&module), player().syncRecords[57].orderPosition.load());
+    playBlock(100 + 3);  // the second loop of the ring
+    feedPlayer();
+    EXPECT_EQ(player().readBlock.load(), 3);
+    // The device plays its second loop; block 2 now holds the music of its third: the 203rd
+    // block rendered, whose last tick is the one at or before frame 203 × 884 − 1.
+    const int ticksByEndOfBlock202 = (203 * 884 - 1) / 882 + 1;
+    EXPECT_EQ(player().syncRecords[2].orderPosition.load(), ticksByEndOfBlock202 & 0xFF);
+}
+
+TEST_F(Player, StopForgetsThePositionAndStartRestartsTheSong) {
+    ASSERT_TRUE(startPlayer(&module, false));
+    playBlock(40);
+    feedPlayer();
+    EXPECT_NE(getSongPosition(&module), 0);
+    EXPECT_TRUE(stopPlayer(&module));
+    EXPECT_EQ(getSongPosition(&module), 0);
+    EXPECT_FALSE(offlineAudio().open);
+    EXPECT_FALSE(stopPlayer(nullptr));
+    ASSERT_TRUE(startPlayer(&module, false));
+    ASSERT_TRUE(startPlayer(&module, false));  // twice in a row: one fresh start
+    EXPECT_EQ(module.row, 0);
+    EXPECT_EQ(getSongPosition(&module), 2);
+}
+
+TEST_F(Player, RefusesWithoutModuleCallbacksOrDevice) {
+    EXPECT_FALSE(startPlayer(nullptr, false));
+    setStreamCallbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_FALSE(startPlayer(&module, false));
+    EXPECT_FALSE(offlineAudio().open);
+    useMemoryStream(nullptr, 0);
+    offlineAudio().refuseOpen = true;
+    EXPECT_FALSE(startPlayer(&module, false));
+    EXPECT_EQ(getSongPosition(&module), 0) << "marked as playing, with empty records";
+    EXPECT_EQ(ticksRun(), 0) << "nothing rendered";
+    EXPECT_TRUE(stopPlayer(&module));
+}
+
+TEST_F(Player, TheFeederThreadKeepsUpWithTheDeviceAndStops) {
+    for (int run = 0; run < 2; ++run) {  // start, stop, and start again
+        ASSERT_TRUE(startPlayer(&module, true));
+        for (int64_t block = 1; block <= 250; block += 7) {
+            playBlock(block);
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (player().readBlock.load() != block % 100 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            ASSERT_EQ(player().readBlock.load(), block % 100) << "run " << run << ", block " << block;
+        }
+        EXPECT_TRUE(stopPlayer(&module));
+        EXPECT_TRUE(player().feederEnded.load());
+        EXPECT_FALSE(player().feeder.joinable());
+    }
+}
+
+}  // namespace
