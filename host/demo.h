@@ -40,5 +40,5 @@ DemoState& demo();
 // picture the demo needs cannot be loaded; `reason` then says which and why.
 bool demoStartUp(std::string& reason);
 
-// Releases what the start-up made. The process ends right after.
+// Stops the player and releases what the start-up made. The process ends right after.
 void demoShutdown();

@@ -1,3 +1,5 @@
+#include <cstdio>
+
 #include "effects/chain.h"
 #include "effects/rotozoomer.h"
 #include "effects/scroller.h"
@@ -5,7 +7,9 @@
 #include "host/demo.h"
 #include "host/frame_driver.h"
 #include "platform/platform.h"
+#include "player/loader.h"
 #include "player/player.h"
+#include "player/stream.h"
 
 DemoState& demo() {
     static DemoState state{};
@@ -30,7 +34,13 @@ bool demoStartUp(std::string& reason) {
     initChain();
     initFont();
 
-    d.song = loadModule("IDR_BSTG");
+    // The song is embedded as resource XM 118; without it (or when it cannot be played) the demo
+    // runs on silently with its timeline at position 0.
+    setStreamCallbacks(resourceStreamOpen, resourceStreamClose, resourceStreamRead, resourceStreamSeek,
+                       resourceStreamTell);
+    std::string songReason;
+    d.song = loadModule("IDR_BSTG", nullptr, &songReason);
+    if (!d.song) std::fprintf(stderr, "skr4mm3lb0d: no music: %s\n", songReason.c_str());
     startPlayer(d.song);
 
     resetFrameDriver(platformTickCount());
@@ -39,6 +49,8 @@ bool demoStartUp(std::string& reason) {
 
 void demoShutdown() {
     DemoState& d = demo();
+    // The feeder thread must end before the process does: a running std::thread at exit aborts.
+    stopPlayer(d.song);
     for (Surface* s : {&d.frameSurface, &d.workSurface, &d.effectSurface, &d.logoBitmap, &d.logoSurface})
         freeSurface(*s);
 }

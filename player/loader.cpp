@@ -29,12 +29,6 @@ constexpr int32_t kMissingPatternRows = 64;
 constexpr int64_t kMaxCells = int64_t(1) << 24;
 
 // Little-endian readers. A read past the end leaves the zeros the buffer started with.
-uint8_t read8(ModuleStream* stream) {
-    uint8_t b = 0;
-    streamRead(&b, 1, stream);
-    return b;
-}
-
 uint16_t le16(const uint8_t* b) { return uint16_t(b[0] | b[1] << 8); }
 uint32_t le32(const uint8_t* b) { return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24; }
 
@@ -72,12 +66,12 @@ bool fail(Loading& l, std::string reason) {
 }
 
 // The 5-byte cells of one pattern, `count` of them in file order. The file's note 97 (key off)
-// becomes 255; instruments above 128 become 0. A read that gives nothing means the stream has
-// ended: the cells still to come stay zero, as reading them would leave them.
+// becomes 255; instruments above 128 become 0. Every cell takes at least one byte, so only the
+// one pattern that runs into the end of the file decodes more cells than the file has bytes.
 void decodeCells(ModuleStream* stream, Cell* cells, int64_t count) {
     for (int64_t i = 0; i < count; ++i) {
         uint8_t b = 0;
-        if (streamRead(&b, 1, stream) == 0) return;
+        streamRead(&b, 1, stream);
         uint8_t bytes[5] = {};
         if (b & 0x80) {
             // Packed: bits 0…4 say which of note, instrument, volume, effect, parameter follow.
@@ -333,8 +327,14 @@ bool readInstrument(Loading& l, Module& m, int32_t index) {
         ins.samples[k] = s;
         ins.sampleCount = k + 1;
     }
-    for (int32_t k = 0; k < sampleCount; ++k)
-        if (ins.samples[k]->length > 0) readSampleData(l, m, *ins.samples[k], index, k);
+    // Samples without frames have no data to read; they count as 16-bit like every other.
+    for (int32_t k = 0; k < sampleCount; ++k) {
+        Sample& s = *ins.samples[k];
+        if (s.length > 0)
+            readSampleData(l, m, s, index, k);
+        else
+            s.bitsPerSample = 16;
+    }
     return true;
 }
 

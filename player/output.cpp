@@ -6,6 +6,7 @@
 #include "platform/audio.h"
 #include "player/mixer.h"
 #include "player/module.h"
+#include "player/sequencer.h"
 #include "player/stream.h"
 
 PlayerState& player() {
@@ -97,8 +98,9 @@ bool stopPlayer(Module* module) {
     return true;
 }
 
-// The module's playback fields as they stand when a song starts from its beginning.
-static void resetPlayback(Module& m) {
+void resetPlayback(Module& m) {
+    resetMixer(kMixRate);
+    resetChannels();
     m.nextOrder = -1;
     m.nextRow = -1;
     m.globalVolume = m.initialGlobalVolume;
@@ -122,7 +124,6 @@ bool startPlayer(Module* module, bool feederThread) {
     p.ringFrames = (kBufferLengthMs / 20) * p.blockFrames * 2;
     p.blockCount = p.ringFrames / p.blockFrames;
     p.mixRateReciprocal = 1.0f / static_cast<float>(kMixRate);
-    resetMixer(kMixRate);
     resetPlayback(*module);
 
     p.playing = module;

@@ -52,6 +52,11 @@ PlayerState& player();
 // device (then the module stays marked as playing with empty records until stopPlayer).
 bool startPlayer(Module* module, bool feederThread = true);
 
+// The voices, the channels and the module's playback fields as they stand when a song starts
+// from its beginning (order 0, row 0, default tempo and BPM). startPlayer does this; tests that
+// drive the sequencer by hand call it themselves.
+void resetPlayback(Module& module);
+
 // Stops whatever is playing (feeder thread, device, buffers). False only for a module that is
 // nullptr.
 bool stopPlayer(Module* module);

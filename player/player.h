@@ -4,7 +4,4 @@
 
 struct Module;  // a loaded song
 
-// Loads the song through the installed stream callbacks; nullptr when it cannot be loaded.
-Module* loadModule(const char* name);
-
 #include "player/output.h"

@@ -1,5 +1,228 @@
 #include "player/sequencer.h"
 
+#include "player/effects.h"
+#include "player/envelopes.h"
+#include "player/mixer.h"
 #include "player/module.h"
+#include "player/output.h"
+#include "player/pitch.h"
 
-void sequencerTick(Module&) {}
+const Instrument emptyInstrument{};
+
+namespace {
+
+constexpr uint8_t kKeyOffNote = 255;
+constexpr uint8_t kTonePortamento = 3;
+constexpr uint8_t kTonePortamentoVolumeSlide = 5;
+constexpr uint8_t kTremolo = 7;
+constexpr uint8_t kPositionJump = 11;
+constexpr uint8_t kPatternBreak = 13;
+constexpr uint8_t kExtended = 14;
+constexpr uint8_t kSpeed = 15;
+constexpr uint8_t kKeyOff = 20;
+
+// The pattern the current order entry names, or nullptr when it names none.
+const Pattern* currentPattern(const Module& m) {
+    if (m.orderPosition < 0 || m.orderPosition > 255) return nullptr;
+    const uint8_t number = m.orders[m.orderPosition];
+    return number < m.patternCount ? &m.patterns[number] : nullptr;
+}
+
+// The cells of the current row, or nullptr when there is nothing to read: no pattern, no cell data
+// or no channels. Rows outside the pattern are never read.
+const Cell* currentRow(const Module& m) {
+    const Pattern* p = currentPattern(m);
+    if (!p || !p->cells || m.channelCount <= 0 || m.row < 0 || m.row >= p->rowCount) return nullptr;
+    return p->cells + size_t(m.row) * size_t(m.channelCount);
+}
+
+// A pattern of 0 rows (or a missing one) plays as one empty row.
+int32_t rowsOfCurrentPattern(const Module& m) {
+    const Pattern* p = currentPattern(m);
+    return p && p->rowCount > 0 ? p->rowCount : 1;
+}
+
+// The order to continue at after the last entry; a restart position outside the order list
+// would index past it, so it counts as 0.
+int32_t restartOrder(const Module& m) {
+    return m.restartPosition >= 0 && m.restartPosition < m.songLength ? m.restartPosition : 0;
+}
+
+void stepEnvelopes(Channel& c, const Instrument& instrument) {
+    if ((instrument.volumeType & 1) && !c.volumeEnvelopeDone) stepVolumeEnvelope(c, instrument);
+    if ((instrument.panningType & 1) && !c.panningEnvelopeDone) stepPanningEnvelope(c, instrument);
+}
+
+// Bxx, Dxy, E6y, EEy and Fxx: channels run in ascending order, and a later channel overwrites
+// what an earlier one set.
+void flowEffect(Module& m, Channel& c, const Cell& cell, bool& jumped) {
+    const uint8_t xx = cell.effectParam;
+    const uint8_t x = xx >> 4, y = xx & 0x0F;
+    switch (cell.effectType) {
+    case kPositionJump:
+        m.nextRow = 0;
+        m.nextOrder = xx < m.songLength ? xx : 0;
+        jumped = true;
+        break;
+    case kPatternBreak: {
+        const int32_t r = x * 10 + y;  // the parameter read as two decimal digits
+        m.nextRow = r > 63 ? 0 : r;
+        if (!jumped) m.nextOrder = m.orderPosition + 1;
+        if (m.nextOrder >= m.songLength) m.nextOrder = 0;
+        break;
+    }
+    case kExtended:
+        if (x == 6) {  // pattern loop
+            if (y == 0) {
+                c.loopRow = m.row;
+            } else {
+                c.loopCount = c.loopCount == 0 ? y : c.loopCount - 1;
+                if (c.loopCount != 0) m.nextRow = c.loopRow;
+            }
+        } else if (x == 14) {  // pattern delay, by the tempo in force now
+            m.patternDelayTicks = y * m.tempo;
+        }
+        break;
+    case kSpeed:
+        if (xx < 32) m.tempo = xx;
+        else setBpm(m, xx);
+        break;
+    default:
+        break;
+    }
+}
+
+void rowTickChannel(Module& m, Channel& c, const Cell& cell, bool& jumped) {
+    const bool tonePortamentoRow = cell.effectType == kTonePortamento || cell.effectType == kTonePortamentoVolumeSlide;
+    const bool hasNote = cell.note != 0 && cell.note != kKeyOffNote;
+    if (cell.instrument != 0 && !tonePortamentoRow) c.instrument = uint8_t(cell.instrument - 1);
+    if (hasNote && !tonePortamentoRow) c.note = uint8_t(cell.note - 1);
+    const ChannelSource source = lookUpChannel(m, c);
+    const Instrument& instrument = *source.instrument;
+    Sample& sample = *source.sample;
+
+    // A tremolo that stops leaves the volume where its last offset had it.
+    if (c.lastEffect == kTremolo && cell.effectType != kTremolo) c.volume += c.volumeDelta;
+    c.volumeDelta = 0;
+    c.lastEffect = cell.effectType;
+    c.updateFlags = 0;
+
+    if (hasNote) {
+        c.realNote = uint8_t(cell.note - 1 + sample.relativeNote);
+        c.notePeriod = (m.flags & 1) ? linearPeriod(c.realNote, sample.finetune) : amigaPeriod(c.realNote, sample.finetune);
+        if (!tonePortamentoRow) c.period = c.notePeriod;
+        c.updateFlags = kUpdateTrigger;
+    }
+    c.periodDelta = 0;
+    c.updateFlags |= kUpdatePitch | kUpdateVolume;
+    if (cell.instrument != 0) resetInstrumentState(c, sample);
+    if (cell.volume != 0) applyVolumeColumn(c, cell.volume);
+    if (cell.note == kKeyOffNote || cell.effectType == kKeyOff) c.keyOff = 1;
+
+    if (instrument.volumeType & 1) {
+        if (!c.volumeEnvelopeDone) stepVolumeEnvelope(c, instrument);
+    } else if (c.keyOff) {
+        c.volumeEnvelopeValue = 0;  // a released note without volume envelope falls silent at once
+    }
+    if ((instrument.panningType & 1) && !c.panningEnvelopeDone) stepPanningEnvelope(c, instrument);
+    if (c.keyOff) fadeOut(c, instrument);
+
+    flowEffect(m, c, cell, jumped);
+    effectRowTick(EffectContext{m, c, cell, sample, instrument});
+    autoVibrato(c, instrument);
+    updateVoice(c, sample, m);
+}
+
+}  // namespace
+
+SequencerState& sequencer() {
+    static SequencerState state{};
+    return state;
+}
+
+void resetChannels() {
+    SequencerState& s = sequencer();
+    for (int32_t i = 0; i < kMaxChannels; ++i) {
+        s.channels[i] = Channel{};
+        s.channels[i].voice = &mixer().voices[i];
+    }
+}
+
+ChannelSource lookUpChannel(const Module& m, const Channel& c) {
+    if (c.instrument >= m.instrumentCount) return {&emptyInstrument, &emptySample};
+    const Instrument& instrument = m.instruments[c.instrument];
+    const uint8_t slot = c.note < 96 ? instrument.sampleForNote[c.note] : 16;
+    if (slot >= 16 || !instrument.samples[slot]) return {&instrument, &emptySample};
+    return {&instrument, instrument.samples[slot]};
+}
+
+void resetInstrumentState(Channel& c, const Sample& sample) {
+    c.volume = sample.volume;
+    c.panning = sample.panning;
+    c.volumeEnvelopeValue = 64;
+    c.volumeEnvelopePoint = c.volumeEnvelopeTick = c.volumeEnvelopeStep = 0;
+    c.panningEnvelopeValue = 32;
+    c.panningEnvelopePoint = c.panningEnvelopeTick = c.panningEnvelopeStep = 0;
+    c.keyOff = 0;
+    c.fadeoutVolume = 65536;
+    c.volumeEnvelopeDone = c.panningEnvelopeDone = 0;
+    c.autoVibratoSweep = c.autoVibratoPosition = 0;
+    if ((c.waveControl & 0x0F) < 4) c.vibratoPosition = 0;
+    if ((c.waveControl >> 4) < 4) c.tremoloPosition = 0;
+    c.updateFlags |= kUpdateVolume | kUpdatePanning;
+    c.tremorCounter = 0;
+}
+
+void processRow(Module& m) {
+    m.nextOrder = -1;
+    m.nextRow = -1;
+    const Cell* row = currentRow(m);
+    if (!row) return;
+    bool jumped = false;
+    const int32_t channels = m.channelCount < kMaxChannels ? m.channelCount : kMaxChannels;
+    for (int32_t i = 0; i < channels; ++i) rowTickChannel(m, sequencer().channels[i], row[i], jumped);
+}
+
+void processTick(Module& m) {
+    const Cell* row = currentRow(m);
+    if (!row) return;
+    const int32_t channels = m.channelCount < kMaxChannels ? m.channelCount : kMaxChannels;
+    for (int32_t i = 0; i < channels; ++i) {
+        Channel& c = sequencer().channels[i];
+        const Cell& cell = row[i];
+        const ChannelSource source = lookUpChannel(m, c);
+        c.volumeDelta = c.periodDelta = 0;
+        c.updateFlags = 0;
+        stepEnvelopes(c, *source.instrument);
+        if (c.keyOff) fadeOut(c, *source.instrument);
+        if (cell.volume != 0) volumeColumnOtherTick(c, cell.volume);
+        effectOtherTick(EffectContext{m, c, cell, *source.sample, *source.instrument});
+        autoVibrato(c, *source.instrument);
+        updateVoice(c, *source.sample, m);
+    }
+}
+
+void sequencerTick(Module& m) {
+    if (m.tick != 0) {
+        processTick(m);
+    } else {
+        if (m.nextOrder >= 0) m.orderPosition = m.nextOrder;
+        if (m.nextRow >= 0) m.row = m.nextRow;
+        // A break, jump or loop that lands past the pattern's last row plays its row 0.
+        if (m.row >= rowsOfCurrentPattern(m)) m.row = 0;
+        processRow(m);
+        if (m.nextRow < 0) {
+            m.nextRow = m.row + 1;
+            if (m.nextRow >= rowsOfCurrentPattern(m)) {
+                m.nextOrder = m.orderPosition + 1;
+                if (m.nextOrder >= m.songLength) m.nextOrder = restartOrder(m);
+                m.nextRow = 0;
+            }
+        }
+    }
+    ++m.tick;
+    if (m.tick >= m.tempo + m.patternDelayTicks) {
+        m.patternDelayTicks = 0;
+        m.tick = 0;
+    }
+}

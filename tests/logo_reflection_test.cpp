@@ -49,7 +49,7 @@ TEST(LogoReflection, MirrorsAndFadesThroughEachPixelsAlpha) {
     Canvas logo;
     logo.set(5, 111, bgra(200, 100, 50, 255));  // bottom row: the reflection's top row
     logo.set(6, 111, bgra(200, 100, 50, 0));    // transparent: no colour, the destination darkens
-    logo.set(7, 110, bgra(200, 100, 50, 128));  // one row up, fade 203: alpha (128·203) >> 8 = 101
+    logo.set(30, 110, bgra(200, 100, 50, 128)); // one row up, fade 203: alpha (128·203) >> 8 = 101
     logo.set(5, 0, bgra(255, 255, 255, 255));   // top row: the reflection's row 111, fade 0
     GuardedWork work(bgra(100, 100, 100, 255));
     drawLogoReflection(logo.s, work.s, 8, 52);
@@ -57,20 +57,23 @@ TEST(LogoReflection, MirrorsAndFadesThroughEachPixelsAlpha) {
     // Opaque at fade 206: alpha 205; each channel (c·205 >> 8) + (100·50 >> 8).
     EXPECT_EQ(work.at(13, 52), bgra(160 + 19, 80 + 19, 40 + 19, 205));
     EXPECT_EQ(work.at(14, 52), bgra(99, 99, 99, 0));
-    EXPECT_EQ(work.at(15, 53), bgra((200 * 101 >> 8) + (100 * 154 >> 8), (100 * 101 >> 8) + 60, (50 * 101 >> 8) + 60, 101));
-    EXPECT_EQ(work.at(13, 163), bgra(99, 99, 99, 0)) << "rows from 90 on are fully transparent";
+    EXPECT_EQ(work.at(38, 53), bgra((200 * 101 >> 8) + (100 * 154 >> 8), (100 * 101 >> 8) + 60, (50 * 101 >> 8) + 60, 101));
+    EXPECT_EQ(work.at(30, 163), bgra(99, 99, 99, 0)) << "rows from 90 on are fully transparent";
     EXPECT_EQ(work.at(13, 51), bgra(100, 100, 100, 255)) << "above the reflection";
     EXPECT_TRUE(work.guardsIntact());
 }
 
 // The frame driver's placement: the 336-pixel rows run 24 pixels past the right edge of the
 // 320-pixel surface and continue on the next row; the last ends at column 23 of row 164.
+// Columns 8…23 of a row thus get two blends: the previous row's tail, then the row's own start.
 TEST(LogoReflection, RowsPastTheRightEdgeContinueOnTheNextRow) {
     Canvas logo;
+    logo.set(315, 111, bgra(200, 100, 50, 255));
     logo.set(330, 111, bgra(200, 100, 50, 255));
     GuardedWork work(bgra(100, 100, 100, 255));
     drawLogoReflection(logo.s, work.s, 8, 52);
-    EXPECT_EQ(work.at(18, 53), bgra(179, 99, 59, 205)) << "column 330 + 8 − 320 of the next row";
+    EXPECT_EQ(work.at(3, 53), bgra(179, 99, 59, 205)) << "column 315 + 8 − 320 of the next row";
+    EXPECT_EQ(work.at(18, 53), bgra(178, 98, 58, 0)) << "then blended under reflection row 1's transparent column 10";
     EXPECT_EQ(work.at(23, 164), bgra(99, 99, 99, 0)) << "the last position written";
     EXPECT_EQ(work.at(24, 164), bgra(100, 100, 100, 255));
     EXPECT_EQ(work.at(7, 52), bgra(100, 100, 100, 255));

@@ -28,7 +28,9 @@ TEST(LogoWobble, TakesEachPixelFromItsDesignedSource) {
         {256, 0, 0, 9, 15},      // one second: l = trunc(10·sin 240° + 10) = 1, m = 15, o = 8
         {0, 335, 0, -1, -1},     // the source lies beyond the right edge
         {0, 0, 111, -1, -1},     // … beyond the bottom edge
-        {0, 300, 50, -1, -1},
+        {0, 0, 101, 18, 111},    // o = trunc(10·cos 101° + 10) = 8; the bottom row is still inside
+        {0, 0, 102, -1, -1},
+        {0, 320, 100, 331, 103}, // l = m = trunc(10·sin 320° + 10) = 3, o = 8
     };
     for (const Case& c : cases) {
         Canvas canvas;

@@ -75,8 +75,9 @@ TEST_F(Rotozoomer, MapsPixelsToTexels) {
         int32_t tx, ty;  // texel shown
     };
     const Case cases[] = {
-        {"zoom 512: two texels per pixel", 512, 0, 0, 0, 8, 64, 16},
-        {"zoom 512", 512, 0, 0, 1, 8, 66, 16},
+        {"zoom 512: two texels per pixel", 512, 0, 0, 0, 8, 64, 32},
+        {"zoom 512", 512, 0, 0, 1, 8, 66, 32},
+        {"zoom 512", 512, 0, 0, 0, 9, 64, 34},
         {"zoom 128: half a texel per pixel", 128, 0, 0, 161, 120, 0, 0},
         {"zoom 128", 128, 0, 0, 162, 120, 1, 0},
         {"zoom 128", 128, 0, 0, 159, 121, 127, 0},
@@ -113,18 +114,18 @@ TEST_F(Rotozoomer, WhiteUnderTheLightIsTheBrightest190) {
     EXPECT_EQ(at(319, 239), bgra(63, 63, 63, 255)) << "more than 256 pixels from the light";
 }
 
-// The slopes shift the light by the bump map's slope at the texel shown: a slope of +30
-// horizontally makes the pixel look 30 pixels further right of the light.
+// The slopes shift the light by the bump map's slope at the texel shown: with slopes (30, −20)
+// the pixel under the light's centre is lit as if 30 pixels left of it and 20 below.
 TEST_F(Rotozoomer, SlopesAreLookedUpAtTheTexelShown) {
     freeSurface(rotozoomer().rotoTexture);
     rotozoomer().rotoTexture = makeSurface(128, 128, [](int32_t, int32_t) { return bgra(255, 255, 255, 255); });
     const int32_t tx = (100 + 96) % 128, ty = (50 + 8) % 128;  // shown at (100, 50)
     rotozoomer().bumpGradient[tx * 128 + ty] = BumpSlope{30, -20};
     drawRotozoomer(out, 0, 0, 0, 100 * 256, 50 * 256);
-    const uint32_t L = rotozoomer().lightTable[(30 + 256) * 512 + (-20 + 256)];
-    const uint32_t P = std::min(255u, (L * L) >> 8);
-    EXPECT_EQ(red(at(100, 50)), (127 + P) >> 1);
-    EXPECT_EQ(red(at(101, 50)), 190u) << "its flat neighbour is lit as if under the light's centre… minus one pixel";
+    // lightTable[286·512 + 236] = 188, P = (188·188) >> 8 = 138, (127 + 138) >> 1 = 132.
+    EXPECT_EQ(at(100, 50), bgra(132, 132, 132, 255));
+    // A flat neighbour one pixel away: L = 253, P = 250, (127 + 250) >> 1 = 188.
+    EXPECT_EQ(at(101, 50), bgra(188, 188, 188, 255));
 }
 
 // Nothing may be written past the end of a narrower output: pixels step by the output's size.

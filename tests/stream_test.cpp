@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,7 @@ struct TempFile {
     std::string path;
     explicit TempFile(const std::vector<uint8_t>& bytes) {
         path = (std::filesystem::temp_directory_path() /
-                ("skr_stream_" + std::to_string(reinterpret_cast<uintptr_t>(this)) + ".bin"))
+                ("skr_stream_" + std::to_string(std::random_device{}()) + ".bin"))
                    .string();
         std::FILE* f = std::fopen(path.c_str(), "wb");
         if (!f) return;
@@ -130,7 +131,7 @@ TEST_F(StreamTest, SeekLandsInsideTheStream) {
             // The next read starts where the seek landed.
             uint8_t b = 0;
             EXPECT_EQ(s.callbacks.read(&b, 1, s.handle), c.position < kSize ? 1 : 0);
-            if (c.position < kSize) EXPECT_EQ(b, bytes[c.position]);
+            if (c.position < kSize) { EXPECT_EQ(b, bytes[c.position]); }
         }
         s.callbacks.close(s.handle);
     }

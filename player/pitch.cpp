@@ -1,0 +1,111 @@
+#include "player/pitch.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "player/channel.h"
+#include "player/mixer.h"
+#include "player/module.h"
+#include "player/output.h"
+
+namespace {
+
+// 255 / 2^35: full scale (64 × 64 × 65536 × 64 = 2^34) becomes 127.
+constexpr double kVolumeScale = 7.4214767664670944e-9;
+constexpr int32_t kMinimumFrequency = 100;  // Hz; lower pitches step as this
+
+int32_t amigaBase(int32_t note) {
+    return static_cast<int32_t>(13.375 * std::pow(2.0, (132 - note) / 12.0));
+}
+
+}  // namespace
+
+int32_t linearPeriod(int32_t note, int32_t fineTune) { return 7680 - note * 64 - fineTune / 2; }
+
+int32_t amigaPeriod(int32_t note, int32_t fineTune) {
+    const int32_t p = amigaBase(note);
+    const int32_t d = fineTune < 0 && note != 0 ? (p - amigaBase(note - 1)) * std::abs(fineTune)
+                                                : (p - amigaBase(note + 1)) * fineTune;
+    return p - d / 128;
+}
+
+int32_t periodFrequency(int32_t period, int32_t periodDelta, bool linear) {
+    if (linear) {
+        // 2^((4608 − period + periodDelta) / 768), computed without integer overflow. Beyond
+        // 2^31 − 1 Hz no step fits the mixer's 32-bit integer part: such pitches are limited.
+        const double f = 8363.0 * std::pow(2.0, (4608.0 - double(period) + double(periodDelta)) / 768.0);
+        return f >= 2147483647.0 ? 2147483647 : static_cast<int32_t>(f);
+    }
+    const int64_t q = int64_t(period) + periodDelta;
+    if (q == 0) return 0;  // no pitch: updateVoice skips the update
+    return static_cast<int32_t>(14317056 / q);
+}
+
+int32_t finalVolume(const Channel& c, int32_t globalVolume) {
+    float v = static_cast<float>(double(c.volume + c.volumeDelta) * c.volumeEnvelopeValue);
+    v = static_cast<float>(double(v) * c.fadeoutVolume);
+    v = static_cast<float>(double(v) * globalVolume);
+    v = static_cast<float>(double(v) * kVolumeScale);
+    return static_cast<int32_t>(v);
+}
+
+int32_t finalPanning(const Channel& c) {
+    const int32_t reach = (128 - std::abs(c.panning - 128)) / 32;
+    const int32_t p = c.panning + reach * (c.panningEnvelopeValue - 32);
+    return p < 0 ? 0 : p > 255 ? 255 : p;
+}
+
+// A sounding note stays on its voice and ramps out there (its targets go to 0); a copy of the voice
+// on the partner slot becomes the channel's voice and takes the new note. An idle voice is reused.
+static void takeOverVoice(Channel& c) {
+    Voice& current = *c.voice;
+    if (!current.sample) return;
+    const int32_t b = current.slot < kMaxChannels ? current.slot + kMaxChannels : current.slot - kMaxChannels;
+    Voice& partner = mixer().voices[b];
+    partner = current;
+    partner.slot = b;
+    current.volume = current.leftVolume = current.rightVolume = 0;
+    c.voice = &partner;
+}
+
+static void setStep(Voice& v, int32_t frequency) {
+    const uint32_t f = uint32_t(frequency < kMinimumFrequency ? kMinimumFrequency : frequency);
+    v.frequency = frequency;
+    v.stepInteger = f / kMixRate;
+    v.stepFraction = uint32_t((uint64_t(f % kMixRate) << 32) / kMixRate);
+}
+
+void updateVoice(Channel& c, const Sample& sample, const Module& m) {
+    if (int64_t(c.period) + c.periodDelta == 0) c.updateFlags &= uint8_t(~kUpdatePitch);
+    if (c.updateFlags & kUpdateTrigger) {
+        takeOverVoice(c);
+        Voice& v = *c.voice;
+        v.sample = &sample;
+        if (v.startOffset >= sample.loopStart + sample.loopLength) v.startOffset = 0;
+        v.position = int32_t(v.startOffset);
+        v.positionFraction = 0;
+        v.direction = 1;
+        v.startOffset = 0;
+        v.currentLeft = v.currentRight = 0;  // the new note ramps in from silence
+        v.rampFramesLeft = 0;
+    }
+    Voice& v = *c.voice;
+    if (c.updateFlags & kUpdateVolume) {
+        const int32_t volume = finalVolume(c, m.globalVolume);
+        v.volume = v.volumeCopy = volume;
+        v.leftVolume = v.panning * volume / 255;
+        v.rightVolume = (255 - v.panning) * volume / 255;
+    }
+    if (c.updateFlags & kUpdatePanning) {
+        const int32_t panning = finalPanning(c);
+        v.panning = v.panningCopy = panning;
+        v.leftVolume = v.volume * panning / 255;
+        v.rightVolume = (255 - panning) * v.volume / 255;
+    }
+    if (c.updateFlags & kUpdatePitch) setStep(v, periodFrequency(c.period, c.periodDelta, m.flags & 1));
+    if (c.updateFlags & kUpdateRewind) {
+        v.position = 0;
+        v.positionFraction = 0;
+        v.startOffset = 0;
+    }
+}
