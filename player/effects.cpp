@@ -1,18 +1,462 @@
 #include "player/effects.h"
 
-#include "player/channel.h"
-#include "player/module.h"
+#include <algorithm>
+#include <cmath>
 
-void effectRowTick(const EffectContext& e) {
-    Channel& c = e.channel;
-    if (e.cell.effectType == 12) {  // Cxx: not limited, a parameter above 64 plays louder
-        c.volume = e.cell.effectParam;
-        c.updateFlags |= kUpdateVolume;
+#include "player/channel.h"
+#include "player/envelopes.h"
+#include "player/mixer.h"
+#include "player/module.h"
+#include "player/pitch.h"
+#include "player/sequencer.h"
+
+namespace {
+
+// Portamentos and fine portamentos have no musical limit; periods are kept within ±2^20 so the
+// arithmetic never overflows. Far inside that range the pitch is already inaudible (linear) or
+// pinned at the frequency limits.
+constexpr int32_t kPeriodLimit = 1 << 20;
+
+void setPeriod(Channel& c, int64_t period) {
+    c.period = int32_t(period < -kPeriodLimit ? -kPeriodLimit : period > kPeriodLimit ? kPeriodLimit : period);
+}
+
+uint8_t high(uint8_t v) { return v >> 4; }
+uint8_t low(uint8_t v) { return v & 0x0F; }
+
+// Waveform value for a position −32…31: sine |sin(2πp/64)| × 256 with π as 3.141592, a ramp, or
+// a square.
+int32_t sineWave(int8_t p) { return int32_t(std::fabs(std::sin(2 * p * 3.141592 / 64)) * 256); }
+int32_t vibratoRamp(int8_t p) { return p >= 0 ? (p * 8) & 0xFF : 255 - ((p * 8) & 0xFF); }
+
+// Positions move by the speed as 8-bit values and fold back into −32…31.
+int8_t advance(int8_t position, uint8_t speed) {
+    int32_t p = int8_t(uint8_t(position) + speed);
+    if (p > 31) p -= 64;
+    return int8_t(p);
+}
+
+void volumeSlide(Channel& c, uint8_t param) {
+    c.volume = high(param) ? std::min(c.volume + high(param), 64) : std::max(c.volume - low(param), 0);
+    c.updateFlags |= kUpdateVolume;
+}
+
+void volumeUp(Channel& c, int32_t amount) {
+    c.volume = std::min(c.volume + amount, 64);
+    c.updateFlags |= kUpdateVolume;
+}
+
+void volumeDown(Channel& c, int32_t amount) {
+    c.volume = std::max(c.volume - amount, 0);
+    c.updateFlags |= kUpdateVolume;
+}
+
+void setPanning(Channel& c, int32_t panning) {
+    c.panning = panning;
+    c.updateFlags |= kUpdatePanning;
+}
+
+// Rxy's volume actions by x.
+int32_t retrigVolume(int32_t v, uint8_t action) {
+    switch (action) {
+    case 1: return v - 1;
+    case 2: return v - 2;
+    case 3: return v - 4;
+    case 4: return v - 8;
+    case 5: return v - 16;
+    case 6: return v * 2 / 3;
+    case 7: return v >> 1;
+    case 9: return v + 1;
+    case 10: return v + 2;
+    case 11: return v + 4;
+    case 12: return v + 8;
+    case 13: return v + 16;
+    case 14: return v * 3 / 2;
+    case 15: return v * 2;
+    default: return v;  // 0 is not applied; 8 only applies the limits
     }
 }
 
-void effectOtherTick(const EffectContext&) {}
+// --- main column, one function per effect and tick kind ---------------------------------------
 
-void applyVolumeColumn(Channel&, uint8_t) {}
+using EffectFn = void (*)(const EffectContext&);
 
-void volumeColumnOtherTick(Channel&, uint8_t) {}
+void nothing(const EffectContext&) {}
+
+void arpeggioTick(const EffectContext& e) {
+    const uint8_t xy = e.cell.effectParam;
+    if (!xy) return;
+    Channel& c = e.channel;
+    const int32_t phase = e.module.tick % 3;
+    const int32_t n = phase == 0 ? 0 : phase == 1 ? high(xy) : low(xy);
+    c.periodDelta = (e.module.flags & 1)
+                        ? n * 64
+                        : amigaPeriod(c.realNote + n, e.sample.finetune) - amigaPeriod(c.realNote, e.sample.finetune);
+    c.updateFlags |= kUpdatePitch;
+}
+
+void portaUpRow(const EffectContext& e) {
+    if (e.cell.effectParam) e.channel.portaUpSpeed = e.cell.effectParam;
+}
+void portaUpTick(const EffectContext& e) {
+    Channel& c = e.channel;
+    c.period = std::max(c.period - c.portaUpSpeed * 4, 56);
+    c.updateFlags |= kUpdatePitch;
+}
+
+void portaDownRow(const EffectContext& e) {
+    if (e.cell.effectParam) e.channel.portaDownSpeed = e.cell.effectParam;
+}
+void portaDownTick(const EffectContext& e) {
+    setPeriod(e.channel, int64_t(e.channel.period) + e.channel.portaDownSpeed * 4);
+    e.channel.updateFlags |= kUpdatePitch;
+}
+
+void tonePortamentoRow(const EffectContext& e) {
+    Channel& c = e.channel;
+    if (e.cell.effectParam) c.portaSpeed = e.cell.effectParam;
+    c.portaTarget = c.notePeriod;
+    c.updateFlags &= uint8_t(~(kUpdateTrigger | kUpdatePitch));
+}
+void tonePortamentoTick(const EffectContext& e) { tonePortamento(e.channel); }
+
+void vibratoRow(const EffectContext& e) {
+    Channel& c = e.channel;
+    if (high(e.cell.effectParam)) c.vibratoSpeed = high(e.cell.effectParam);
+    if (low(e.cell.effectParam)) c.vibratoDepth = low(e.cell.effectParam);
+    vibrato(c);
+}
+void vibratoTick(const EffectContext& e) {
+    vibrato(e.channel);
+    e.channel.vibratoPosition = advance(e.channel.vibratoPosition, e.channel.vibratoSpeed);
+}
+
+void portaVolumeSlideRow(const EffectContext& e) {
+    Channel& c = e.channel;
+    c.portaTarget = c.notePeriod;
+    if (e.cell.effectParam) c.volumeSlide = e.cell.effectParam;
+    c.updateFlags &= uint8_t(~(kUpdateTrigger | kUpdatePitch));
+}
+void portaVolumeSlideTick(const EffectContext& e) {
+    tonePortamento(e.channel);
+    volumeSlide(e.channel, e.channel.volumeSlide);
+}
+
+void vibratoVolumeSlideRow(const EffectContext& e) {
+    if (e.cell.effectParam) e.channel.volumeSlide = e.cell.effectParam;
+    vibrato(e.channel);
+}
+void vibratoVolumeSlideTick(const EffectContext& e) {
+    vibratoTick(e);
+    volumeSlide(e.channel, e.channel.volumeSlide);
+}
+
+void tremoloRow(const EffectContext& e) {
+    if (high(e.cell.effectParam)) e.channel.tremoloSpeed = high(e.cell.effectParam);
+    if (low(e.cell.effectParam)) e.channel.tremoloDepth = low(e.cell.effectParam);
+}
+void tremoloTick(const EffectContext& e) { tremolo(e.channel); }
+
+void setPanningRow(const EffectContext& e) { setPanning(e.channel, e.cell.effectParam); }
+
+void sampleOffsetRow(const EffectContext& e) {
+    Channel& c = e.channel;
+    if (e.cell.effectParam) c.sampleOffset = e.cell.effectParam;
+    const uint32_t offset = uint32_t(c.sampleOffset) * 256;
+    if (offset < e.sample.loopStart + e.sample.loopLength) {
+        c.voice->startOffset = offset;
+    } else {
+        c.updateFlags &= uint8_t(~kUpdateTrigger);
+        c.updateFlags |= kUpdateRewind;
+    }
+}
+
+void volumeSlideRow(const EffectContext& e) {
+    if (e.cell.effectParam) e.channel.volumeSlide = e.cell.effectParam;
+}
+void volumeSlideTick(const EffectContext& e) { volumeSlide(e.channel, e.channel.volumeSlide); }
+
+void setVolumeRow(const EffectContext& e) {
+    e.channel.volume = e.cell.effectParam;  // not limited: a parameter above 64 plays louder
+    e.channel.updateFlags |= kUpdateVolume;
+}
+
+void globalVolumeRow(const EffectContext& e) {
+    e.module.globalVolume = std::min<int32_t>(e.cell.effectParam, 64);
+    e.channel.updateFlags |= kUpdateVolume;
+}
+
+void globalVolumeSlideRow(const EffectContext& e) {
+    if (e.cell.effectParam) e.module.globalVolumeSlide = e.cell.effectParam;
+}
+void globalVolumeSlideTick(const EffectContext& e) {
+    Module& m = e.module;
+    const uint8_t xy = uint8_t(m.globalVolumeSlide);
+    if (high(xy)) m.globalVolume = std::min(m.globalVolume + high(xy), 64);
+    else if (low(xy)) m.globalVolume = std::max(m.globalVolume - low(xy), 0);
+}
+
+void envelopePositionRow(const EffectContext& e) { setEnvelopePosition(e.channel, e.instrument, e.cell.effectParam); }
+
+void panningSlideRow(const EffectContext& e) {
+    if (!e.cell.effectParam) return;
+    e.channel.panningSlide = e.cell.effectParam;
+    e.channel.updateFlags |= kUpdatePanning;
+}
+void panningSlideTick(const EffectContext& e) {
+    Channel& c = e.channel;
+    const uint8_t xy = c.panningSlide;
+    if (high(xy)) c.panning = std::min(c.panning + high(xy), 255);
+    else if (low(xy)) c.panning = std::max(c.panning - low(xy), 0);
+    c.updateFlags |= kUpdatePanning;
+}
+
+void retrigRow(const EffectContext& e) {
+    if (!e.cell.effectParam) return;
+    e.channel.retrigVolumeAction = high(e.cell.effectParam);
+    e.channel.retrigInterval = low(e.cell.effectParam);
+}
+void retrigTick(const EffectContext& e) {
+    Channel& c = e.channel;
+    if (c.retrigInterval == 0 || e.module.tick % c.retrigInterval != 0) return;
+    if (c.retrigVolumeAction) {
+        c.volume = std::max(std::min(retrigVolume(c.volume, c.retrigVolumeAction), 64), 0);
+        c.updateFlags |= kUpdateVolume;
+    }
+    c.updateFlags |= kUpdateTrigger;
+}
+
+void tremorRow(const EffectContext& e) {
+    if (e.cell.effectParam) {
+        e.channel.tremorOnTicks = uint8_t(high(e.cell.effectParam) + 1);
+        e.channel.tremorOffTicks = uint8_t(low(e.cell.effectParam) + 1);
+    }
+    tremor(e.channel);
+}
+void tremorTick(const EffectContext& e) { tremor(e.channel); }
+
+void extraFinePortaRow(const EffectContext& e) {
+    Channel& c = e.channel;
+    const uint8_t x = high(e.cell.effectParam), y = low(e.cell.effectParam);
+    if (x == 1) {
+        if (y) c.extraFinePortaUp = y;
+        setPeriod(c, int64_t(c.period) - c.extraFinePortaUp);
+    } else if (x == 2) {
+        if (y) c.extraFinePortaDown = y;
+        setPeriod(c, int64_t(c.period) + c.extraFinePortaDown);
+    }
+}
+
+// --- extended effects (type 14), by x -----------------------------------------------------------
+
+void finePortaUpRow(const EffectContext& e, uint8_t y) {
+    if (y) e.channel.finePortaUp = y;
+    setPeriod(e.channel, int64_t(e.channel.period) - e.channel.finePortaUp * 4);
+}
+
+void finePortaDownRow(const EffectContext& e, uint8_t y) {
+    if (y) e.channel.finePortaDown = y;
+    setPeriod(e.channel, int64_t(e.channel.period) + e.channel.finePortaDown * 4);
+}
+
+void setFineTuneRow(const EffectContext& e, uint8_t y) {
+    // The change stays in the sample for later notes on any channel. The shared empty sample
+    // serves every module and every channel without one: it keeps its zero.
+    if (&e.sample != &emptySample) e.sample.finetune = int8_t(y);
+}
+
+void fineVolumeUpRow(const EffectContext& e, uint8_t y) {
+    if (y) e.channel.fineVolumeSlide = y;
+    volumeUp(e.channel, e.channel.fineVolumeSlide);
+}
+
+void fineVolumeDownRow(const EffectContext& e, uint8_t y) {
+    if (y) e.channel.fineVolumeSlide = y;
+    volumeDown(e.channel, e.channel.fineVolumeSlide);
+}
+
+constexpr uint8_t kNoteUpdates = kUpdatePitch | kUpdateVolume | kUpdatePanning | kUpdateTrigger;
+
+void noteDelayRow(const EffectContext& e, uint8_t) {
+    Channel& c = e.channel;
+    c.period = e.savedPeriod;
+    c.volume = e.savedVolume;
+    c.panning = e.savedPanning;
+    c.updateFlags &= uint8_t(~kNoteUpdates);
+}
+
+void extendedRow(const EffectContext& e) {
+    const uint8_t x = high(e.cell.effectParam), y = low(e.cell.effectParam);
+    Channel& c = e.channel;
+    switch (x) {
+    case 1: finePortaUpRow(e, y); break;
+    case 2: finePortaDownRow(e, y); break;
+    case 4: c.waveControl = uint8_t((c.waveControl & 0xF0) | y); break;
+    case 5: setFineTuneRow(e, y); break;
+    case 7: c.waveControl = uint8_t((c.waveControl & 0x0F) | y << 4); break;
+    case 8: setPanning(c, y * 16); break;
+    case 10: fineVolumeUpRow(e, y); break;
+    case 11: fineVolumeDownRow(e, y); break;
+    case 13: noteDelayRow(e, y); break;
+    default: break;  // E0y, E3y, EFy do nothing; E6y and EEy are the sequencer's
+    }
+}
+
+void extendedTick(const EffectContext& e) {
+    const uint8_t x = high(e.cell.effectParam), y = low(e.cell.effectParam);
+    Channel& c = e.channel;
+    const int32_t tick = e.module.tick;
+    if (x == 9 && y != 0 && tick % y == 0) {  // retrigger
+        c.updateFlags |= kUpdatePitch | kUpdateVolume | kUpdateTrigger;
+    } else if (x == 12 && tick == y) {  // note cut
+        c.volume = 0;
+        c.updateFlags |= kUpdateVolume;
+    } else if (x == 13) {  // note delay: the note starts on tick y, with its instrument state
+        if (tick == y) {
+            resetInstrumentState(c, e.sample);
+            c.period = c.notePeriod;
+            c.updateFlags |= kUpdatePitch;
+            if (e.cell.volume) applyVolumeColumn(c, e.cell.volume);
+            c.updateFlags |= kUpdateTrigger;
+        } else if (tick < y) {
+            c.updateFlags &= uint8_t(~kNoteUpdates);
+        }
+    }
+}
+
+struct EffectRow {
+    EffectFn row;
+    EffectFn otherTicks;
+};
+
+// Effect types 0…35 by the format's letters; types not listed do nothing on any tick. Bxx, Dxy,
+// Fxx and Kxx act in the sequencer.
+constexpr EffectRow kEffects[36] = {
+    {nothing, arpeggioTick},                        // 0xy arpeggio
+    {portaUpRow, portaUpTick},                      // 1xx
+    {portaDownRow, portaDownTick},                  // 2xx
+    {tonePortamentoRow, tonePortamentoTick},        // 3xx
+    {vibratoRow, vibratoTick},                      // 4xy
+    {portaVolumeSlideRow, portaVolumeSlideTick},    // 5xy
+    {vibratoVolumeSlideRow, vibratoVolumeSlideTick},// 6xy
+    {tremoloRow, tremoloTick},                      // 7xy
+    {setPanningRow, nothing},                       // 8xx
+    {sampleOffsetRow, nothing},                     // 9xx
+    {volumeSlideRow, volumeSlideTick},              // Axy
+    {nothing, nothing},                             // Bxx position jump
+    {setVolumeRow, nothing},                        // Cxx
+    {nothing, nothing},                             // Dxy pattern break
+    {extendedRow, extendedTick},                    // Exy
+    {nothing, nothing},                             // Fxx speed or BPM
+    {globalVolumeRow, nothing},                     // Gxx
+    {globalVolumeSlideRow, globalVolumeSlideTick},  // Hxy
+    {nothing, nothing},                             // I
+    {nothing, nothing},                             // J
+    {nothing, nothing},                             // Kxx key off
+    {envelopePositionRow, nothing},                 // Lxx
+    {nothing, nothing},                             // M
+    {nothing, nothing},                             // N
+    {nothing, nothing},                             // O
+    {panningSlideRow, panningSlideTick},            // Pxy
+    {nothing, nothing},                             // Q
+    {retrigRow, retrigTick},                        // Rxy
+    {nothing, nothing},                             // S
+    {tremorRow, tremorTick},                        // Txy
+    {nothing, nothing},                             // U
+    {nothing, nothing},                             // V
+    {nothing, nothing},                             // W
+    {extraFinePortaRow, nothing},                   // Xxy
+    {nothing, nothing},                             // Y
+    {nothing, nothing},                             // Z
+};
+
+}  // namespace
+
+void tonePortamento(Channel& c) {
+    if (c.period < c.portaTarget) c.period = std::min(c.period + c.portaSpeed * 4, c.portaTarget);
+    else if (c.period > c.portaTarget) c.period = std::max(c.period - c.portaSpeed * 4, c.portaTarget);
+    c.updateFlags |= kUpdatePitch;
+}
+
+void vibrato(Channel& c) {
+    const uint8_t waveform = c.waveControl & 3;
+    const int32_t w = waveform == 0 ? sineWave(c.vibratoPosition) : waveform == 1 ? vibratoRamp(c.vibratoPosition) : 255;
+    const int32_t d = ((w * c.vibratoDepth) >> 5) & ~3;
+    c.periodDelta = c.vibratoPosition >= 0 ? -d : d;
+    c.updateFlags |= kUpdatePitch;
+}
+
+void tremolo(Channel& c) {
+    const uint8_t waveform = (c.waveControl >> 4) & 3;
+    const int32_t w = waveform == 1 ? (c.tremoloPosition & 31) * 8 : waveform == 2 ? 255 : sineWave(c.tremoloPosition);
+    int32_t t = (w * c.tremoloDepth) >> 6;
+    if (c.tremoloPosition >= 0) {
+        c.volumeDelta = c.volume + t > 64 ? 64 - c.volume : t;
+    } else {
+        if (t > c.volume) t = c.volume;
+        c.volumeDelta = -t;
+    }
+    c.tremoloPosition = advance(c.tremoloPosition, c.tremoloSpeed);
+    c.updateFlags |= kUpdateVolume;
+}
+
+void tremor(Channel& c) {
+    if (c.tremorCounter >= c.tremorOnTicks) c.volumeDelta = -c.volume;
+    c.tremorCounter = uint8_t(c.tremorCounter + 1);
+    if (c.tremorCounter >= c.tremorOnTicks + c.tremorOffTicks) c.tremorCounter = 0;
+    c.updateFlags |= kUpdateVolume;
+}
+
+void effectRowTick(const EffectContext& e) {
+    if (e.cell.effectType < 36) kEffects[e.cell.effectType].row(e);
+}
+
+void effectOtherTick(const EffectContext& e) {
+    if (e.cell.effectType < 36) kEffects[e.cell.effectType].otherTicks(e);
+}
+
+void applyVolumeColumn(Channel& c, uint8_t byte) {
+    const uint8_t y = low(byte);
+    switch (high(byte)) {
+    case 0x1: case 0x2: case 0x3: case 0x4:
+        c.volume = byte - 0x10;
+        c.updateFlags |= kUpdateVolume;
+        break;
+    case 0x5:
+        if (byte == 0x50) {
+            c.volume = 64;
+            c.updateFlags |= kUpdateVolume;
+        }
+        break;
+    case 0x6: case 0x8: volumeDown(c, y); break;
+    case 0x7: case 0x9: volumeUp(c, y); break;
+    case 0xA: c.vibratoSpeed = y; break;
+    case 0xB: c.vibratoDepth = y; break;
+    case 0xC: setPanning(c, y * 16); break;
+    case 0xD: setPanning(c, c.panning - y); break;  // not limited: the final panning is
+    case 0xE: setPanning(c, c.panning + y); break;
+    case 0xF:
+        if (y) c.portaSpeed = uint8_t(y * 16);
+        c.portaTarget = c.notePeriod;
+        c.updateFlags &= uint8_t(~kUpdateTrigger);  // the pitch follows the new note at once
+        break;
+    default: break;  // 0x01–0x0F and 0x51–0x5F do nothing
+    }
+}
+
+void volumeColumnOtherTick(Channel& c, uint8_t byte) {
+    const uint8_t y = low(byte);
+    switch (high(byte)) {
+    case 0x6: volumeDown(c, y); break;
+    case 0x7: volumeUp(c, y); break;
+    case 0xB:
+        c.vibratoDepth = y;
+        vibrato(c);
+        c.vibratoPosition = advance(c.vibratoPosition, c.vibratoSpeed);
+        break;
+    case 0xD: setPanning(c, c.panning - y); break;
+    case 0xE: setPanning(c, c.panning + y); break;
+    case 0xF: tonePortamento(c); break;
+    default: break;
+    }
+}

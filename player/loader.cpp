@@ -30,7 +30,9 @@ constexpr int64_t kMaxCells = int64_t(1) << 24;
 
 // Little-endian readers. A read past the end leaves the zeros the buffer started with.
 uint16_t le16(const uint8_t* b) { return uint16_t(b[0] | b[1] << 8); }
-uint32_t le32(const uint8_t* b) { return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24; }
+uint32_t le32(const uint8_t* b) {
+    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+}
 
 uint16_t read16(ModuleStream* stream) {
     uint8_t b[2] = {};
@@ -317,8 +319,9 @@ bool readInstrument(Loading& l, Module& m, int32_t index) {
     for (int32_t k = 0; k < sampleCount; ++k) headers[k] = readSampleHeader(l.stream);
 
     // Sample lengths are limited to the bytes the file still holds after the headers: past them
-    // the data would be zeros anyway, and a length of 4 GiB must not become an allocation. The
-    // data regions of later samples and instruments follow, so nothing is counted twice.
+    // the data would be zeros anyway, and a length of 4 GiB must not become an allocation. Each
+    // instrument starts after the previous one's data, so in all the samples get at most as many
+    // bytes as the file has.
     int64_t bytesLeft = std::max(0, l.streamSize - streamTell(l.stream));
     for (int32_t k = 0; k < sampleCount; ++k) {
         const uint32_t lengthBytes = uint32_t(std::min<int64_t>(headers[k].lengthBytes, bytesLeft));
@@ -380,6 +383,7 @@ Module* loadModule(const char* name, SampleDataCallback sampleDataCallback, std:
 
 bool freeModule(Module* module) {
     if (!module) return false;
+    // Waits until the feeder is out of its block and has ended, so nothing reads what follows.
     stopPlayer(module);
     if (module->instruments) {
         for (int32_t i = 0; i < module->instrumentCount; ++i) {

@@ -9,7 +9,8 @@ struct Module;
 using TickCallback = void (*)(Module& module);
 
 // Optional source of sample data in place of the stream: fills `buffer` (zeroed) with `bytes`
-// bytes of the sample's raw frames, already decoded (no delta coding). The result is not used.
+// bytes of the sample's raw frames, already decoded (no delta coding): signed 8-bit values, or
+// 16-bit little-endian ones. `instrument` and `sample` count from 0. The result is not used.
 using SampleDataCallback = int (*)(uint8_t* buffer, int32_t bytes, int32_t bitsPerSample, int32_t instrument,
                                    int32_t sample);
 
@@ -17,7 +18,8 @@ struct Sample {
     int16_t* data;          // length frames + 8 zero guard frames; nullptr when length is 0
     uint32_t length;        // frames
     uint32_t loopStart;     // frames
-    uint32_t loopLength;    // frames; without a loop: loopStart 0, loopLength = length
+    uint32_t loopLength;    // frames; without a loop: loopStart 0, loopLength = length;
+                            // a loop: at least 1, loopStart + loopLength ≤ length (the guard frame)
     uint8_t  volume;        // 0…64
     int8_t   finetune;      // −128…127, 1/128 semitone
     int32_t  panning;       // 0…255
@@ -48,7 +50,8 @@ struct Instrument {
     uint8_t        panningSustainPoint;
     uint8_t        panningLoopStart;
     uint8_t        panningLoopEnd;
-    uint8_t        volumeType;         // bit 0 on, bit 1 sustain, bit 2 loop; 0 below 2 points
+    uint8_t        volumeType;         // bit 0 on, bit 1 sustain, bit 2 loop; 0 below 2 points;
+                                       // sustain and loop bits only when their points exist
     uint8_t        panningType;        // the same bits
     uint8_t        vibratoType;        // auto-vibrato waveform
     uint8_t        vibratoSweep;       // ticks to full depth
@@ -80,12 +83,12 @@ struct Module {
     int32_t framesLeftInTick;      // frames still to mix before the next tick
     int32_t framesPerTick;         // from the BPM (setBpm); at least 1
 
-    int16_t songLength;            // valid entries in orders
-    int16_t restartPosition;       // order index after the last one
+    int16_t songLength;            // valid entries in orders, 1…256
+    int16_t restartPosition;       // order index after the last one, below songLength
     int16_t channelCount;          // 1…32
     int32_t patternsUsed;          // highest pattern in orders[0 … songLength−1], plus 1
     int32_t patternCount;          // max(file's pattern count, patternsUsed)
-    int16_t instrumentCount;
+    int16_t instrumentCount;       // 0…128
     int16_t flags;                 // bit 0: linear frequency table
     int16_t defaultTempo;          // ticks per row
     int16_t defaultBpm;

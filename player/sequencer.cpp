@@ -101,6 +101,7 @@ void rowTickChannel(Module& m, Channel& c, const Cell& cell, bool& jumped) {
     const Instrument& instrument = *source.instrument;
     Sample& sample = *source.sample;
 
+    const int32_t savedPeriod = c.period, savedVolume = c.volume, savedPanning = c.panning;
     // A tremolo that stops leaves the volume where its last offset had it.
     if (c.lastEffect == kTremolo && cell.effectType != kTremolo) c.volume += c.volumeDelta;
     c.volumeDelta = 0;
@@ -128,7 +129,7 @@ void rowTickChannel(Module& m, Channel& c, const Cell& cell, bool& jumped) {
     if (c.keyOff) fadeOut(c, instrument);
 
     flowEffect(m, c, cell, jumped);
-    effectRowTick(EffectContext{m, c, cell, sample, instrument});
+    effectRowTick(EffectContext{m, c, cell, sample, instrument, savedPeriod, savedVolume, savedPanning});
     autoVibrato(c, instrument);
     updateVoice(c, sample, m);
 }
@@ -196,7 +197,7 @@ void processTick(Module& m) {
         stepEnvelopes(c, *source.instrument);
         if (c.keyOff) fadeOut(c, *source.instrument);
         if (cell.volume != 0) volumeColumnOtherTick(c, cell.volume);
-        effectOtherTick(EffectContext{m, c, cell, *source.sample, *source.instrument});
+        effectOtherTick(EffectContext{m, c, cell, *source.sample, *source.instrument, 0, 0, 0});
         autoVibrato(c, *source.instrument);
         updateVoice(c, *source.sample, m);
     }

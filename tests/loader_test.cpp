@@ -351,8 +351,8 @@ TEST_F(LoaderTest, DecodesPackedAndUnpackedCells) {
     };
     const Case cases[] = {
         {"0x80 is an empty cell of one byte", 1, {0x80, 0x9F, 1, 2, 3, 4, 5}, 0xFFFF, {{}, {1, 2, 3, 4, 5}}},
-        {"an unpacked note 0 takes five bytes", 1, {0, 1, 2, 3, 4, 0x81, 7}, 0xFFFF, {{0, 1, 2, 3, 4}, {7, 0, 0, 0, 0}}},
-        {"only the flagged fields follow", 1, {0x8A, 9, 12, 0x94, 33, 44}, 0xFFFF, {{0, 9, 0, 12, 0}, {0, 0, 33, 0, 44}}},
+        {"unpacked note 0: five bytes", 1, {0, 1, 2, 3, 4, 0x81, 7}, 0xFFFF, {{0, 1, 2, 3, 4}, {7, 0, 0, 0, 0}}},
+        {"only flagged fields follow", 1, {0x8A, 9, 12, 0x94, 33, 44}, 0xFFFF, {{0, 9, 0, 12, 0}, {0, 0, 33, 0, 44}}},
         {"note 97 is key off", 1, {0x81, 97, 97, 0, 0, 0, 0}, 0xFFFF, {{255, 0, 0, 0, 0}, {255, 0, 0, 0, 0}}},
         {"instruments above 128 do not exist", 1, {0x82, 128, 0x82, 129}, 0xFFFF, {{0, 128, 0, 0, 0}, {}}},
         {"packed size 0 decodes nothing", 64, {}, 0, {{}, {}}},
@@ -424,9 +424,9 @@ TEST_F(LoaderTest, ConvertsSampleDataAndLoops) {
         {"both loop bits: ping-pong", make(six, 3, 2, 2), 6, 2, 2, 4, {256, 512, 768, 1024, 1024, 1536, 0}},
         {"loop to the end: guard after it", make(six, 1, 4, 2), 6, 4, 2, 2, {256, 512, 768, 1024, 1280, 1536, 1280, 0}},
         {"loop past the end is cut", make(six, 1, 4, 10), 6, 4, 2, 2, {256, 512, 768, 1024, 1280, 1536, 1280, 0}},
-        {"ping-pong past the end is cut", make(six, 2, 3, 0xFFFFFFFF), 6, 3, 3, 4, {256, 512, 768, 1024, 1280, 1536, 1536, 0}},
+        {"ping-pong past the end", make(six, 2, 3, 0xFFFFFFFF), 6, 3, 3, 4, {256, 512, 768, 1024, 1280, 1536, 1536, 0}},
         {"loop starting at the end is none", make(six, 1, 6, 2), 6, 0, 6, 1, {256, 512, 768, 1024, 1280, 1536, 0}},
-        {"loop starting far past the end", make(six, 2, 0xFFFFFFF0, 0x20), 6, 0, 6, 1, {256, 512, 768, 1024, 1280, 1536, 0}},
+        {"loop far past the end", make(six, 2, 0xFFFFFFF0, 0x20), 6, 0, 6, 1, {256, 512, 768, 1024, 1280, 1536, 0}},
         {"loop of length 0 is none", make(six, 1, 2, 0), 6, 0, 6, 1, {256, 512, 768, 1024, 1280, 1536, 0}},
         {"no loop ignores the loop fields", make(six, 0, 2, 2), 6, 0, 6, 1, {256, 512, 768, 1024, 1280, 1536, 0}},
         {"longer than the file", longerThanFile, 4, 0, 4, 1, {1280, 1536, 1792, 2048, 0}},
