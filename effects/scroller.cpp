@@ -26,9 +26,9 @@ ScrollerState& scroller() {
 
 void drawScroller(Surface& work, float frameStep) {
     ScrollerState& s = scroller();
-    // Held at the top of its range: after twelve days the text is long gone, and the position
-    // must not wrap around to bring it back.
-    const int64_t advanced = int64_t(s.scrollPosition) + static_cast<int32_t>(double(frameStep) * 8 * 256);
+    // In 64 bits and held at the top of the range: after twelve days (or one absurdly long
+    // step) the text is long gone, and the position must not wrap around to bring it back.
+    const int64_t advanced = int64_t(s.scrollPosition) + static_cast<int64_t>(double(frameStep) * 8 * 256);
     s.scrollPosition = int32_t(std::min<int64_t>(advanced, std::numeric_limits<int32_t>::max()));
     if (s.scrollText.empty()) return;
 

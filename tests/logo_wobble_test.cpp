@@ -17,7 +17,7 @@ struct Canvas {
     uint32_t at(int32_t x, int32_t y) const { return readPixel(32, pixelAddress(s, x, y)); }
 };
 
-TEST(LogoWobble, TakesEachPixelFromItsDesignedSource) {
+TEST(LogoWobble, TakesEachPixelFromItsSource) {
     struct Case {
         int32_t wobbleTime;  // 8.8 seconds
         int32_t x, y;        // target

@@ -10,59 +10,9 @@
 #include "player/output.h"
 #include "player/sequencer.h"
 #include "player/stream.h"
-#include "xm_writer.h"
+#include "song_fixture.h"
 
 namespace {
-
-// One instrument with one looping 8-bit sample: an instrument a note can actually sound with.
-XmInstrument toneInstrument(uint8_t volume = 64, uint8_t panning = 128) {
-    XmInstrument ins;
-    XmSample s;
-    s.data = deltas8({0, 40, 80, 40, 0, -40, -80, -40});
-    s.type = 1;
-    s.loopLength = 8;
-    s.volume = volume;
-    s.panning = panning;
-    ins.samples.push_back(s);
-    return ins;
-}
-
-// A pattern of `rows` rows over `channels` channels with the given cells placed.
-XmPattern pattern(uint16_t rows, uint16_t channels, std::vector<std::pair<int, Cell>> placed) {
-    XmPattern p;
-    p.rows = rows;
-    p.cells.assign(size_t(rows) * channels, Cell{});
-    for (const auto& [index, cell] : placed) p.cells[size_t(index)] = cell;
-    return p;
-}
-
-// The module loaded from `spec` and reset as for playing, driven tick by tick.
-struct Song {
-    std::vector<uint8_t> bytes;
-    Module*              m = nullptr;
-
-    explicit Song(const XmSpec& spec) : bytes(buildXm(spec)) {
-        useMemoryStream(bytes.data(), bytes.size());
-        std::string reason;
-        m = loadModule("test", nullptr, &reason);
-        EXPECT_NE(m, nullptr) << reason;
-        if (m) resetPlayback(*m);
-    }
-    ~Song() { freeModule(m); }
-
-    Channel& channel(int i) { return sequencer().channels[i]; }
-
-    // Runs `ticks` ticks and returns the (order, row) of every row tick among them.
-    std::vector<std::pair<int, int>> rowsPlayed(int ticks) {
-        std::vector<std::pair<int, int>> rows;
-        for (int i = 0; i < ticks; ++i) {
-            const bool rowTick = m->tick == 0;
-            sequencerTick(*m);
-            if (rowTick) rows.emplace_back(m->orderPosition, m->row);
-        }
-        return rows;
-    }
-};
 
 std::vector<std::pair<int, int>> rowsOf(int order, std::initializer_list<int> rows) {
     std::vector<std::pair<int, int>> out;

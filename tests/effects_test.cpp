@@ -1,0 +1,269 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "player/pitch.h"
+#include "song_fixture.h"
+
+namespace {
+
+constexpr uint8_t C4 = 49, E4 = 53, KEY_OFF = 255;
+
+Cell note(uint8_t n, uint8_t instrument = 1, uint8_t type = 0, uint8_t param = 0, uint8_t volume = 0) {
+    return Cell{n, instrument, volume, type, param};
+}
+Cell effect(uint8_t type, uint8_t param, uint8_t volume = 0) { return Cell{0, 0, volume, type, param}; }
+
+// A one-channel song of the given rows at `tempo`, with the tone instrument.
+XmSpec oneChannel(std::vector<Cell> rows, uint16_t tempo, std::vector<XmInstrument> instruments = {toneInstrument()}) {
+    XmSpec spec;
+    spec.channels = 1;
+    spec.tempo = tempo;
+    spec.instruments = std::move(instruments);
+    spec.patterns = {column(std::move(rows))};
+    return spec;
+}
+
+// Runs whole rows and records a channel field after every tick.
+template <typename Field>
+std::vector<int32_t> perTick(Song& song, int ticks, Field field) {
+    std::vector<int32_t> values;
+    for (int i = 0; i < ticks; ++i) {
+        song.tick();
+        values.push_back(field(song.channel(0)));
+    }
+    return values;
+}
+
+TEST(Effects, PortamentosRememberTheirOwnSpeeds) {
+    Song song(oneChannel({note(C4, 1, 1, 0x05), effect(1, 0), effect(2, 0x03), effect(1, 0), effect(2, 0)}, 2));
+    const auto periods = perTick(song, 10, [](const Channel& c) { return c.period; });
+    EXPECT_EQ(periods, (std::vector<int32_t>{4608, 4588, 4588, 4568, 4568, 4580, 4580, 4560, 4560, 4572}));
+}
+
+TEST(Effects, PortamentoUpStopsAt56) {
+    Song song(oneChannel({note(C4, 1, 1, 0xFF)}, 31));
+    perTick(song, 30, [](const Channel& c) { return c.period; });
+    EXPECT_EQ(song.channel(0).period, 56);
+}
+
+TEST(Effects, TonePortamentoSlidesToTheNoteWithoutRestarting) {
+    Song song(oneChannel({note(C4), note(E4, 1, 3, 0x08), effect(3, 0), effect(3, 0)}, 3));
+    song.rowsPlayed(3);
+    const Voice* voice = song.channel(0).voice;
+    const auto periods = perTick(song, 6, [](const Channel& c) { return c.period; });
+    // E-4 is 4 semitones up: 4608 − 256; 32 per tick, the second row without a note continues.
+    EXPECT_EQ(periods, (std::vector<int32_t>{4608, 4576, 4544, 4544, 4512, 4480}));
+    EXPECT_EQ(song.channel(0).portaTarget, 4352);
+    EXPECT_EQ(song.channel(0).note, C4 - 1) << "the note stays";
+    EXPECT_EQ(song.channel(0).voice, voice) << "no new note was started";
+}
+
+TEST(Effects, VolumeSetAboveTheRangeIsSlidBackInto) {
+    Song song(oneChannel({note(C4, 1, 12, 0x50), effect(10, 0x10)}, 2));
+    const auto volumes = perTick(song, 4, [](const Channel& c) { return c.volume; });
+    EXPECT_EQ(volumes, (std::vector<int32_t>{80, 80, 80, 64}));
+    EXPECT_EQ(song.channel(0).voice->volume, 127);
+}
+
+TEST(Effects, VolumeColumnSlideActsOnEveryTickOfTheRow) {
+    Song song(oneChannel({note(C4, 1, 0, 0, 0x65)}, 6));
+    const auto volumes = perTick(song, 6, [](const Channel& c) { return c.volume; });
+    EXPECT_EQ(volumes, (std::vector<int32_t>{59, 54, 49, 44, 39, 34}));
+}
+
+TEST(Effects, ArpeggioCyclesBaseAndBothIntervals) {
+    Song song(oneChannel({note(C4, 1, 0, 0x47), note(C4, 1, 0, 0x00)}, 3));
+    const auto deltas = perTick(song, 6, [](const Channel& c) { return c.periodDelta; });
+    EXPECT_EQ(deltas, (std::vector<int32_t>{0, 4 * 64, 7 * 64, 0, 0, 0}));
+}
+
+TEST(Effects, VibratoAndTremoloPositionsOverARow) {
+    Song vib(oneChannel({note(C4, 1, 4, 0x48)}, 4));
+    EXPECT_EQ(perTick(vib, 4, [](const Channel& c) { return c.periodDelta; }),
+              (std::vector<int32_t>{0, 0, -24, -44}));
+    EXPECT_EQ(vib.channel(0).vibratoPosition, 12);
+
+    Song trem(oneChannel({note(C4, 1, 7, 0x48, 0x30)}, 4));  // volume 32 leaves room to rise
+    EXPECT_EQ(perTick(trem, 4, [](const Channel& c) { return c.volumeDelta; }), (std::vector<int32_t>{0, 0, 12, 22}));
+    EXPECT_EQ(trem.channel(0).tremoloPosition, 12);
+}
+
+TEST(Effects, RetrigFollowsTheTickAcrossAPatternDelay) {
+    XmSpec spec;
+    spec.channels = 2;
+    spec.tempo = 6;
+    spec.instruments = {toneInstrument(40)};
+    spec.patterns = {pattern(2, 2, {{0, note(C4, 1, 27, 0x93)}, {1, effect(14, 0xE2)}})};
+    Song song(spec);
+    int triggers = 0;
+    for (int t = 0; t < 18; ++t) {
+        song.tick();
+        if (t > 0) triggers += (song.channel(0).updateFlags & kUpdateTrigger) != 0;
+    }
+    EXPECT_EQ(triggers, 5) << "ticks 3, 6, 9, 12 and 15 of the 18";
+    EXPECT_EQ(song.channel(0).volume, 45);
+}
+
+TEST(Effects, TremorCountsTicksAcrossRows) {
+    Song song(oneChannel({note(C4, 1, 29, 0x12), effect(29, 0), effect(29, 0)}, 6));
+    const auto deltas = perTick(song, 15, [](const Channel& c) { return c.volumeDelta; });
+    for (int t = 0; t < 15; ++t) EXPECT_EQ(deltas[t], t % 5 >= 2 ? -64 : 0) << "tick " << t;
+}
+
+TEST(Effects, NoteCutAndNoteDelay) {
+    struct Case {
+        const char* what;
+        Cell        cell;
+        int         triggerTick;  // −1: never
+        int         cutTick;      // −1: never
+    };
+    const Case cases[] = {
+        {"EC2 cuts on tick 2", note(C4, 1, 14, 0xC2), 0, 2},
+        {"EC0 does nothing", note(C4, 1, 14, 0xC0), 0, -1},
+        {"ED3 starts on tick 3", note(C4, 1, 14, 0xD3), 3, -1},
+        {"ED0 never starts", note(C4, 1, 14, 0xD0), -1, -1},
+        {"ED9 is beyond the row", note(C4, 1, 14, 0xD9), -1, -1},
+    };
+    for (const Case& c : cases) {
+        Song song(oneChannel({c.cell}, 6));
+        int triggerTick = -1, cutTick = -1, lastVolume = 0;
+        for (int t = 0; t < 6; ++t) {
+            song.tick();
+            const Channel& ch = song.channel(0);
+            if ((ch.updateFlags & kUpdateTrigger) && triggerTick < 0) triggerTick = t;
+            if (ch.volume == 0 && lastVolume > 0 && cutTick < 0) cutTick = t;
+            lastVolume = ch.volume;
+        }
+        EXPECT_EQ(triggerTick, c.triggerTick) << c.what;
+        EXPECT_EQ(cutTick, c.cutTick) << c.what;
+        if (c.triggerTick < 0) EXPECT_EQ(song.channel(0).voice->sample, nullptr) << c.what;
+    }
+}
+
+TEST(Effects, SampleOffsetInsideAndBeyondTheSample) {
+    XmInstrument ins;
+    XmSample s;
+    s.data.assign(1024, 1);  // 1024 frames, no loop
+    ins.samples.push_back(s);
+    {
+        Song song(oneChannel({note(C4, 1, 9, 0x02)}, 1, {ins}));
+        song.tick();
+        EXPECT_EQ(song.channel(0).voice->position, 512);
+        EXPECT_EQ(song.channel(0).voice->startOffset, 0u) << "the trigger clears it";
+    }
+    {
+        // The same note again with 904: 1024 is the end, so no new note; the voice restarts.
+        Song song(oneChannel({note(C4), note(C4, 1, 9, 0x04)}, 1, {ins}));
+        song.tick();
+        Voice* voice = song.channel(0).voice;
+        voice->position = 300;
+        song.tick();
+        EXPECT_EQ(song.channel(0).voice, voice) << "not handed over";
+        EXPECT_EQ(voice->position, 0);
+    }
+}
+
+TEST(Effects, FineTuneChangesTheSampleForLaterNotesOnAnyChannel) {
+    XmSpec spec;
+    spec.channels = 2;
+    spec.tempo = 1;
+    spec.instruments = {toneInstrument()};
+    spec.patterns = {pattern(2, 2, {{0, note(C4, 1, 14, 0x57)}, {3, note(C4)}})};
+    Song song(spec);
+    song.tick();
+    EXPECT_EQ(song.channel(0).notePeriod, 4608) << "this note was computed before the change";
+    song.tick();
+    EXPECT_EQ(song.channel(1).notePeriod, linearPeriod(48, 7));
+}
+
+TEST(Effects, FineTuneNeverTouchesTheSharedEmptySample) {
+    Song song(oneChannel({note(C4, 9, 14, 0x57)}, 1));  // instrument 9 does not exist
+    song.tick();
+    EXPECT_EQ(emptySample.finetune, 0);
+}
+
+TEST(Envelopes, ALinearRampWithoutSustain) {
+    XmInstrument ins = toneInstrument();
+    ins.volumeEnvelope[0] = {0, 64};
+    ins.volumeEnvelope[1] = {10, 0};
+    ins.volumePointCount = 2;
+    ins.volumeType = 1;
+    Song song(oneChannel({note(C4)}, 31, {ins}));
+    const auto values = perTick(song, 13, [](const Channel& c) { return c.volumeEnvelopeValue; });
+    EXPECT_EQ(values, (std::vector<int32_t>{64, 57, 51, 44, 38, 32, 25, 19, 12, 6, 0, 0, 0}));
+    EXPECT_EQ(song.channel(0).volumeEnvelopeStep, -419430);
+    EXPECT_EQ(song.channel(0).volumeEnvelopeDone, 1);
+}
+
+TEST(Envelopes, SustainHoldsUntilTheRelease) {
+    XmInstrument ins = toneInstrument();
+    ins.volumeEnvelope[0] = {0, 64};
+    ins.volumeEnvelope[1] = {10, 0};
+    ins.volumePointCount = 2;
+    ins.volumeType = 1 | 2;
+    ins.volumeSustainPoint = 0;
+    Song song(oneChannel({note(C4), note(KEY_OFF, 0)}, 4, {ins}));
+    const auto values = perTick(song, 7, [](const Channel& c) { return c.volumeEnvelopeValue; });
+    EXPECT_EQ(values, (std::vector<int32_t>{64, 64, 64, 64, 64, 57, 51})) << "released on tick 4";
+}
+
+TEST(Envelopes, LxxJumpsIntoTheRampAndRunsOneTickAhead) {
+    XmInstrument ins = toneInstrument();
+    ins.volumeEnvelope[0] = {0, 64};
+    ins.volumeEnvelope[1] = {10, 0};
+    ins.volumePointCount = 2;
+    ins.volumeType = 1;
+    Song song(oneChannel({note(C4), effect(21, 5)}, 2, {ins}));
+    song.rowsPlayed(2);
+    song.tick();
+    EXPECT_EQ(song.channel(0).volumeEnvelopeTick, 5);
+    EXPECT_EQ(song.channel(0).volumeEnvelopeValue, 32);
+    song.tick();
+    EXPECT_EQ(song.channel(0).volumeEnvelopeValue, 25);
+}
+
+TEST(Envelopes, FadeoutOf0x200EndsAReleasedNoteIn128Ticks) {
+    XmInstrument ins = toneInstrument();
+    ins.volumeEnvelope[0] = {0, 64};
+    ins.volumeEnvelope[1] = {10, 64};
+    ins.volumePointCount = 2;
+    ins.volumeType = 1;
+    ins.volumeFadeout = 0x100;  // the loader doubles it
+    Song song(oneChannel({note(C4), note(KEY_OFF, 0)}, 200, {ins}));
+    song.rowsPlayed(200);
+    const auto fade = perTick(song, 129, [](const Channel& c) { return c.fadeoutVolume; });
+    EXPECT_EQ(fade[0], 65536 - 512);
+    EXPECT_EQ(fade[126], 512);
+    EXPECT_EQ(fade[127], 0);
+    EXPECT_EQ(fade[128], 0);
+    EXPECT_EQ(song.channel(0).voice->volume, 0);
+}
+
+TEST(Envelopes, AutoVibratoSweepsIn) {
+    XmInstrument ins = toneInstrument();
+    ins.vibratoType = 1;  // square: +64 while the position is below 128
+    ins.vibratoDepth = 8;
+    ins.vibratoSweep = 4;
+    ins.vibratoRate = 0;
+    Song song(oneChannel({note(C4)}, 31, {ins}));
+    const auto deltas = perTick(song, 6, [](const Channel& c) { return c.periodDelta; });
+    EXPECT_EQ(deltas, (std::vector<int32_t>{0, 2, 4, 6, 8, 8}));
+}
+
+TEST(Envelopes, IndicesBeyondThePointsAreNeverRead) {
+    XmInstrument ins = toneInstrument();
+    ins.volumeEnvelope[0] = {0, 64};
+    ins.volumeEnvelope[1] = {4, 0};
+    ins.volumePointCount = 2;
+    ins.volumeType = 1 | 2 | 4;
+    ins.volumeSustainPoint = 200;
+    ins.volumeLoopStart = 1;
+    ins.volumeLoopEnd = 150;
+    Song song(oneChannel({note(C4), effect(21, 0xFF)}, 8, {ins}));
+    const auto values = perTick(song, 16, [](const Channel& c) { return c.volumeEnvelopeValue; });
+    EXPECT_EQ(values[4], 0) << "no loop and no sustain: the ramp runs to its end";
+    EXPECT_EQ(song.channel(0).volumeEnvelopeDone, 1);
+}
+
+}  // namespace

@@ -1,0 +1,78 @@
+#pragma once
+// A module built with the XM writer, loaded and reset as for playing, and driven tick by tick:
+// the fixture of the sequencer, effect and envelope tests.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "player/channel.h"
+#include "player/loader.h"
+#include "player/mixer.h"
+#include "player/output.h"
+#include "player/sequencer.h"
+#include "player/stream.h"
+#include "xm_writer.h"
+
+// Cells of one channel, row by row: `rows[r]` is the cell on row r.
+inline XmPattern column(std::vector<Cell> rows, uint16_t length = 16) {
+    XmPattern p;
+    p.rows = length;
+    p.cells = std::move(rows);
+    p.cells.resize(length);
+    return p;
+}
+
+// One instrument with one looping 8-bit sample: an instrument a note can actually sound with.
+inline XmInstrument toneInstrument(uint8_t volume = 64, uint8_t panning = 128) {
+    XmInstrument ins;
+    XmSample s;
+    s.data = deltas8({0, 40, 80, 40, 0, -40, -80, -40});
+    s.type = 1;
+    s.loopLength = 8;
+    s.volume = volume;
+    s.panning = panning;
+    ins.samples.push_back(s);
+    return ins;
+}
+
+// A pattern of `rows` rows over `channels` channels with the given cells placed.
+inline XmPattern pattern(uint16_t rows, uint16_t channels, std::vector<std::pair<int, Cell>> placed) {
+    XmPattern p;
+    p.rows = rows;
+    p.cells.assign(size_t(rows) * channels, Cell{});
+    for (const auto& [index, cell] : placed) p.cells[size_t(index)] = cell;
+    return p;
+}
+
+// The module loaded from `spec` and reset as for playing, driven tick by tick.
+struct Song {
+    std::vector<uint8_t> bytes;
+    Module*              m = nullptr;
+
+    explicit Song(const XmSpec& spec) : bytes(buildXm(spec)) {
+        useMemoryStream(bytes.data(), bytes.size());
+        std::string reason;
+        m = loadModule("test", nullptr, &reason);
+        EXPECT_NE(m, nullptr) << reason;
+        if (m) resetPlayback(*m);
+    }
+    ~Song() { freeModule(m); }
+
+    Channel& channel(int i) { return sequencer().channels[i]; }
+
+    void tick() { sequencerTick(*m); }
+
+    // Runs `ticks` ticks and returns the (order, row) of every row tick among them.
+    std::vector<std::pair<int, int>> rowsPlayed(int ticks) {
+        std::vector<std::pair<int, int>> rows;
+        for (int i = 0; i < ticks; ++i) {
+            const bool rowTick = m->tick == 0;
+            sequencerTick(*m);
+            if (rowTick) rows.emplace_back(m->orderPosition, m->row);
+        }
+        return rows;
+    }
+};
+
