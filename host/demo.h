@@ -31,6 +31,8 @@ struct DemoState {
     Surface logoBitmap;     // 272×48, colour key as alpha
     Surface logoSurface;    // logo + 32 pixels of margin each way: 336×112
     Module* song;           // nullptr: the demo runs silently with the timeline at position 0
+    bool    manualFeeding;  // set before start-up by offline tools, which call feedPlayer
+                            // themselves in place of the feeder thread
 };
 
 DemoState& demo();

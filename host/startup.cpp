@@ -41,7 +41,7 @@ bool demoStartUp(std::string& reason) {
     std::string songReason;
     d.song = loadModule("IDR_BSTG", nullptr, &songReason);
     if (!d.song) std::fprintf(stderr, "skr4mm3lb0d: no music: %s\n", songReason.c_str());
-    startPlayer(d.song);
+    startPlayer(d.song, !d.manualFeeding);
 
     resetFrameDriver(platformTickCount());
     return true;

@@ -2,7 +2,7 @@
 # Installs what the build and the tests need (Debian or Ubuntu), using sudo when not root.
 # Sourced by run.sh and test.sh.
 packages=(cmake ninja-build g++ pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
-          xvfb xdotool x11-utils imagemagick sox
+          xvfb xdotool x11-utils imagemagick sox libpng-dev ffmpeg
           mingw-w64 wine wine64
           clang-14 libclang-rt-14-dev)
 missing=()

@@ -137,7 +137,9 @@ TEST(Effects, NoteCutAndNoteDelay) {
         }
         EXPECT_EQ(triggerTick, c.triggerTick) << c.what;
         EXPECT_EQ(cutTick, c.cutTick) << c.what;
-        if (c.triggerTick < 0) EXPECT_EQ(song.channel(0).voice->sample, nullptr) << c.what;
+        if (c.triggerTick < 0) {
+            EXPECT_EQ(song.channel(0).voice->sample, nullptr) << c.what;
+        }
     }
 }
 
