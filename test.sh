@@ -5,7 +5,7 @@
 # on any failure.
 set -e
 cd "$(dirname "$0")"
-source scripts/setup.sh
+source scripts/setup.sh test
 for preset in release asan tsan; do
     echo "== $preset =="
     cmake --preset "$preset" >/dev/null

@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need (Debian or Ubuntu), using sudo when not root.
+# Installs what the build needs (Debian or Ubuntu), using sudo when not root; with the argument
+# "test", also what the tests need: Xvfb and friends, the Windows cross toolchain and Wine,
+# clang's fuzzer runtime, ffmpeg, and the peer players of the benchmarks.
 # Sourced by run.sh and test.sh.
-packages=(cmake ninja-build g++ pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
-          xvfb xdotool x11-utils imagemagick sox libpng-dev ffmpeg
-          mingw-w64 wine wine64
-          clang-14 libclang-rt-14-dev)
+packages=(cmake ninja-build g++ pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev)
+if [ "${1:-}" = test ]; then
+    packages+=(xvfb xdotool x11-utils imagemagick sox ffmpeg
+               mingw-w64 wine wine64
+               clang-14 libclang-rt-14-dev
+               libopenmpt-dev libxmp-dev)
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -14,6 +19,6 @@ if [ ${#missing[@]} -gt 0 ]; then
     sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -q || exit 1
-    $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" || exit 1
+    $sudo apt-get update -q -o DPkg::Lock::Timeout=300 || exit 1
+    $sudo apt-get install -y -q -o DPkg::Lock::Timeout=300 --no-install-recommends "${missing[@]}" || exit 1
 fi
