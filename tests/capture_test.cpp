@@ -11,19 +11,13 @@
 #include <vector>
 
 #include "host/frame_driver.h"
+#include "temp_dir.h"
 #include "platform/offline/offline_platform.h"
 #include "tools/offline_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TempDir {
-    fs::path dir = fs::temp_directory_path() / ("capture_test_" + std::to_string(::getpid()));
-    TempDir() { fs::create_directories(dir); }
-    ~TempDir() { fs::remove_all(dir); }
-    fs::path operator/(const std::string& name) const { return dir / name; }
-};
 
 std::vector<uint8_t> readAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -50,7 +44,7 @@ std::vector<std::vector<std::string>> csv(const fs::path& p) {
 }
 
 TEST(DemoCapture, TwoRunsGiveTheSameBytes) {
-    TempDir t;
+    TempDir t("capture_test");
     ASSERT_EQ(capture("--fps 25 --frames 30 --out " + (t / "a").string()), 0);
     ASSERT_EQ(capture("--fps 25 --frames 30 --out " + (t / "b").string()), 0);
     size_t files = 0;
@@ -64,7 +58,7 @@ TEST(DemoCapture, TwoRunsGiveTheSameBytes) {
 }
 
 TEST(DemoCapture, ClockAndLengthsFollowTheVirtualFrameRate) {
-    TempDir t;
+    TempDir t("capture_test");
     ASSERT_EQ(capture("--fps 30 --seconds 1 --out " + t.dir.string()), 0);
     const auto rows = csv(t / "frames.csv");
     ASSERT_EQ(rows.size(), 31u);
@@ -76,7 +70,7 @@ TEST(DemoCapture, ClockAndLengthsFollowTheVirtualFrameRate) {
 }
 
 TEST(DemoCapture, FromAndToWriteOnlyTheirFramesAndTheirAudio) {
-    TempDir t;
+    TempDir t("capture_test");
     ASSERT_EQ(capture("--fps 20 --from 5 --to 9 --out " + t.dir.string()), 0);
     for (int k = 0; k < 12; ++k) {
         char name[32];
@@ -87,7 +81,7 @@ TEST(DemoCapture, FromAndToWriteOnlyTheirFramesAndTheirAudio) {
 }
 
 TEST(DemoCapture, BadArgumentsFailWithOneLine) {
-    TempDir t;
+    TempDir t("capture_test");
     std::ofstream(t / "file") << "x";
     const std::string cases[] = {
         "--fps 0 --out " + t.dir.string(),
@@ -105,7 +99,7 @@ TEST(DemoCapture, BadArgumentsFailWithOneLine) {
 
 TEST(DemoCapture, VideoHasPictureAndSound) {
     if (run("command -v ffprobe") != 0) GTEST_SKIP() << "ffmpeg is not installed";
-    TempDir t;
+    TempDir t("capture_test");
     ASSERT_EQ(capture("--fps 25 --frames 25 --video " + (t / "v.mp4").string() + " --out " + t.dir.string()), 0);
     const std::string probe = "ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + (t / "v.mp4").string() +
                               " > " + (t / "streams.txt").string();

@@ -185,12 +185,18 @@ TEST(Effects, FineTuneNeverTouchesTheSharedEmptySample) {
     EXPECT_EQ(emptySample.finetune, 0);
 }
 
-TEST(Envelopes, ALinearRampWithoutSustain) {
+// The tone instrument with a volume envelope from 64 at tick 0 to `end` at tick 10.
+XmInstrument rampInstrument(uint16_t end) {
     XmInstrument ins = toneInstrument();
     ins.volumeEnvelope[0] = {0, 64};
-    ins.volumeEnvelope[1] = {10, 0};
+    ins.volumeEnvelope[1] = {10, end};
     ins.volumePointCount = 2;
     ins.volumeType = 1;
+    return ins;
+}
+
+TEST(Envelopes, ALinearRampWithoutSustain) {
+    XmInstrument ins = rampInstrument(0);
     Song song(oneChannel({note(C4)}, 31, {ins}));
     const auto values = perTick(song, 13, [](const Channel& c) { return c.volumeEnvelopeValue; });
     EXPECT_EQ(values, (std::vector<int32_t>{64, 57, 51, 44, 38, 32, 25, 19, 12, 6, 0, 0, 0}));
@@ -199,11 +205,8 @@ TEST(Envelopes, ALinearRampWithoutSustain) {
 }
 
 TEST(Envelopes, SustainHoldsUntilTheRelease) {
-    XmInstrument ins = toneInstrument();
-    ins.volumeEnvelope[0] = {0, 64};
-    ins.volumeEnvelope[1] = {10, 0};
-    ins.volumePointCount = 2;
-    ins.volumeType = 1 | 2;
+    XmInstrument ins = rampInstrument(0);
+    ins.volumeType |= 2;
     ins.volumeSustainPoint = 0;
     Song song(oneChannel({note(C4), note(KEY_OFF, 0)}, 4, {ins}));
     const auto values = perTick(song, 7, [](const Channel& c) { return c.volumeEnvelopeValue; });
@@ -211,11 +214,7 @@ TEST(Envelopes, SustainHoldsUntilTheRelease) {
 }
 
 TEST(Envelopes, LxxJumpsIntoTheRampAndRunsOneTickAhead) {
-    XmInstrument ins = toneInstrument();
-    ins.volumeEnvelope[0] = {0, 64};
-    ins.volumeEnvelope[1] = {10, 0};
-    ins.volumePointCount = 2;
-    ins.volumeType = 1;
+    XmInstrument ins = rampInstrument(0);
     Song song(oneChannel({note(C4), effect(21, 5)}, 2, {ins}));
     song.rowsPlayed(2);
     song.tick();
@@ -226,11 +225,7 @@ TEST(Envelopes, LxxJumpsIntoTheRampAndRunsOneTickAhead) {
 }
 
 TEST(Envelopes, FadeoutOf0x200EndsAReleasedNoteIn128Ticks) {
-    XmInstrument ins = toneInstrument();
-    ins.volumeEnvelope[0] = {0, 64};
-    ins.volumeEnvelope[1] = {10, 64};
-    ins.volumePointCount = 2;
-    ins.volumeType = 1;
+    XmInstrument ins = rampInstrument(64);
     ins.volumeFadeout = 0x100;  // the loader doubles it
     Song song(oneChannel({note(C4), note(KEY_OFF, 0)}, 200, {ins}));
     song.rowsPlayed(200);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "song_fixture.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -26,13 +27,6 @@ XmSpec twoPatternSong() {
                      pattern(4, 2, {{0, Cell{56, 1, 0, 4, 0x48}}})};
     return spec;
 }
-
-struct Files {
-    fs::path dir = fs::temp_directory_path() / ("xmrender_test_" + std::to_string(::getpid()));
-    Files() { fs::create_directories(dir); }
-    ~Files() { fs::remove_all(dir); }
-    fs::path operator/(const std::string& name) const { return dir / name; }
-};
 
 std::vector<uint8_t> readAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -57,7 +51,7 @@ uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
 }
 
 TEST(Xmrender, RendersUntilTheSongLoopsWithPositionsAndTrace) {
-    Files files;
+    TempDir files("xmrender_test");
     const std::vector<uint8_t> module = buildXm(twoPatternSong());
     std::ofstream(files / "song.xm", std::ios::binary).write(reinterpret_cast<const char*>(module.data()), module.size());
     const std::string in = (files / "song.xm").string(), wav = (files / "song.wav").string();
@@ -90,7 +84,7 @@ TEST(Xmrender, RendersUntilTheSongLoopsWithPositionsAndTrace) {
 }
 
 TEST(Xmrender, AShorterRenderIsAPrefixOfALongerOne) {
-    Files files;
+    TempDir files("xmrender_test");
     const std::vector<uint8_t> module = buildXm(twoPatternSong());
     std::ofstream(files / "song.xm", std::ios::binary).write(reinterpret_cast<const char*>(module.data()), module.size());
     const std::string in = (files / "song.xm").string();
@@ -103,7 +97,7 @@ TEST(Xmrender, AShorterRenderIsAPrefixOfALongerOne) {
 }
 
 TEST(Xmrender, FailuresLeaveNoOutputBehind) {
-    Files files;
+    TempDir files("xmrender_test");
     std::ofstream(files / "text.xm") << "not a module at all";
     const std::string out = (files / "out.wav").string();
     struct Case {

@@ -15,9 +15,12 @@
 #include "host/frame_driver.h"
 #include "platform/offline/offline_platform.h"
 #include "player/output.h"
+#include "tools/output_file.h"
 #include "tools/offline_run.h"
 
 namespace {
+
+constexpr const char* kTool = "demo-capture";
 
 namespace fs = std::filesystem;
 
@@ -100,54 +103,7 @@ bool parseOptions(int argc, char** argv, Options& o, bool& help) {
     return true;
 }
 
-// A file written under a temporary name and renamed into place once complete.
-struct OutputFile {
-    std::string path, temporary;
-    FILE*       file = nullptr;
-};
 
-bool openOutput(OutputFile& f, const std::string& path) {
-    f.path = path;
-    f.temporary = path + ".partial";
-    f.file = std::fopen(f.temporary.c_str(), "wb");
-    return f.file ? true : fail(path, std::strerror(errno));
-}
-
-bool closeOutput(OutputFile& f, bool keep) {
-    if (!f.file) return true;
-    const bool written = std::fflush(f.file) == 0 && !std::ferror(f.file);
-    std::fclose(f.file);
-    f.file = nullptr;
-    if (keep && written && std::rename(f.temporary.c_str(), f.path.c_str()) == 0) return true;
-    std::remove(f.temporary.c_str());
-    return keep ? fail(f.path, "cannot write the file") : true;
-}
-
-void put16(std::vector<uint8_t>& b, uint32_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
-void put32(std::vector<uint8_t>& b, uint32_t v) {
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
-}
-
-std::vector<uint8_t> wavHeader(uint32_t dataBytes) {
-    std::vector<uint8_t> h;
-    for (char c : std::string("RIFF")) h.push_back(uint8_t(c));
-    put32(h, 36 + dataBytes);
-    for (char c : std::string("WAVEfmt ")) h.push_back(uint8_t(c));
-    put32(h, 16);
-    put16(h, 1);
-    put16(h, 2);
-    put32(h, kMixRate);
-    put32(h, kMixRate * 4);
-    put16(h, 4);
-    put16(h, 16);
-    for (char c : std::string("data")) h.push_back(uint8_t(c));
-    put32(h, dataBytes);
-    return h;
-}
 
 // The frame as an 8-bit RGB PNG (the window shows blue, green, red and ignores the fourth byte).
 bool writePng(const std::string& path, const std::vector<uint8_t>& bgrx) {
@@ -230,8 +186,8 @@ int run(const Options& o) {
     const int64_t audioStart = o.from * kMixRate / o.fps;
 
     OutputFile wav, csv;
-    bool ok = openOutput(wav, (fs::path(o.out) / "audio.wav").string()) &&
-              openOutput(csv, (fs::path(o.out) / "frames.csv").string());
+    bool ok = openOutput(wav, (fs::path(o.out) / "audio.wav").string(), kTool) &&
+              openOutput(csv, (fs::path(o.out) / "frames.csv").string(), kTool);
     FILE* encoder = nullptr;
     const std::string silentVideo = o.video + ".partial.mp4";
     if (ok && !o.video.empty()) {
@@ -241,8 +197,7 @@ int run(const Options& o) {
         encoder = popen(command.c_str(), "w");
         if (!encoder) ok = fail(o.video, "cannot start ffmpeg");
     }
-    const std::vector<uint8_t> header = wavHeader(0);
-    if (ok) ok = std::fwrite(header.data(), 1, header.size(), wav.file) == header.size();
+    if (ok) ok = writeWavHeader(wav, 0, kTool);  // the sizes are filled in at the end
     if (ok) std::fputs("frame,tick,songPosition,scenePosition,demoTime,frameStep\n", csv.file);
 
     int64_t audioFrames = 0;
@@ -286,13 +241,9 @@ int run(const Options& o) {
     // The audio as long as the frames: the rest still lies in the ring.
     audioLimit = frames * kMixRate / o.fps;
     if (ok) flushAudio(capture, audioLimit, played);
-    if (ok) {
-        const std::vector<uint8_t> sized = wavHeader(uint32_t(audioFrames * 4));
-        ok = std::fseek(wav.file, 0, SEEK_SET) == 0 && std::fwrite(sized.data(), 1, sized.size(), wav.file) == sized.size();
-        if (!ok) fail(wav.path, "cannot write the WAV header");
-    }
-    ok = closeOutput(wav, ok) && ok;
-    ok = closeOutput(csv, ok) && ok;
+    if (ok) ok = writeWavHeader(wav, uint32_t(audioFrames * 4), kTool);
+    ok = closeOutput(wav, ok, kTool) && ok;
+    ok = closeOutput(csv, ok, kTool) && ok;
     if (encoder) {
         const bool encoded = pclose(encoder) == 0;
         if (ok && !encoded) ok = fail(o.video, "ffmpeg failed to encode the frames");

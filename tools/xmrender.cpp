@@ -14,11 +14,14 @@
 #include "player/loader.h"
 #include "player/module.h"
 #include "player/output.h"
+#include "tools/output_file.h"
 #include "player/stream.h"
 
 static_assert(std::endian::native == std::endian::little, "the WAV data is written as it lies in memory");
 
 namespace {
+
+constexpr const char* kTool = "xmrender";
 
 constexpr double kMaxSeconds = 30 * 60;
 
@@ -104,59 +107,10 @@ bool parseOptions(int argc, char** argv, Options& o, bool& help) {
     return true;
 }
 
-void put16(std::vector<uint8_t>& b, uint32_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
-void put32(std::vector<uint8_t>& b, uint32_t v) {
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
-}
 
-std::vector<uint8_t> wavHeader(uint32_t dataBytes) {
-    std::vector<uint8_t> h;
-    for (char c : std::string("RIFF")) h.push_back(uint8_t(c));
-    put32(h, 36 + dataBytes);
-    for (char c : std::string("WAVEfmt ")) h.push_back(uint8_t(c));
-    put32(h, 16);
-    put16(h, 1);  // PCM
-    put16(h, 2);
-    put32(h, kMixRate);
-    put32(h, kMixRate * 4);
-    put16(h, 4);
-    put16(h, 16);
-    for (char c : std::string("data")) h.push_back(uint8_t(c));
-    put32(h, dataBytes);
-    return h;
-}
-
-// A file written under a temporary name and renamed into place only when complete, so a failed
-// run leaves nothing behind.
-struct OutputFile {
-    std::string path, temporary;
-    FILE*       file = nullptr;
-};
-
-bool openOutput(OutputFile& f, const std::string& path) {
-    f.path = path;
-    f.temporary = path + ".partial";
-    f.file = std::fopen(f.temporary.c_str(), "wb");
-    return f.file ? true : fail(path, std::strerror(errno));
-}
-
-bool closeOutput(OutputFile& f, bool keep) {
-    if (!f.file) return true;
-    const bool written = std::fflush(f.file) == 0 && !std::ferror(f.file);
-    std::fclose(f.file);
-    f.file = nullptr;
-    if (keep && written && std::rename(f.temporary.c_str(), f.path.c_str()) == 0) return true;
-    std::remove(f.temporary.c_str());
-    return keep ? fail(f.path, "cannot write the file") : true;
-}
 
 struct Render {
-    std::vector<uint8_t> header;
-    int64_t              blocks = 0;
+    int64_t blocks = 0;
 };
 
 // Writes absolute blocks 0, 1, 2, … as the device would play them: after block a is written the
@@ -187,13 +141,13 @@ bool render(const Options& o, OutputFile& wav, FILE* positions, Render& r) {
 
 bool writeTrace(const std::string& path, int64_t frames) {
     OutputFile f;
-    if (!openOutput(f, path)) return false;
+    if (!openOutput(f, path, kTool)) return false;
     std::fputs("frame,orderPosition,row,tick,tempo,bpm,globalVolume\n", f.file);
     for (const TickRecord& t : trace().ticks)
         if (t.frame < frames)
             std::fprintf(f.file, "%lld,%d,%d,%d,%d,%d,%d\n", static_cast<long long>(t.frame), t.orderPosition, t.row,
                          t.tick, t.tempo, t.bpm, t.globalVolume);
-    return closeOutput(f, true);
+    return closeOutput(f, true, kTool);
 }
 
 int run(const Options& o) {
@@ -214,7 +168,7 @@ int run(const Options& o) {
     if (!o.trace.empty()) m->tickCallback = tracingTick;
 
     OutputFile wav, positions;
-    bool ok = openOutput(wav, o.output) && (o.positions.empty() || openOutput(positions, o.positions));
+    bool ok = openOutput(wav, o.output, kTool) && (o.positions.empty() || openOutput(positions, o.positions, kTool));
     const auto started = std::chrono::steady_clock::now();
     Render r;
     if (ok) {
@@ -222,21 +176,15 @@ int run(const Options& o) {
         ok = startPlayer(m, false) ? true : fail(o.input, "the player could not start");
     }
     if (ok) {
-        const std::vector<uint8_t> placeholder = wavHeader(0);  // sizes are filled in at the end
-        ok = std::fwrite(placeholder.data(), 1, placeholder.size(), wav.file) == placeholder.size();
+        ok = writeWavHeader(wav, 0, kTool);  // the sizes are filled in at the end
         if (positions.file) std::fputs("block,orderPosition,row,playTimeMs\n", positions.file);
         ok = ok && render(o, wav, positions.file, r);
     }
     const int64_t frames = r.blocks * player().blockFrames;
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    if (ok) {
-        const std::vector<uint8_t> header = wavHeader(uint32_t(frames * 4));
-        ok = std::fseek(wav.file, 0, SEEK_SET) == 0 &&
-             std::fwrite(header.data(), 1, header.size(), wav.file) == header.size();
-        if (!ok) fail(o.output, "cannot write the WAV header");
-    }
-    ok = closeOutput(wav, ok) && ok;
-    ok = closeOutput(positions, ok) && ok;
+    if (ok) ok = writeWavHeader(wav, uint32_t(frames * 4), kTool);
+    ok = closeOutput(wav, ok, kTool) && ok;
+    ok = closeOutput(positions, ok, kTool) && ok;
     if (ok && !o.trace.empty()) ok = writeTrace(o.trace, frames);
     freeModule(m);
     if (!ok) return 1;
