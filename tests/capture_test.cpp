@@ -69,6 +69,16 @@ TEST(DemoCapture, ClockAndLengthsFollowTheVirtualFrameRate) {
     EXPECT_EQ(wav.size(), 44u + 44100u * 4u);
 }
 
+TEST(DemoCapture, TheSoundIsWhatXmrenderMakesOfTheEmbeddedSong) {
+    TempDir t("capture_test");
+    ASSERT_EQ(capture("--fps 50 --frames 150 --out " + t.dir.string()), 0);
+    ASSERT_EQ(run(std::string(XMRENDER_PATH) + " --seconds 3 " + SONG_PATH + " " + (t / "song.wav").string()), 0);
+    const std::vector<uint8_t> captured = readAll(t / "audio.wav"), rendered = readAll(t / "song.wav");
+    ASSERT_EQ(captured.size(), 44u + 3u * 44100u * 4u);
+    ASSERT_GE(rendered.size(), captured.size());
+    EXPECT_TRUE(std::equal(captured.begin() + 44, captured.end(), rendered.begin() + 44));
+}
+
 TEST(DemoCapture, FromAndToWriteOnlyTheirFramesAndTheirAudio) {
     TempDir t("capture_test");
     ASSERT_EQ(capture("--fps 20 --from 5 --to 9 --out " + t.dir.string()), 0);
