@@ -1,9 +1,16 @@
 // The five effects one call at a time, and one whole frame in each scene, in milliseconds per
-// frame. The effects draw into surfaces of the demo's sizes with the embedded bitmaps.
+// frame. The effects draw into surfaces of the demo's sizes with the embedded bitmaps. "fast:0"
+// runs the plain per-pixel path, "fast:1" the fast paths for the default format. The busiest
+// frame is also set against the plain path and against the floor of the memory one frame must
+// touch, as ratios measured in the same run.
 #include <benchmark/benchmark.h>
 
+#include <time.h>
+
 #include <cstring>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "effects/chain.h"
 #include "effects/logo_reflection.h"
@@ -17,6 +24,12 @@
 #include "platform/offline/offline_platform.h"
 
 namespace {
+
+// Fast paths on or off, as the benchmark's first argument says, for as long as it runs.
+struct DrawPathsFor {
+    explicit DrawPathsFor(const benchmark::State& state) { drawPaths().fast = state.range(0) != 0; }
+    ~DrawPathsFor() { drawPaths().fast = true; }
+};
 
 // The logo canvas as the frame driver leaves it before the wobble: the logo at (32, 32).
 struct LogoCanvas {
@@ -35,6 +48,7 @@ LogoCanvas& logoCanvas() {
 }
 
 void rotozoomerDraw(benchmark::State& state) {
+    const DrawPathsFor paths(state);
     initRotozoomer();
     rotozoomer().rotoZoom = 300;
     Surface out = createSurface(320, 240, defaultPixelFormat);
@@ -46,9 +60,10 @@ void rotozoomerDraw(benchmark::State& state) {
     }
     freeSurface(out);
 }
-BENCHMARK(rotozoomerDraw)->Unit(benchmark::kMillisecond);
+BENCHMARK(rotozoomerDraw)->Arg(0)->Arg(1)->ArgName("fast")->Unit(benchmark::kMillisecond);
 
 void logoWobbleDraw(benchmark::State& state) {
+    const DrawPathsFor paths(state);
     LogoCanvas& c = logoCanvas();
     for (auto _ : state) {
         c.redraw();
@@ -56,9 +71,10 @@ void logoWobbleDraw(benchmark::State& state) {
         benchmark::DoNotOptimize(c.canvas.pixels);
     }
 }
-BENCHMARK(logoWobbleDraw)->Unit(benchmark::kMillisecond);
+BENCHMARK(logoWobbleDraw)->Arg(0)->Arg(1)->ArgName("fast")->Unit(benchmark::kMillisecond);
 
 void logoReflectionDraw(benchmark::State& state) {
+    const DrawPathsFor paths(state);
     LogoCanvas& c = logoCanvas();
     c.redraw();
     for (auto _ : state) {
@@ -66,10 +82,11 @@ void logoReflectionDraw(benchmark::State& state) {
         benchmark::DoNotOptimize(c.work.pixels);
     }
 }
-BENCHMARK(logoReflectionDraw)->Unit(benchmark::kMillisecond);
+BENCHMARK(logoReflectionDraw)->Arg(0)->Arg(1)->ArgName("fast")->Unit(benchmark::kMillisecond);
 
 // Anchor, ten solver passes and eleven sprites: the chain's whole work in one frame.
 void chainFrame(benchmark::State& state) {
+    const DrawPathsFor paths(state);
     initChain();
     Surface work = createSurface(320, 240, defaultPixelFormat);
     for (auto _ : state) {
@@ -80,10 +97,11 @@ void chainFrame(benchmark::State& state) {
     }
     freeSurface(work);
 }
-BENCHMARK(chainFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(chainFrame)->Arg(0)->Arg(1)->ArgName("fast")->Unit(benchmark::kMillisecond);
 
 // Held 20 s into the text, so that every call draws a screen full of glyphs.
 void scrollerDraw(benchmark::State& state) {
+    const DrawPathsFor paths(state);
     initFont();
     Surface work = createSurface(320, 240, defaultPixelFormat);
     for (auto _ : state) {
@@ -93,7 +111,7 @@ void scrollerDraw(benchmark::State& state) {
     }
     freeSurface(work);
 }
-BENCHMARK(scrollerDraw)->Unit(benchmark::kMillisecond);
+BENCHMARK(scrollerDraw)->Arg(0)->Arg(1)->ArgName("fast")->Unit(benchmark::kMillisecond);
 
 // renderFrame at a held song position: 0 the logo alone, 8 the moving rotozoomer under the logo,
 // 16 everything. 16 ms pass per frame; the scroller is held 20 s into its text.
@@ -113,5 +131,93 @@ void wholeFrame(benchmark::State& state) {
     demoShutdown();
 }
 BENCHMARK(wholeFrame)->Arg(0)->Arg(8)->Arg(16)->ArgName("scene")->Unit(benchmark::kMillisecond);
+
+// From nothing to the first presented frame, as the program does it once the window exists:
+// demoStartUp (bitmaps, tables, the song loaded and its first 2 s rendered, the feeder started)
+// and the first renderFrame. Target: under 50 ms.
+void startUpToFirstFrame(benchmark::State& state) {
+    for (auto _ : state) {
+        resetOfflinePlatform();
+        std::string reason;
+        if (!demoStartUp(reason)) {
+            state.SkipWithError(reason.c_str());
+            return;
+        }
+        renderFrame();
+        state.PauseTiming();
+        demoShutdown();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(startUpToFirstFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// CPU seconds per iteration of the benchmarks below, by name, from their last (reported) run.
+std::map<std::string, double>& secondsPerIteration() {
+    static std::map<std::string, double> seconds;
+    return seconds;
+}
+
+double threadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// The floor: the least memory one frame touches. renderFrame clears the work and logo surfaces
+// and writes the effect surface (the rotozoomer), the work surface (the background copy), the
+// logo surface (the logo and its wobble) and the frame surface (the doubled picture), each at
+// least once; here each of those is one memset or memcpy of the surface's bytes.
+void frameFloor(benchmark::State& state) {
+    std::vector<uint8_t> work(320 * 240 * 4), effect(320 * 240 * 4), logo(336 * 112 * 4), logoBitmap(336 * 112 * 4, 7),
+        frame(640 * 480 * 4);
+    const double started = threadSeconds();
+    for (auto _ : state) {
+        std::memset(work.data(), 0, work.size());
+        std::memset(logo.data(), 0, logo.size());
+        benchmark::ClobberMemory();
+        std::memset(effect.data(), int(state.iterations() & 0xFF), effect.size());
+        benchmark::ClobberMemory();
+        std::memcpy(work.data(), effect.data(), work.size());
+        std::memcpy(logo.data(), logoBitmap.data(), logo.size());
+        std::memset(frame.data(), 0x40, frame.size());
+        benchmark::ClobberMemory();
+    }
+    secondsPerIteration()["floor"] = (threadSeconds() - started) / double(state.iterations());
+    state.SetBytesProcessed(int64_t(state.iterations()) *
+                            int64_t(2 * work.size() + effect.size() + 2 * logo.size() + frame.size()));
+}
+BENCHMARK(frameFloor)->Unit(benchmark::kMillisecond);
+
+// The busiest frame: every layer (the rotozoomer, the reflection, the chain with its moving
+// anchor, the logo, the scroller 20 s into its text) with both fades settled, so the background
+// is copied and the logo blended, as in every frame after the first seconds of the last scene.
+// The fast run also reports itself against the plain run and the floor measured before it:
+// plain_over_fast (target at least 3) and fast_over_floor (target at most 5).
+void busiestFrame(benchmark::State& state) {
+    const DrawPathsFor paths(state);
+    resetOfflinePlatform();
+    offlinePlatform().tickPerPresent = 16;
+    std::string reason;
+    if (!demoStartUp(reason)) {
+        state.SkipWithError(reason.c_str());
+        return;
+    }
+    FrameDriver& d = frameDriver();
+    d.scenePosition = 16;
+    d.effectFade = 252;
+    d.logoFade = 250;
+    const double started = threadSeconds();
+    for (auto _ : state) {
+        scroller().scrollPosition = 20 * 2048;
+        renderFrame();
+    }
+    const double seconds = (threadSeconds() - started) / double(state.iterations());
+    demoShutdown();
+    std::map<std::string, double>& measured = secondsPerIteration();
+    measured[state.range(0) ? "fast" : "plain"] = seconds;
+    if (state.range(0) && measured.count("plain")) state.counters["plain_over_fast"] = measured["plain"] / seconds;
+    if (state.range(0) && measured.count("floor")) state.counters["fast_over_floor"] = seconds / measured["floor"];
+}
+BENCHMARK(busiestFrame)->Arg(0)->Arg(1)->ArgName("fast")->Unit(benchmark::kMillisecond);
 
 }  // namespace

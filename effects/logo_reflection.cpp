@@ -1,5 +1,9 @@
 #include "effects/logo_reflection.h"
 
+#include <algorithm>
+
+#include "gfx/pixel32.h"
+
 int32_t reflectionFade(int32_t height, int32_t r) {
     const int32_t f = ((height - r) * 65536) / (height * 256) - 50;
     return f < 0 ? 0 : f;
@@ -13,6 +17,20 @@ void drawLogoReflection(const Surface& logo, Surface& work, int32_t x, int32_t y
     // Linear positions in 64 bits: any placement the caller passes is tested, none can wrap.
     const int64_t bufferPixels = int64_t(work.width) * work.height;
     const int32_t W = logo.width, H = logo.height;
+    if (W <= 0 || H <= 0) return;
+
+    if (fastPathFor(logo, work)) {
+        // Linear addressing makes each row one run of the destination buffer, cut to the buffer.
+        for (int32_t r = 0; r < H; ++r) {
+            const int64_t position = (int64_t(y) + r) * work.width + x;
+            const int64_t c0 = std::clamp<int64_t>(-position, 0, W);
+            const int64_t c1 = std::clamp<int64_t>(bufferPixels - position, 0, W);
+            if (c0 >= c1) continue;
+            blendRow(work.pixels + size_t(position + c0) * 4, pixelAddress(logo, int32_t(c0), H - 1 - r),
+                     int32_t(c1 - c0), uint32_t(reflectionFade(H, r)));
+        }
+        return;
+    }
 
     for (int32_t r = 0; r < H; ++r) {
         const uint32_t fade = uint32_t(reflectionFade(H, r));

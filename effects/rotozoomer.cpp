@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "gfx/bitmap.h"
+#include "gfx/pixel32.h"
 
 namespace {
 
@@ -18,6 +20,178 @@ int32_t height(const Surface& map, int32_t x, int32_t y) {
 }
 
 uint32_t channel(uint32_t v, uint32_t mask, uint32_t shift) { return (v & mask) >> shift; }
+
+// What one frame of the draw works with: the output size and centre, zoom, rotation (8.8), the
+// light in whole pixels and the texture offsets with their eight texture sizes added (8.8).
+struct RotoFrame {
+    int32_t W, H, halfW, halfH, Z, Sn, Cs, LX, LY, BX, BY;
+};
+
+// The fast path's pixels j0 … W − 1 of row i, on default-format words. The texture coordinate
+// ((((u·Cs − v·Sn) >> 8) + BX) >> 8) equals (u·Cs − v·Sn + 256·BX) >> 16 (nested floor
+// divisions), which grows by Z·Cs per column: one 64-bit addition per pixel. `Mirror` takes the
+// absolute value for coordinates that can fall below zero.
+template <bool Mirror>
+void rotoPixels(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, int32_t i, int32_t j0) {
+    const Surface& tex = s.rotoTexture;
+    const int32_t wrapX = tex.width - 1, wrapY = tex.height - 1;  // powers of two
+    const int64_t v = int64_t(i - f.halfH) * f.Z;
+    const int64_t u = int64_t(j0 - f.halfW) * f.Z;
+    int64_t A = u * f.Cs - v * f.Sn + 256 * int64_t(f.BX);
+    int64_t B = u * f.Sn + v * f.Cs + 256 * int64_t(f.BY);
+    const int64_t dA = int64_t(f.Z) * f.Cs, dB = int64_t(f.Z) * f.Sn;
+    const BumpSlope* gradient = s.bumpGradient.data();
+    const uint16_t* light = s.lightTable.data();
+    const int32_t lightRow = f.LY + 256 - i;     // ly = gy + lightRow
+    int32_t lightColumn = f.LX + 256 - j0;       // lx = gx + lightColumn, one less per column
+    uint8_t* dst = row + 4 * size_t(j0);
+    for (int32_t j = j0; j < f.W; ++j, dst += 4, A += dA, B += dB, --lightColumn) {
+        int32_t x = int32_t(A >> 16), y = int32_t(B >> 16);
+        if (Mirror) {
+            x = std::abs(x);
+            y = std::abs(y);
+        }
+        const int32_t tx = x & wrapX, ty = y & wrapY;
+        const uint32_t t = loadWord(tex.pixels + 4 * (size_t(ty) * size_t(tex.width) + size_t(tx)));
+        const BumpSlope g = gradient[tx * bumpGradientSize + ty];
+        const int32_t lx = std::clamp(g.gx + lightColumn, 0, lightTableSize - 1);
+        const int32_t ly = std::clamp(g.gy + lightRow, 0, lightTableSize - 1);
+        const uint32_t L = light[lx * lightTableSize + ly];
+        const uint32_t P = std::min(255u, (L * L) >> 8) * 0x010101u;
+        // Per colour byte ((t >> 1) + P) >> 1 as (a & b) + ((a ^ b) >> 1): at most
+        // (127 + 255) >> 1 = 191, so no byte carries into the next and the plain path's limit of
+        // 255 never applies.
+        const uint32_t half = (t >> 1) & 0x007F7F7Fu;
+        storeWord(dst, ((half & P) + (((half ^ P) & 0x00FEFEFEu) >> 1)) | 0xFF000000u);
+    }
+}
+
+#if defined(__SSE2__)
+// Four 32-bit words from byte offsets of a table, one per lane.
+inline __m128i gatherWords(const uint8_t* table, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    const __m128i ab = _mm_unpacklo_epi32(_mm_cvtsi32_si128(int32_t(loadWord(table + a))),
+                                          _mm_cvtsi32_si128(int32_t(loadWord(table + b))));
+    const __m128i cd = _mm_unpacklo_epi32(_mm_cvtsi32_si128(int32_t(loadWord(table + c))),
+                                          _mm_cvtsi32_si128(int32_t(loadWord(table + d))));
+    return _mm_unpacklo_epi64(ab, cd);
+}
+
+inline uint32_t loadHalf(const uint8_t* p) {
+    uint16_t h;
+    std::memcpy(&h, p, 2);
+    return h;
+}
+
+// Four 16-bit values from byte offsets of a table, widened to 32-bit lanes.
+inline __m128i gatherHalves(const uint8_t* table, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    return _mm_set_epi32(int32_t(loadHalf(table + d)), int32_t(loadHalf(table + c)), int32_t(loadHalf(table + b)),
+                         int32_t(loadHalf(table + a)));
+}
+
+// Four pixels at a time of a row whose coordinates are all non-negative, from column 0; returns
+// the first column left for rotoPixels. Without mirroring only bits 16 … 22 of the coordinate
+// sums count (the texture is at most 128 wide), so they run modulo 2^32 in 32-bit lanes. The
+// three table reads stay scalar (SSE2 has no gather); everything between them is done in lanes.
+int32_t rotoFours(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, int32_t i) {
+    const Surface& tex = s.rotoTexture;
+    int32_t texShift = 0;  // log2 of the texture width
+    while ((1 << texShift) < tex.width) ++texShift;
+    const int64_t v = int64_t(i - f.halfH) * f.Z;
+    const int64_t u = int64_t(-f.halfW) * f.Z;
+    const uint32_t A = uint32_t(u * f.Cs - v * f.Sn + 256 * int64_t(f.BX));
+    const uint32_t B = uint32_t(u * f.Sn + v * f.Cs + 256 * int64_t(f.BY));
+    const uint32_t dA = uint32_t(f.Z) * uint32_t(f.Cs), dB = uint32_t(f.Z) * uint32_t(f.Sn);
+    __m128i a = _mm_set_epi32(int32_t(A + 3 * dA), int32_t(A + 2 * dA), int32_t(A + dA), int32_t(A));
+    __m128i b = _mm_set_epi32(int32_t(B + 3 * dB), int32_t(B + 2 * dB), int32_t(B + dB), int32_t(B));
+    const __m128i stepA = _mm_set1_epi32(int32_t(4 * dA)), stepB = _mm_set1_epi32(int32_t(4 * dB));
+    const __m128i wrapX = _mm_set1_epi32(tex.width - 1), wrapY = _mm_set1_epi32(tex.height - 1);
+    const __m128i texShiftCount = _mm_cvtsi32_si128(texShift);
+    const int32_t c = f.LX + 256;
+    __m128i lightColumn = _mm_set_epi32(c - 3, c - 2, c - 1, c);
+    const __m128i four = _mm_set1_epi32(4);
+    const __m128i lightRow = _mm_set1_epi32(f.LY + 256 - i);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lightMax = _mm_set1_epi16(lightTableSize - 1);
+    const __m128i lightOffsetWeights = _mm_set1_epi32((2 * lightTableSize << 16) | 2);  // ly·2 + lx·1024
+    const __m128i byte255 = _mm_set1_epi16(255);
+    const __m128i halfMask = _mm_set1_epi32(0x007F7F7F);
+    const __m128i lowBits = _mm_set1_epi8(1);
+    const __m128i alpha = _mm_set1_epi32(int32_t(0xFF000000u));
+    const uint8_t* texels = tex.pixels;
+    const uint8_t* slopes = reinterpret_cast<const uint8_t*>(s.bumpGradient.data());
+    const uint8_t* light = reinterpret_cast<const uint8_t*>(s.lightTable.data());
+
+    int32_t j = 0;
+    for (; j + 4 <= f.W; j += 4) {
+        const __m128i tx = _mm_and_si128(_mm_srli_epi32(a, 16), wrapX);
+        const __m128i ty = _mm_and_si128(_mm_srli_epi32(b, 16), wrapY);
+        // Byte offsets of the texel (ty·TW + tx) · 4 and the slope (tx·128 + ty) · 4: both below
+        // 2^16, so the low 16 bits of each lane are the whole offset.
+        const __m128i texelAt = _mm_slli_epi32(_mm_or_si128(_mm_sll_epi32(ty, texShiftCount), tx), 2);
+        const __m128i slopeAt = _mm_slli_epi32(_mm_or_si128(_mm_slli_epi32(tx, 7), ty), 2);
+        const __m128i t = gatherWords(texels, uint32_t(_mm_extract_epi16(texelAt, 0)), uint32_t(_mm_extract_epi16(texelAt, 2)),
+                                      uint32_t(_mm_extract_epi16(texelAt, 4)), uint32_t(_mm_extract_epi16(texelAt, 6)));
+        const __m128i g = gatherWords(slopes, uint32_t(_mm_extract_epi16(slopeAt, 0)), uint32_t(_mm_extract_epi16(slopeAt, 2)),
+                                      uint32_t(_mm_extract_epi16(slopeAt, 4)), uint32_t(_mm_extract_epi16(slopeAt, 6)));
+        // lx = gx + lightColumn, ly = gy + lightRow; saturating to 16 bits before the clamp to
+        // 0 … 511 gives the same clamp. The light value's byte offset is (lx · 512 + ly) · 2.
+        const __m128i lx = _mm_add_epi32(_mm_srai_epi32(_mm_slli_epi32(g, 16), 16), lightColumn);
+        const __m128i ly = _mm_add_epi32(_mm_srai_epi32(g, 16), lightRow);
+        __m128i l = _mm_packs_epi32(ly, lx);
+        l = _mm_min_epi16(_mm_max_epi16(l, zero), lightMax);
+        const __m128i lightAt = _mm_madd_epi16(_mm_unpacklo_epi16(l, _mm_unpackhi_epi64(l, l)), lightOffsetWeights);
+        const __m128i L = gatherHalves(light, uint32_t(_mm_cvtsi128_si32(lightAt)),
+                                       uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi32(lightAt, 1))),
+                                       uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi32(lightAt, 2))),
+                                       uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi32(lightAt, 3))));
+        // P = min(255, (L·L) >> 8): 255 whenever the high half of L·L is not 0.
+        const __m128i small = _mm_cmpeq_epi16(_mm_mulhi_epu16(L, L), zero);
+        const __m128i P = _mm_or_si128(_mm_and_si128(_mm_srli_epi16(_mm_mullo_epi16(L, L), 8), small),
+                                       _mm_andnot_si128(small, byte255));
+        const __m128i P3 = _mm_or_si128(P, _mm_or_si128(_mm_slli_epi32(P, 8), _mm_slli_epi32(P, 16)));
+        // floor((h + P) / 2) per byte: the rounded-up average less the lost low bit.
+        const __m128i half = _mm_and_si128(_mm_srli_epi32(t, 1), halfMask);
+        const __m128i mean = _mm_sub_epi8(_mm_avg_epu8(half, P3), _mm_and_si128(_mm_xor_si128(half, P3), lowBits));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 4 * size_t(j)), _mm_or_si128(mean, alpha));
+        a = _mm_add_epi32(a, stepA);
+        b = _mm_add_epi32(b, stepB);
+        lightColumn = _mm_sub_epi32(lightColumn, four);
+    }
+    return j;
+}
+#endif
+
+// The draw for a texture and an output of defaultPixelFormat. False (nothing drawn) where the
+// plain path must serve: a texture size that is not a power of two, or a zoom or offsets so large
+// that the plain path's 32-bit coordinates would overflow.
+bool drawRotozoomerFast(Surface& out, const RotoFrame& f) {
+    const RotozoomerState& s = rotozoomer();
+    const int32_t TW = s.rotoTexture.width, TH = s.rotoTexture.height;
+    if ((TW & (TW - 1)) != 0 || (TH & (TH - 1)) != 0) return false;
+    // The largest |u·Cs − v·Sn| of the frame; below 2^30, with offsets below 2^30, nothing of
+    // the plain path's arithmetic leaves 32 bits.
+    const int64_t Z = std::abs(int64_t(f.Z));
+    const int64_t maxU = std::max<int64_t>(f.halfW, int64_t(f.W) - 1 - f.halfW) * Z;
+    const int64_t maxV = std::max<int64_t>(f.halfH, int64_t(f.H) - 1 - f.halfH) * Z;
+    const int64_t maxA = (maxU + maxV) * 256;
+    constexpr int64_t kLimit = int64_t(1) << 30;
+    if (maxA >= kLimit || std::abs(int64_t(f.BX)) >= kLimit || std::abs(int64_t(f.BY)) >= kLimit) return false;
+    // Offsets this far above zero keep every coordinate of the frame non-negative.
+    const bool mirror = 256 * int64_t(f.BX) < maxA || 256 * int64_t(f.BY) < maxA;
+    for (int32_t i = 0; i < f.H; ++i) {
+        uint8_t* row = out.pixels + size_t(i) * size_t(f.W) * 4;
+        if (mirror) {
+            rotoPixels<true>(row, s, f, i, 0);
+            continue;
+        }
+        int32_t j = 0;
+#if defined(__SSE2__)
+        j = rotoFours(row, s, f, i);
+#endif
+        rotoPixels<false>(row, s, f, i, j);
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -84,6 +258,8 @@ void drawRotozoomer(Surface& out, int32_t angle, int32_t offsetX, int32_t offset
     // below zero they mirror (|−x| mod TW), they do not wrap.
     const int32_t BX = offsetX + 2048 * TW;
     const int32_t BY = offsetY + 2048 * TH;
+    if (fastPathFor(tex, out) && drawRotozoomerFast(out, RotoFrame{W, H, halfW, halfH, Z, Sn, Cs, LX, LY, BX, BY}))
+        return;
 
     const PixelFormat& tf = tex.format;
     const PixelFormat& of = out.format;

@@ -101,14 +101,22 @@ void applyColourKey(Surface& s) {
 Surface loadBitmapSurface(uint16_t identifier, std::string* reason) {
     Surface s{nullptr, 0, 0, defaultPixelFormat};
     std::string why;
-    const ResourceData data = findResource("BITMAP", identifier);
-    if (!data.bytes) {
-        why = "bitmap " + std::to_string(identifier) + ": not among the embedded resources";
-    } else if (!decodeBitmap(data.bytes, data.size, s, why)) {
-        why = "bitmap " + std::to_string(identifier) + ": " + why;
+    PlatformBitmap converted{};
+    if (platformOpenBitmap(identifier, converted)) {
+        // The platform converts its own bitmaps straight into the surface's memory.
+        s = createSurface(converted.width, converted.height, defaultPixelFormat);
+        if (!platformReadBitmap(converted, s.pixels)) {
+            freeSurface(s);
+            why = "bitmap " + std::to_string(identifier) + ": the platform cannot convert it";
+        }
     } else {
-        applyColourKey(s);
+        const ResourceData data = findResource("BITMAP", identifier);
+        if (!data.bytes)
+            why = "bitmap " + std::to_string(identifier) + ": not among the embedded resources";
+        else if (!decodeBitmap(data.bytes, data.size, s, why))
+            why = "bitmap " + std::to_string(identifier) + ": " + why;
     }
+    if (s.pixels) applyColourKey(s);
     if (reason) *reason = why;
     return s;
 }

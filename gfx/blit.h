@@ -1,6 +1,7 @@
 #pragma once
 // Pixel-copying between surfaces, each pixel through readPixel / writePixel / blendPixel so that
-// 16-, 24- and 32-bit surfaces are served alike. Positions are signed pixels, origin top left.
+// 16-, 24- and 32-bit surfaces are served alike; between surfaces of the default format, whole
+// rows at a time with the same bits. Positions are signed pixels, origin top left.
 #include "gfx/surface.h"
 
 // Puts src onto dst with its top-left pixel at (x, y), skipping pixels outside dst. Only the low

@@ -1,5 +1,21 @@
 #include "gfx/surface.h"
 
+DrawPaths& drawPaths() {
+    static DrawPaths paths{true};
+    return paths;
+}
+
+bool isDefaultFormat(const PixelFormat& f) {
+    const PixelFormat& d = defaultPixelFormat;
+    return f.redMask == d.redMask && f.greenMask == d.greenMask && f.blueMask == d.blueMask &&
+           f.alphaMask == d.alphaMask && f.redShift == d.redShift && f.greenShift == d.greenShift &&
+           f.blueShift == d.blueShift && f.alphaShift == d.alphaShift && f.bitsPerPixel == d.bitsPerPixel;
+}
+
+bool fastPathFor(const Surface& a, const Surface& b) {
+    return drawPaths().fast && isDefaultFormat(a.format) && isDefaultFormat(b.format);
+}
+
 Surface createSurface(int32_t width, int32_t height, const PixelFormat& format) {
     Surface s{nullptr, width, height, format};
     const size_t bytes = surfaceBytes(s);

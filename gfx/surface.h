@@ -1,7 +1,7 @@
 #pragma once
-// Pixel memory with its size and channel layout. Every drawing operation reads and writes pixels
-// through readPixel / writePixel / blendPixel, so one code path serves 16-, 24- and 32-bit
-// surfaces.
+// Pixel memory with its size and channel layout. Every drawing operation has a plain path that
+// reads and writes pixels through readPixel / writePixel / blendPixel, so one code path serves
+// 16-, 24- and 32-bit surfaces; surfaces of the default format take fast paths with the same bits.
 #include <cstddef>
 #include <cstdint>
 
@@ -30,6 +30,23 @@ struct Surface {
     int32_t     height;  // rows
     PixelFormat format;  // copy of the format the surface was made with
 };
+
+// Drawing has two paths. The plain one goes pixel by pixel through readPixel / writePixel /
+// blendPixel and serves every format; it is the reference. Where every surface an operation
+// touches has defaultPixelFormat, a fast path takes over that gives the same bits. Tests and
+// benchmarks switch the fast paths off to run the reference.
+struct DrawPaths {
+    bool fast;  // true (the default): default-format surfaces take the fast paths
+};
+
+DrawPaths& drawPaths();
+
+// Every field equal to defaultPixelFormat's.
+bool isDefaultFormat(const PixelFormat& format);
+
+// Whether an operation on these surfaces takes its fast path: fast paths on and both formats
+// the default one.
+bool fastPathFor(const Surface& a, const Surface& b);
 
 // A surface of width × height × bitsPerPixel / 8 bytes, cleared to 0 (the demo never relies
 // on the clearing; it only keeps a never-drawn surface from showing stale memory).

@@ -33,6 +33,7 @@ struct DemoState {
     Module* song;           // nullptr: the demo runs silently with the timeline at position 0
     bool    manualFeeding;  // set before start-up by offline tools, which call feedPlayer
                             // themselves in place of the feeder thread
+    bool    frameOnPlatform;  // frameSurface's pixels are the platform's presentation memory
 };
 
 DemoState& demo();

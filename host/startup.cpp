@@ -20,11 +20,16 @@ bool demoStartUp(std::string& reason) {
     DemoState& d = demo();
     d.presentationHeader = {40, 640, -480, 1, 32, 0, 0, 0, 0, 256, 0};
 
-    // The frame surface owns ordinary memory in the presentation's byte order; presenting copies
-    // it to the window.
-    d.frameSurface = createSurface(640, 480, defaultPixelFormat);
+    d.frameSurface = Surface{nullptr, 640, 480, defaultPixelFormat};
     d.workSurface = createSurface(d.frameSurface.width / 2, d.frameSurface.height / 2, defaultPixelFormat);
     d.effectSurface = createSurface(d.frameSurface.width / 2, d.frameSurface.height / 2, defaultPixelFormat);
+    // Where the platform has a presentation bitmap, the frame surface's pixels are its memory and
+    // what is drawn is what is shown; elsewhere ordinary memory in the same byte order, which
+    // presenting copies to the window.
+    d.frameSurface.pixels = platformCreateFrameMemory(d.frameSurface.width, d.frameSurface.height);
+    d.frameOnPlatform = d.frameSurface.pixels != nullptr;
+    if (!d.frameOnPlatform)
+        d.frameSurface = createSurface(d.frameSurface.width, d.frameSurface.height, defaultPixelFormat);
 
     d.logoBitmap = loadBitmapSurface(102, &reason);
     if (!d.logoBitmap.pixels) return false;
@@ -49,8 +54,15 @@ bool demoStartUp(std::string& reason) {
 
 void demoShutdown() {
     DemoState& d = demo();
-    // The feeder thread must end before the process does: a running std::thread at exit aborts.
-    stopPlayer(d.song);
+    // The feeder thread must end before the process does (on Linux a running std::thread at exit
+    // aborts), and a start-up run again (tools, tests) loads the song again.
+    freeModule(d.song);
+    d.song = nullptr;
+    if (d.frameOnPlatform) {
+        platformFreeFrameMemory(d.frameSurface.pixels);
+        d.frameSurface = Surface{nullptr, 0, 0, defaultPixelFormat};
+        d.frameOnPlatform = false;
+    }
     for (Surface* s : {&d.frameSurface, &d.workSurface, &d.effectSurface, &d.logoBitmap, &d.logoSurface})
         freeSurface(*s);
 }

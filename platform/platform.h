@@ -27,6 +27,12 @@ void platformShowCursor(bool shown);
 // made; `reason` then says why.
 bool platformCreateWindow(const char* title, int width, int height, const char** reason);
 
+// Memory for a width × height frame of 32-bit top-down pixels that platformPresent shows with no
+// copy in between (Windows: the bits of a DIB section); nullptr where the platform has none, and
+// the caller then makes ordinary memory. Released with platformFreeFrameMemory.
+uint8_t* platformCreateFrameMemory(int width, int height);
+void platformFreeFrameMemory(uint8_t* pixels);
+
 // Shows a 32-bit top-down frame of width × height pixels, bytes blue, green, red, unused, in
 // the window's client area at (0, 0). Paces the caller to the display's refresh.
 void platformPresent(const uint8_t* pixels, int width, int height);

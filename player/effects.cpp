@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "player/channel.h"
 #include "player/envelopes.h"
@@ -54,6 +55,13 @@ void volumeDown(Channel& c, int32_t amount) {
 void setPanning(Channel& c, int32_t panning) {
     c.panning = panning;
     c.updateFlags |= kUpdatePanning;
+}
+
+// The volume column's panning slides: the stored value keeps counting past 0…255 (the final
+// panning is limited instead), but stops at the ends of its 32 bits rather than overflow.
+void slidePanning(Channel& c, int32_t by) {
+    const int64_t p = int64_t(c.panning) + by;
+    setPanning(c, int32_t(std::clamp<int64_t>(p, INT32_MIN, INT32_MAX)));
 }
 
 // Rxy's volume actions by x.
@@ -433,8 +441,8 @@ void applyVolumeColumn(Channel& c, uint8_t byte) {
     case 0xA: c.vibratoSpeed = y; break;
     case 0xB: c.vibratoDepth = y; break;
     case 0xC: setPanning(c, y * 16); break;
-    case 0xD: setPanning(c, c.panning - y); break;  // not limited: the final panning is
-    case 0xE: setPanning(c, c.panning + y); break;
+    case 0xD: slidePanning(c, -y); break;  // not limited: the final panning is
+    case 0xE: slidePanning(c, y); break;
     case 0xF:
         if (y) c.portaSpeed = uint8_t(y * 16);
         c.portaTarget = c.notePeriod;
@@ -454,8 +462,8 @@ void volumeColumnOtherTick(Channel& c, uint8_t byte) {
         vibrato(c);
         c.vibratoPosition = advance(c.vibratoPosition, c.vibratoSpeed);
         break;
-    case 0xD: setPanning(c, c.panning - y); break;
-    case 0xE: setPanning(c, c.panning + y); break;
+    case 0xD: slidePanning(c, -y); break;
+    case 0xE: slidePanning(c, y); break;
     case 0xF: tonePortamento(c); break;
     default: break;
     }

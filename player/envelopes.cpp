@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr int32_t kLastPointTick = 65535;  // point x values are 16 bits
+
 // One envelope's state in the channel and its shape in the instrument. Indices the instrument
 // names beyond its stored points switch that feature off, so no point past them is ever read.
 struct EnvelopeState {
@@ -80,7 +82,9 @@ void stepEnvelope(Channel& c, EnvelopeState e, const EnvelopeShape& s, uint8_t u
         }
     }
     e.value = e.accumulator >> 16;
-    ++e.tick;
+    // Points lie at ticks 0…65535; an envelope whose next point lies behind its tick never meets
+    // it, and its tick stops one past them all instead of running on to overflow.
+    if (e.tick <= kLastPointTick) ++e.tick;
     c.updateFlags |= updateFlag;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "player/mix_run.h"
 #include "player/module.h"
 
 namespace {
@@ -11,13 +12,15 @@ constexpr int64_t kOne = int64_t(1) << 32;  // 1.0 in 32.32
 // 0x017C6F8C, which is 256 Hz at 44100 Hz.
 constexpr uint64_t kZeroStepStandIn = 0x017C6F8C;
 constexpr float kOneOver255 = 1.0f / 255.0f;
-constexpr float kFractionScale = 1.0f / 4294967296.0f;  // 2^-32, exact
 
-// Frames until a position `distance` (32.32) away is reached or passed at `step` per frame.
-uint64_t framesToReach(int64_t distance, uint64_t step) {
+// Frames until a position `distance` (32.32) away is reached or passed at `step` per frame; when
+// that is more than `limit`, some number above `limit`. Most runs end before the boundary, and
+// the product test spares them the 64-bit division.
+uint64_t framesToReach(int64_t distance, uint64_t step, uint64_t limit) {
     if (distance <= 0) return 0;
     const uint64_t d = static_cast<uint64_t>(distance);
     const uint64_t s = step ? step : kZeroStepStandIn;
+    if (static_cast<unsigned __int128>(limit) * s < d) return limit + 1;
     return d / s + (d % s != 0);
 }
 
@@ -33,25 +36,33 @@ uint32_t wrapForward(uint32_t position, const Sample& s) {
 
 // Ping-pong loop: mirror the 32.32 position at the end it ran past, and keep mirroring at the
 // other end until it lies inside the loop. Mirroring at p gives 2p − position − 2^-32.
+// Two mirrorings, one at each end, move a position by 2L (L = loop length in 2^-32 units), so
+// the alternation is taken modulo 2L in one step: a one-frame loop played at the highest step
+// (about 48700 frames per output frame) would otherwise mirror tens of thousands of times per
+// output frame. Only offsets from the loop ends are formed, never 2 × end, so nothing overflows.
 int64_t reflect(int64_t pos, int32_t& direction, const Sample& s) {
     const int64_t start = int64_t(s.loopStart) * kOne;
-    const int64_t end = (int64_t(s.loopStart) + s.loopLength) * kOne;
+    const int64_t length = int64_t(s.loopLength) * kOne;
+    const int64_t end = start + length;
     if (direction == 1) {
-        pos = 2 * end - pos - 1;
-        direction = 2;
-    } else {
-        pos = 2 * start - pos - 1;
-        direction = 1;
-    }
-    for (;;) {
-        if (direction == 2 && pos < start) {
-            pos = 2 * start - pos - 1;
-            direction = 1;
-        } else if (direction == 1 && pos >= end) {
-            pos = 2 * end - pos - 1;
+        const int64_t past = pos - end;  // how far it ran beyond the end
+        if (past < length) {
+            pos = end - past - 1;  // one mirroring at the end lands inside
             direction = 2;
         } else {
-            break;
+            const int64_t r = (past - length) % (2 * length);
+            pos = r < length ? start + r : start + 2 * length - r - 1;
+            direction = r < length ? 1 : 2;
+        }
+    } else {
+        const int64_t before = start - pos;  // how far it ran below the start
+        if (before <= length) {
+            pos = start + before - 1;  // one mirroring at the start lands inside
+            direction = 1;
+        } else {
+            const int64_t r = (before - 1 - length) % (2 * length);
+            pos = r < length ? end - r - 1 : start - length + r;
+            direction = r < length ? 2 : 1;
         }
     }
     // A position that lands exactly on a loop start of 0 mirrors to −2^-32; keep the
@@ -101,7 +112,7 @@ void mixVoice(Voice& v, float* out, int32_t frames) {
             forward ? (pos > loopEnd ? int64_t(s.length) * kOne : loopEnd) - pos : pos - loopStart;
         int32_t n = left;
         bool atBoundary = false;
-        const uint64_t needed = framesToReach(distance, step);
+        const uint64_t needed = framesToReach(distance, step, uint64_t(n));
         if (needed <= uint64_t(n)) {
             n = int32_t(needed);
             atBoundary = true;
@@ -139,20 +150,26 @@ void mixVoice(Voice& v, float* out, int32_t frames) {
             gR = float(v.rightVolume) / 255.0f;
         }
 
-        // Most of the player's time is spent here: interpolate, weigh, accumulate, step.
+        // Most of the player's time is spent here: interpolate, weigh, accumulate, step, in
+        // mixRun and mixRampRun (player/mix_run.h). A silent voice at constant gains would add
+        // only +0 or −0, which changes no sum (and no sum is −0, each starts at +0), so only its
+        // position moves.
         const int16_t* data = s.data;
-        for (int32_t k = 0; k < n; ++k) {
-            const int64_t i = pos >> 32;
-            const float s0 = float(data[i]);
-            const float sample = s0 + float(uint32_t(pos)) * kFractionScale * float(int32_t(data[i + 1]) - data[i]);
-            out[2 * k] += sample * gL;
-            out[2 * k + 1] += sample * gR;
-            if (ramping) {
-                gL += v.rampStepLeft;
-                gR += v.rampStepRight;
-            }
-            pos = forward ? int64_t(uint64_t(pos) + step) : int64_t(uint64_t(pos) - step);
+        const uint64_t delta = forward ? step : uint64_t(0) - step;
+        const bool silent = !ramping && gL == 0.0f && gR == 0.0f;
+        // Inside a forward loop at constant gains every later run of this call would end at the
+        // loop end, wrap by one loop (the step is at most one loop) and keep these gains: all of
+        // them in one go. With the loop end below 2^30 frames no position of it leaves 32 bits.
+        if (!ramping && forward && s.loopType == 2 && s.loopLength > 0 && step != 0 &&
+            step <= uint64_t(s.loopLength) << 32 && loopEnd < (int64_t(1) << 62) && pos < loopEnd) {
+            const int64_t length = int64_t(s.loopLength) * kOne;
+            pos = silent ? skipLoopRun(pos, step, left, loopEnd, length)
+                         : mixLoopRun(data, pos, step, gL, gR, out, left, loopEnd, length);
+            break;
         }
+        if (silent) pos = int64_t(uint64_t(pos) + uint64_t(n) * delta);
+        else if (!ramping) pos = mixRun(data, pos, delta, gL, gR, out, n);
+        else pos = mixRampRun(data, pos, delta, gL, gR, v.rampStepLeft, v.rampStepRight, out, n);
 
         if (ramping) {
             v.currentLeft = int32_t(std::lrintf(gL * 255.0f * 256.0f));
@@ -188,13 +205,5 @@ void mixVoices(float* buffer, int32_t frames) {
 
 void floatToPcm16(int16_t* destination, const float* source, int32_t frames) {
     if (frames <= 0 || !destination || !source) return;
-    for (int32_t i = 0; i < 2 * frames; ++i) {
-        const float x = std::nearbyint(source[i]);  // ties to even in the default rounding mode
-        int16_t v;
-        if (x >= 32767.0f) v = 32767;
-        else if (x <= -32768.0f) v = -32768;
-        else if (x == x) v = int16_t(x);
-        else v = 0;  // NaN cannot come from finite samples and gains; silence rather than noise
-        destination[i] = v;
-    }
+    pcm16Run(destination, source, frames);
 }

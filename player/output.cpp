@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "platform/audio.h"
 #include "player/mixer.h"
@@ -39,7 +40,9 @@ void renderBlock() {
         const int32_t n = left < p.blockFrames - done ? left : p.blockFrames - done;
         mixVoices(slice + 2 * done, n);
         p.framesMixed += n;
-        m.playTimeMs += static_cast<int32_t>(double(n) * double(p.mixRateReciprocal) * 1000.0);
+        // Wraps after 2^31 ms (24.8 days of playing) instead of overflowing.
+        m.playTimeMs = int32_t(uint32_t(m.playTimeMs) +
+                               uint32_t(static_cast<int32_t>(double(n) * double(p.mixRateReciprocal) * 1000.0)));
         done += n;
         left -= n;
     }
@@ -81,7 +84,7 @@ bool stopPlayer(Module* module) {
     p.stopRequested.store(true);
     while (p.rendering.load()) {
     }
-    if (p.feeder.joinable()) p.feeder.join();  // returns once the thread has set feederEnded
+    if (p.feeder.joinable()) platformJoinThread(p.feeder);  // returns once the thread has set feederEnded
     p.feederEnded.store(true);
     if (p.deviceOpen) audioDeviceClose();
     p.deviceOpen = false;
@@ -144,7 +147,7 @@ bool startPlayer(Module* module, bool feederThread) {
     audioDeviceStart();
     p.stopRequested.store(false);
     p.feederEnded.store(!feederThread);
-    if (feederThread) p.feeder = std::thread(::feederThread);
+    if (feederThread) platformStartThread(p.feeder, ::feederThread);
     return true;
 }
 

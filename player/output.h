@@ -4,7 +4,8 @@
 // song position the pictures follow.
 #include <atomic>
 #include <cstdint>
-#include <thread>
+
+#include "platform/thread.h"
 
 struct Module;
 
@@ -40,7 +41,7 @@ struct PlayerState {
     std::atomic<bool>    stopRequested;  // ends the feeder thread
     std::atomic<bool>    rendering;      // the feeder is inside renderBlock
     std::atomic<bool>    feederEnded;    // no feeder runs its loop
-    std::thread          feeder;
+    PlatformThread       feeder;         // no handle while no feeder thread is started
 };
 
 PlayerState& player();

@@ -49,10 +49,13 @@ int32_t finalVolume(const Channel& c, int32_t globalVolume) {
     return static_cast<int32_t>(v);
 }
 
+// In 64 bits: volume-column slides carry the stored panning anywhere in the 32-bit range, and
+// envelope values reach 65535, so reach × (envelope − 32) passes 2^31 once the panning is a
+// million away from the centre.
 int32_t finalPanning(const Channel& c) {
-    const int32_t reach = (128 - std::abs(c.panning - 128)) / 32;
-    const int32_t p = c.panning + reach * (c.panningEnvelopeValue - 32);
-    return p < 0 ? 0 : p > 255 ? 255 : p;
+    const int64_t reach = (128 - std::abs(int64_t(c.panning) - 128)) / 32;
+    const int64_t p = c.panning + reach * (int64_t(c.panningEnvelopeValue) - 32);
+    return p < 0 ? 0 : p > 255 ? 255 : int32_t(p);
 }
 
 // A sounding note stays on its voice and ramps out there (its targets go to 0); a copy of the voice

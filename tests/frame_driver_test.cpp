@@ -87,6 +87,26 @@ TEST(SceneTimeline, FollowsARisingPositionAndFreezesAfterADrop) {
     }
 }
 
+// Where the platform has presentation memory of its own (Windows: a DIB section), the frame
+// surface draws straight into it, and the shutdown gives it back to the platform.
+TEST(StartUp, DrawsIntoThePlatformsFrameMemoryWhereItHasSome) {
+    resetOfflinePlatform();
+    OfflinePlatform& p = offlinePlatform();
+    p.hasFrameMemory = true;
+    std::string reason;
+    ASSERT_TRUE(demoStartUp(reason)) << reason;
+    const Surface& frame = demo().frameSurface;
+    ASSERT_EQ(frame.pixels, p.frameMemory.data());
+    EXPECT_EQ(frame.width, 640);
+    EXPECT_EQ(frame.height, 480);
+    EXPECT_EQ(p.frameMemory.size(), 640u * 480u * 4u);
+    renderFrame();
+    EXPECT_EQ(p.presentedFrom, p.frameMemory.data()) << "presented with no copy in between";
+    demoShutdown();
+    EXPECT_EQ(p.frameMemoryReleases, 1) << "given back to the platform, not freed as a surface";
+    EXPECT_EQ(demo().frameSurface.pixels, nullptr);
+}
+
 // Whole frames through the offline platform: 10 ms pass per presentation.
 class Frames : public testing::Test {
 protected:

@@ -1,12 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "host/demo.h"
+#include "host/frame_driver.h"
 #include "platform/offline/offline_audio.h"
+#include "platform/offline/offline_platform.h"
+#include "player/loader.h"
 #include "player/module.h"
 #include "player/output.h"
 #include "player/stream.h"
+#include "xm_writer.h"
 
 namespace {
 
@@ -150,6 +157,69 @@ TEST_F(Player, TheFeederThreadKeepsUpWithTheDeviceAndStops) {
         EXPECT_TRUE(player().feederEnded.load());
         EXPECT_FALSE(player().feeder.joinable());
     }
+}
+
+// The demo's two threads as they run: the real sequencer and mixer on the feeder thread, and the
+// frame loop on this one, reading the song position every frame while blocks are rendered behind
+// the device; then a stop and a restart of the song under the running frames. ThreadSanitizer
+// (the tsan preset) checks what the threads share.
+TEST(ThreadedPlayback, FramesFollowTheSongPositionWhileTheFeederRendersAcrossARestart) {
+    // Twenty order entries of a 4-row pattern at one tick per row: the position rises by one
+    // every 3528 frames, four blocks.
+    XmSpec spec;
+    spec.channels = 2;
+    spec.tempo = 1;
+    spec.orders.assign(20, 0);
+    XmSample tone;
+    tone.data = deltas8({0, 50, 100, 50, 0, -50, -100, -50});
+    tone.type = 1;
+    tone.loopLength = 8;
+    XmInstrument instrument;
+    instrument.samples = {tone};
+    spec.instruments = {instrument};
+    XmPattern p;
+    p.rows = 4;
+    p.cells = {{49, 1, 0, 0, 0}, {56, 1, 0, 0, 0}};
+    spec.patterns = {p};
+    const std::vector<uint8_t> bytes = buildXm(spec);
+
+    resetOfflinePlatform();
+    offlinePlatform().tickCount = 1000;
+    offlinePlatform().tickPerPresent = 20;
+    resetOfflineAudio();
+    demo().manualFeeding = true;  // the embedded song, if any, is not fed; ours gets the thread
+    std::string reason;
+    ASSERT_TRUE(demoStartUp(reason)) << reason;
+    Module* const embedded = demo().song;
+    useMemoryStream(bytes.data(), bytes.size());
+    Module* const song = loadModule("threads", nullptr, &reason);
+    ASSERT_NE(song, nullptr) << reason;
+    demo().song = song;
+
+    for (int run = 0; run < 2; ++run) {  // start, play, then restart from the top and play again
+        ASSERT_TRUE(startPlayer(song, true));
+        // The device plays one block per frame; the feeder refills behind it while frames run.
+        for (int64_t block = 1; block <= 60; ++block) {
+            offlineAudio().position.store(uint32_t(block * 884 * 4));
+            renderFrame();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (player().readBlock.load() != 60 && std::chrono::steady_clock::now() < deadline) renderFrame();
+        ASSERT_EQ(player().readBlock.load(), 60) << "run " << run;
+        // Block 60 is still the ring's first rendering: its last tick is tick (61 × 884 − 1) / 882,
+        // row 61 of the song, in order 61 / 4.
+        const int32_t order = (61 * 884 - 1) / 882 / 4;
+        EXPECT_EQ(getSongPosition(song), order) << "run " << run;
+        renderFrame();
+        // The restart takes the position back to 0, which freezes the scene where it was.
+        EXPECT_EQ(frameDriver().scenePosition, order) << "run " << run;
+    }
+    EXPECT_TRUE(stopPlayer(song));
+    EXPECT_FALSE(player().feeder.joinable());
+    freeModule(song);
+    demo().song = embedded;
+    demoShutdown();
 }
 
 }  // namespace

@@ -16,3 +16,7 @@ ResourceData findNamedResource(const char* name) {
         if (std::strcmp(r->name, name) == 0) return {r->bytes, r->size};
     return {nullptr, 0};
 }
+
+// The embedded bitmaps are BMP files; the bitmap loader decodes their bytes itself.
+bool platformOpenBitmap(uint16_t, PlatformBitmap&) { return false; }
+bool platformReadBitmap(PlatformBitmap&, uint8_t*) { return false; }

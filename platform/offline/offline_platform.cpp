@@ -46,9 +46,22 @@ bool platformCreateWindow(const char* title, int width, int height, const char**
     return true;
 }
 
+uint8_t* platformCreateFrameMemory(int width, int height) {
+    OfflinePlatform& p = offlinePlatform();
+    if (!p.hasFrameMemory) return nullptr;
+    p.frameMemory.assign(static_cast<size_t>(width) * height * 4, 0);
+    return p.frameMemory.data();
+}
+
+void platformFreeFrameMemory(uint8_t* pixels) {
+    OfflinePlatform& p = offlinePlatform();
+    if (pixels && pixels == p.frameMemory.data()) ++p.frameMemoryReleases;
+}
+
 void platformPresent(const uint8_t* pixels, int width, int height) {
     OfflinePlatform& p = offlinePlatform();
     p.lastFrame.assign(pixels, pixels + static_cast<size_t>(width) * height * 4);
+    p.presentedFrom = pixels;
     ++p.framesPresented;
     p.tickCount += p.tickPerPresent;
 }

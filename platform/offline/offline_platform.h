@@ -13,6 +13,7 @@ struct OfflinePlatform {
     uint32_t tickCount;             // ms; what platformTickCount returns
     uint32_t tickPerPresent;        // ms added to tickCount by every presentation
     int      quitAfterFrames;       // platformPollQuit answers true once this many were presented
+    bool     hasFrameMemory;        // hands out frame memory of its own, as Windows does
 
     // Recorded during the run.
     int         questionsAsked;
@@ -27,6 +28,9 @@ struct OfflinePlatform {
     int         windowHeight;
     int         framesPresented;
     std::vector<uint8_t> lastFrame; // the last presented frame, width × height × 4 bytes
+    const uint8_t* presentedFrom;   // the pixels the last presentation was given
+    std::vector<uint8_t> frameMemory; // the frame memory handed out (hasFrameMemory)
+    int         frameMemoryReleases; // platformFreeFrameMemory calls with that memory
 };
 
 OfflinePlatform& offlinePlatform();

@@ -28,6 +28,34 @@ bool initVideo() {
     return s.videoReady;
 }
 
+// GL that the processor draws itself (llvmpipe under Xvfb and in virtual machines) gives no
+// vsync, and costs tens of MB and several threads: then SDL's software renderer, which presents
+// through the window's own framebuffer, does the same job for a 640×480 frame.
+bool softwareGl() {
+    using GetString = const unsigned char* (*)(unsigned int);
+    const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    const unsigned char* name = getString ? getString(0x1F01 /* GL_RENDERER */) : nullptr;
+    if (!name) return false;
+    const char* text = reinterpret_cast<const char*>(name);
+    return SDL_strstr(text, "llvmpipe") || SDL_strstr(text, "softpipe") || SDL_strstr(text, "Software");
+}
+
+// Presentation with the display's vsync where a real GPU gives it; the frame pacer keeps the
+// display's rate where it does not.
+SDL_Renderer* createRenderer(SDL_Window* window) {
+    // The software renderer (chosen by SDL_RENDER_DRIVER=software, or below) presents through the
+    // window's own framebuffer, never through GL.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_Renderer* r = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    SDL_RendererInfo info;
+    if (r && SDL_GetRendererInfo(r, &info) == 0 && SDL_strncmp(info.name, "opengl", 6) == 0 && softwareGl()) {
+        SDL_DestroyRenderer(r);
+        r = nullptr;
+    }
+    if (!r) r = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    return r;
+}
+
 }  // namespace
 
 uint32_t platformTickCount() {
@@ -86,8 +114,7 @@ bool platformCreateWindow(const char* title, int width, int height, const char**
         SDL_SetWindowFullscreen(s.window, 0);
         SDL_ShowCursor(SDL_ENABLE);
     }
-    s.renderer = SDL_CreateRenderer(s.window, -1, SDL_RENDERER_PRESENTVSYNC);
-    if (!s.renderer) s.renderer = SDL_CreateRenderer(s.window, -1, SDL_RENDERER_SOFTWARE);
+    s.renderer = createRenderer(s.window);
     if (s.renderer)
         s.texture = SDL_CreateTexture(s.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (!s.renderer || !s.texture) {
@@ -102,6 +129,10 @@ bool platformCreateWindow(const char* title, int width, int height, const char**
     SDL_RaiseWindow(s.window);
     return true;
 }
+
+// The frame goes through a streaming texture, so it lives in ordinary memory.
+uint8_t* platformCreateFrameMemory(int, int) { return nullptr; }
+void platformFreeFrameMemory(uint8_t*) {}
 
 void platformPresent(const uint8_t* pixels, int width, int height) {
     SdlPlatform& s = sdl();

@@ -1,0 +1,171 @@
+#include "player/mix_run.h"
+
+#include <cmath>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr float kFractionScale = 1.0f / 4294967296.0f;  // 2^-32, exact
+
+}  // namespace
+
+int64_t mixRunPlain(const int16_t* data, int64_t pos, uint64_t delta, float gL, float gR, float* out,
+                    int32_t frames) {
+    for (int32_t k = 0; k < frames; ++k) {
+        const int64_t i = pos >> 32;
+        const float s0 = float(data[i]);
+        const float sample = s0 + float(uint32_t(pos)) * kFractionScale * float(int32_t(data[i + 1]) - data[i]);
+        out[2 * k] += sample * gL;
+        out[2 * k + 1] += sample * gR;
+        pos = int64_t(uint64_t(pos) + delta);
+    }
+    return pos;
+}
+
+int64_t mixRampRunPlain(const int16_t* data, int64_t pos, uint64_t delta, float& gL, float& gR, float stepLeft,
+                        float stepRight, float* out, int32_t frames) {
+    for (int32_t k = 0; k < frames; ++k) {
+        const int64_t i = pos >> 32;
+        const float s0 = float(data[i]);
+        const float sample = s0 + float(uint32_t(pos)) * kFractionScale * float(int32_t(data[i + 1]) - data[i]);
+        out[2 * k] += sample * gL;
+        out[2 * k + 1] += sample * gR;
+        gL += stepLeft;
+        gR += stepRight;
+        pos = int64_t(uint64_t(pos) + delta);
+    }
+    return pos;
+}
+
+namespace {
+
+// Four frames per pass while at least four are left; returns how many frames it mixed. The
+// integer parts index the sample in scalar registers; the fractions, the low 32 bits of the
+// positions, advance in lanes modulo 2^32 just as they do inside the 64-bit sums. A fraction u
+// becomes float(u >> 16) · 65536 + float(u & 0xFFFF): both terms are exact, so the one rounding
+// of the sum is that of float(u). A ramp's gains are summed frame by frame, in the plain loop's
+// order.
+template <bool Ramp, bool Loop>
+int32_t mixFours(const int16_t* data, int64_t& pos, uint64_t delta, float& gL, float& gR, float stepLeft,
+                 float stepRight, float* out, int32_t frames, int64_t loopEnd = 0, int64_t loopLength = 0) {
+    int32_t k = 0;
+#if defined(__SSE2__)
+    const uint32_t d = uint32_t(delta);
+    __m128i fraction = _mm_set_epi32(int32_t(uint32_t(pos) + 3 * d), int32_t(uint32_t(pos) + 2 * d),
+                                     int32_t(uint32_t(pos) + d), int32_t(uint32_t(pos)));
+    const __m128i fractionStep = _mm_set1_epi32(int32_t(4 * d));
+    const __m128i lowHalf = _mm_set1_epi32(0xFFFF);
+    const __m128 twoTo16 = _mm_set1_ps(65536.0f), scale = _mm_set1_ps(kFractionScale);
+    __m128 gainsLo = _mm_setr_ps(gL, gR, gL, gR), gainsHi = gainsLo;
+    __m128 ramp = _mm_setr_ps(gL, gR, 0.0f, 0.0f);
+    const __m128 rampStep = _mm_setr_ps(stepLeft, stepRight, 0.0f, 0.0f);
+    for (; k + 4 <= frames; k += 4) {
+        // s0 in the low and s1 in the high half of each lane: the two frames read as one word,
+        // straight into a register (a round trip through memory would stall store forwarding).
+        __m128i pair[4];
+        for (int32_t m = 0; m < 4; ++m) {
+            int32_t word;
+            std::memcpy(&word, data + (pos >> 32), 4);
+            pair[m] = _mm_cvtsi32_si128(word);
+            pos = int64_t(uint64_t(pos) + delta);
+            if (Loop && pos >= loopEnd) pos -= loopLength;
+        }
+        const __m128i pairs =
+            _mm_unpacklo_epi64(_mm_unpacklo_epi32(pair[0], pair[1]), _mm_unpacklo_epi32(pair[2], pair[3]));
+        if (Ramp) {
+            // Lanes 0 and 1 hold the left and right gain; each frame adds the steps, lane by lane
+            // the plain loop's single-precision sums.
+            const __m128 next1 = _mm_add_ps(ramp, rampStep), next2 = _mm_add_ps(next1, rampStep);
+            const __m128 next3 = _mm_add_ps(next2, rampStep);
+            gainsLo = _mm_movelh_ps(ramp, next1);
+            gainsHi = _mm_movelh_ps(next2, next3);
+            ramp = _mm_add_ps(next3, rampStep);
+        }
+        const __m128i s0 = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
+        const __m128i s1 = _mm_srai_epi32(pairs, 16);
+        const __m128 u = _mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(_mm_srli_epi32(fraction, 16)), twoTo16),
+                                    _mm_cvtepi32_ps(_mm_and_si128(fraction, lowHalf)));
+        const __m128 weighed = _mm_mul_ps(_mm_mul_ps(u, scale), _mm_cvtepi32_ps(_mm_sub_epi32(s1, s0)));
+        const __m128 sample = _mm_add_ps(_mm_cvtepi32_ps(s0), weighed);
+        float* o = out + 2 * k;
+        _mm_storeu_ps(o, _mm_add_ps(_mm_loadu_ps(o), _mm_mul_ps(_mm_unpacklo_ps(sample, sample), gainsLo)));
+        _mm_storeu_ps(o + 4, _mm_add_ps(_mm_loadu_ps(o + 4), _mm_mul_ps(_mm_unpackhi_ps(sample, sample), gainsHi)));
+        fraction = _mm_add_epi32(fraction, fractionStep);
+    }
+    if (Ramp) {
+        gL = _mm_cvtss_f32(ramp);
+        gR = _mm_cvtss_f32(_mm_shuffle_ps(ramp, ramp, 1));
+    }
+#endif
+    return k;
+}
+
+}  // namespace
+
+int64_t mixRun(const int16_t* data, int64_t pos, uint64_t delta, float gL, float gR, float* out, int32_t frames) {
+    const int32_t k = mixFours<false, false>(data, pos, delta, gL, gR, 0, 0, out, frames);
+    return mixRunPlain(data, pos, delta, gL, gR, out + 2 * k, frames - k);
+}
+
+int64_t mixLoopRunPlain(const int16_t* data, int64_t pos, uint64_t delta, float gL, float gR, float* out,
+                        int32_t frames, int64_t loopEnd, int64_t loopLength) {
+    for (int32_t k = 0; k < frames; ++k) {
+        pos = mixRunPlain(data, pos, delta, gL, gR, out + 2 * k, 1);
+        if (pos >= loopEnd) pos -= loopLength;
+    }
+    return pos;
+}
+
+int64_t mixLoopRun(const int16_t* data, int64_t pos, uint64_t delta, float gL, float gR, float* out, int32_t frames,
+                   int64_t loopEnd, int64_t loopLength) {
+    const int32_t k = mixFours<false, true>(data, pos, delta, gL, gR, 0, 0, out, frames, loopEnd, loopLength);
+    return mixLoopRunPlain(data, pos, delta, gL, gR, out + 2 * k, frames - k, loopEnd, loopLength);
+}
+
+int64_t skipLoopRun(int64_t pos, uint64_t delta, int32_t frames, int64_t loopEnd, int64_t loopLength) {
+    const __int128 end = __int128(pos) + __int128(frames) * __int128(delta);
+    if (end < loopEnd) return int64_t(end);
+    // Wrapped at least once: the one position of the loop that differs from `end` by whole loops.
+    const __int128 loopStart = loopEnd - loopLength;
+    return int64_t(loopStart + (end - loopStart) % loopLength);
+}
+
+int64_t mixRampRun(const int16_t* data, int64_t pos, uint64_t delta, float& gL, float& gR, float stepLeft,
+                   float stepRight, float* out, int32_t frames) {
+    const int32_t k = mixFours<true, false>(data, pos, delta, gL, gR, stepLeft, stepRight, out, frames);
+    return mixRampRunPlain(data, pos, delta, gL, gR, stepLeft, stepRight, out + 2 * k, frames - k);
+}
+
+void pcm16RunPlain(int16_t* destination, const float* source, int32_t frames) {
+    for (int32_t i = 0; i < 2 * frames; ++i) {
+        const float x = std::nearbyint(source[i]);  // ties to even in the default rounding mode
+        int16_t v;
+        if (x >= 32767.0f) v = 32767;
+        else if (x <= -32768.0f) v = -32768;
+        else if (x == x) v = int16_t(x);
+        else v = 0;  // NaN cannot come from finite samples and gains; silence rather than noise
+        destination[i] = v;
+    }
+}
+
+void pcm16Run(int16_t* destination, const float* source, int32_t frames) {
+    int32_t i = 0;
+#if defined(__SSE2__)
+    // cvtps2dq rounds in the current mode, as nearbyint does. NaN is zeroed and values are held
+    // at 32767 first, since cvtps2dq turns NaN and everything beyond 2^31 into −2^31; the pack
+    // then saturates to −32768…32767, which is the plain path's clipping.
+    const __m128 top = _mm_set1_ps(32767.0f);
+    for (; i + 8 <= 2 * frames; i += 8) {
+        __m128 a = _mm_loadu_ps(source + i), b = _mm_loadu_ps(source + i + 4);
+        a = _mm_min_ps(_mm_and_ps(a, _mm_cmpord_ps(a, a)), top);
+        b = _mm_min_ps(_mm_and_ps(b, _mm_cmpord_ps(b, b)), top);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i),
+                         _mm_packs_epi32(_mm_cvtps_epi32(a), _mm_cvtps_epi32(b)));
+    }
+#endif
+    pcm16RunPlain(destination + i, source + i, frames - i / 2);
+}

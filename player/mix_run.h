@@ -1,0 +1,40 @@
+#pragma once
+// The mixer's inner loop for a run of frames at constant or ramping gains, in two forms that give the same
+// bits: the plain loop, one frame at a time (the reference), and the fast one that mixVoice uses,
+// four frames at a time in SSE2 lanes where the processor has them.
+#include <cstdint>
+
+// For each of `frames` frames k: S = s0 + (fraction · 2^-32) · (s1 − s0), with s0 and s1 the
+// frames of `data` at the position's integer part and the one after it, all in single precision
+// in that order; out[2k] += S · gainLeft and out[2k + 1] += S · gainRight; then the 32.32
+// position moves by `delta` (the step, negated when playing backwards; arithmetic modulo 2^64).
+// Returns the position after the run. Every frame read must lie inside `data`.
+int64_t mixRunPlain(const int16_t* data, int64_t position, uint64_t delta, float gainLeft, float gainRight,
+                    float* out, int32_t frames);
+int64_t mixRun(const int16_t* data, int64_t position, uint64_t delta, float gainLeft, float gainRight, float* out,
+               int32_t frames);
+
+// The same during a volume ramp: after each frame stepLeft is added to gainLeft and stepRight to
+// gainRight, one frame at a time in single precision; the gains reached are left in them.
+int64_t mixRampRunPlain(const int16_t* data, int64_t position, uint64_t delta, float& gainLeft, float& gainRight,
+                        float stepLeft, float stepRight, float* out, int32_t frames);
+int64_t mixRampRun(const int16_t* data, int64_t position, uint64_t delta, float& gainLeft, float& gainRight,
+                   float stepLeft, float stepRight, float* out, int32_t frames);
+
+// mixRun over a forward loop that ends at `loopEnd` (32.32, below 2^63): after each frame's
+// step, a position at or past loopEnd goes back by loopLength (whole frames, at least the step).
+// That is what the mixer's runs do at the loop boundary in that case, frame for frame.
+int64_t mixLoopRunPlain(const int16_t* data, int64_t position, uint64_t delta, float gainLeft, float gainRight,
+                        float* out, int32_t frames, int64_t loopEnd, int64_t loopLength);
+int64_t mixLoopRun(const int16_t* data, int64_t position, uint64_t delta, float gainLeft, float gainRight, float* out,
+                   int32_t frames, int64_t loopEnd, int64_t loopLength);
+
+// Where mixLoopRun would leave the position after `frames` frames, without mixing: for a voice
+// whose gains are both 0.
+int64_t skipLoopRun(int64_t position, uint64_t delta, int32_t frames, int64_t loopEnd, int64_t loopLength);
+
+// 2 × frames floats to int16: rounded to nearest, ties to even (the default rounding mode),
+// limited to −32768…32767, NaN to 0. The plain form one value at a time; the fast one eight at a
+// time where SSE2 is there.
+void pcm16RunPlain(int16_t* destination, const float* source, int32_t frames);
+void pcm16Run(int16_t* destination, const float* source, int32_t frames);

@@ -1,0 +1,38 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fuzz/play_input.h"
+
+// Every input that once crashed the fuzzer, or made it hang, is kept in fuzz_regressions/ and
+// played again here exactly as the fuzzer played it; under the asan preset a relapse is a
+// sanitizer finding, and a hang runs into the test's time limit.
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(FuzzRegressions, EveryFoundInputLoadsAndPlaysAgain) {
+    const fs::path folder = FUZZ_REGRESSIONS_DIR;
+    std::vector<fs::path> inputs;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.is_regular_file() && entry.path().filename() != "README.md") inputs.push_back(entry.path());
+    ASSERT_FALSE(inputs.empty()) << "no inputs in " << folder;
+    for (const fs::path& path : inputs) {
+        SCOPED_TRACE(path.filename().string());
+        std::ifstream in(path, std::ios::binary);
+        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        // Exactly the input's size, so a read past its end is a sanitizer finding.
+        const std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size() + 1]);
+        std::copy(bytes.begin(), bytes.end(), exact.get());
+        fuzz::playInput(exact.get(), bytes.size());
+        EXPECT_EQ(player().playing, nullptr) << "the player was left running";
+    }
+}
+
+}  // namespace

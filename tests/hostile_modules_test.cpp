@@ -1,0 +1,439 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/offline/offline_audio.h"
+#include "player/loader.h"
+#include "player/module.h"
+#include "player/output.h"
+#include "player/stream.h"
+#include "song_fixture.h"
+
+// Modules built to break a player, each with what the player promises to do with it: refuse it
+// with a reason, or load it (clamped where a value cannot be played) and play it. Every case runs
+// from a buffer of exactly the file's size, so AddressSanitizer sees any read past the file, and
+// plays through the real render loop while its ticks are counted.
+
+namespace {
+
+// Bytes as the file stores them, little-endian, in place.
+void poke32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
+}
+
+// Four channels, tempo 6, BPM 125: instrument 1 a forward-looping 8-bit tone, instrument 2 a
+// ping-pong 16-bit one; notes on row 0 of every channel and on row 8 of channel 0.
+XmSpec baseSong() {
+    XmSpec spec;
+    spec.channels = 4;
+    XmInstrument pingPong;
+    XmSample s;
+    s.data = deltas16({0, 6000, 12000, 18000, 12000, 6000, 0, -6000, -12000, -18000, -12000, -6000, 0, 3000, 0, -3000});
+    s.type = 0x12;
+    s.loopStart = 8;    // bytes: frame 4
+    s.loopLength = 16;  // frames 4…11
+    pingPong.samples = {s};
+    spec.instruments = {toneInstrument(), pingPong};
+    spec.patterns = {pattern(16, 4, {{0, Cell{49, 1, 0, 0, 0}},
+                                     {1, Cell{53, 2, 0, 0, 0}},
+                                     {2, Cell{56, 1, 0, 0, 0}},
+                                     {3, Cell{61, 2, 0, 0, 0}},
+                                     {8 * 4, Cell{51, 1, 0, 0, 0}}})};
+    return spec;
+}
+
+// The base song with every cell of channel `channel` on `rows` rows of pattern 0 set to `cell`.
+void fillChannel(XmSpec& spec, int channel, Cell cell, int rows = 16) {
+    for (int row = 0; row < rows; ++row) {
+        Cell& c = spec.patterns[0].cells[size_t(row) * spec.channels + size_t(channel)];
+        const uint8_t note = c.note, instrument = c.instrument;
+        c = cell;
+        if (note && !cell.note) c.note = note, c.instrument = instrument;  // keep the notes that start
+    }
+}
+
+// Orders 0, 1, 1, 1, …: pattern 0 starts the notes, pattern 1 holds `effect(channel)` on every
+// row of every channel and repeats for as long as the song plays.
+void slideForever(XmSpec& spec, Cell (*effect)(int channel)) {
+    spec.patterns[0].cells[8 * 4] = Cell{};
+    spec.patterns.push_back(pattern(16, 4, {}));
+    for (int ch = 0; ch < 4; ++ch) {
+        fillChannel(spec, ch, effect(ch));
+        for (int row = 0; row < 16; ++row) spec.patterns[1].cells[size_t(row) * 4 + size_t(ch)] = effect(ch);
+    }
+    spec.orders = {0, 1};
+    spec.restartPosition = 1;
+}
+
+// The tick wrapped by a counter, so a case can show how many ticks its audio took.
+struct TickCounter {
+    TickCallback songTick;
+    int64_t      ticks;
+};
+
+TickCounter& tickCounter() {
+    static TickCounter counter{};
+    return counter;
+}
+
+void countedTick(Module& m) {
+    ++tickCounter().ticks;
+    tickCounter().songTick(m);
+}
+
+bool anySound() {
+    const PlayerState& p = player();
+    for (size_t i = 0; i < size_t(p.ringFrames) * 2; ++i)
+        if (p.outputBuffer[i] != 0) return true;
+    return false;
+}
+
+// F frames hold at most F / shortestTick + 1 ticks. Fxx sets BPMs of 32 to 255 only, so no tick
+// is shorter than the file's own BPM makes it, or than the 432 frames of BPM 255.
+int64_t tickBound(int64_t frames, int32_t shortestTick) { return frames / shortestTick + 1; }
+
+int32_t shortestTick(const Module& m) {
+    Module probe{};
+    setBpm(probe, m.defaultBpm);
+    return std::min(probe.framesPerTick, 432);
+}
+
+enum class Outcome {
+    refused,  // loadModule says no, with `reason`
+    plays,    // loads and makes sound
+    silent,   // loads and plays, but nothing in it can sound
+    loads,    // loads and plays; what it sounds like is not promised
+};
+
+struct Case {
+    const char*                                name;
+    std::function<void(XmSpec&)>               change;    // to the base song
+    std::function<void(std::vector<uint8_t>&)> damage;    // then to its bytes
+    Outcome                                    outcome;
+    std::string                                reason;    // refused: the loader's words
+    std::function<void(const Module&)>         promise;   // loaded: what was clamped, and how
+    int                                        seconds;   // played after the two-second ring
+};
+
+// Plays `m` from its start: the ring (2 s), then `seconds` more, one second at a time. Every
+// stretch is checked against the tick bound, and must render faster than it plays.
+void playAndCheck(Module& m, int seconds, Outcome outcome) {
+    const int32_t shortest = shortestTick(m);
+    tickCounter() = {m.tickCallback, 0};
+    m.tickCallback = countedTick;
+    resetOfflineAudio();
+    ASSERT_TRUE(startPlayer(&m, false));
+    const PlayerState& p = player();
+    EXPECT_LE(tickCounter().ticks, tickBound(p.ringFrames, shortest)) << "ticks in the first ring";
+    bool sound = anySound();
+    for (int second = 0; second < seconds; ++second) {
+        const int64_t ticksBefore = tickCounter().ticks;
+        const auto started = std::chrono::steady_clock::now();
+        for (int64_t block = 50 * second + 1; block <= 50 * (second + 1); ++block) {
+            offlineAudio().position.store(uint32_t(block * p.blockFrames * 4));
+            feedPlayer();
+        }
+        const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        // 50 blocks of 884 frames: one second of audio.
+        ASSERT_LE(tickCounter().ticks - ticksBefore, tickBound(50 * p.blockFrames, shortest)) << "second " << second;
+        ASSERT_LT(took, 1.0) << "second " << second << " took " << took << " s to render";
+        sound = sound || anySound();
+    }
+    if (outcome == Outcome::plays) { EXPECT_TRUE(sound) << "nothing sounded"; }
+    if (outcome == Outcome::silent) { EXPECT_FALSE(sound) << "something sounded"; }
+    EXPECT_TRUE(stopPlayer(&m));
+}
+
+TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
+    using B = std::vector<uint8_t>;
+    const Case cases[] = {
+        // The header.
+        {"header size pointing past the end", nullptr, [](B& b) { poke32(b, 60, 0x7FFFFFF0); }, Outcome::silent, "",
+         [](const Module& m) {
+             EXPECT_EQ(m.patterns[0].rowCount, 0) << "nothing left to read: no rows";
+             EXPECT_EQ(m.instruments[0].sampleCount, 0);
+         },
+         1},
+        {"header size 2^32 - 1", nullptr, [](B& b) { poke32(b, 60, 0xFFFFFFFF); }, Outcome::silent, "", nullptr, 1},
+        {"header size 0: the patterns are read from the header's own bytes", nullptr, [](B& b) { poke32(b, 60, 0); },
+         Outcome::loads, "", nullptr, 1},
+        {"song length 0 plays entry 0", [](XmSpec& s) { s.songLength = 0; }, nullptr, Outcome::plays, "",
+         [](const Module& m) { EXPECT_EQ(m.songLength, 1); }, 1},
+        {"song length 300 is cut to the 256 entries of the order table", [](XmSpec& s) { s.songLength = 300; },
+         nullptr, Outcome::plays, "", [](const Module& m) { EXPECT_EQ(m.songLength, 256); }, 1},
+        {"song length 65535", [](XmSpec& s) { s.songLength = 65535; }, nullptr, Outcome::plays, "",
+         [](const Module& m) { EXPECT_EQ(m.songLength, 256); }, 1},
+        {"restart position past the song", [](XmSpec& s) { s.restartPosition = 40000; }, nullptr, Outcome::plays, "",
+         [](const Module& m) { EXPECT_EQ(m.restartPosition, 0); }, 1},
+        {"no channels", [](XmSpec& s) { s.channels = 0; }, nullptr, Outcome::refused, "no channels", nullptr, 0},
+        {"33 channels", [](XmSpec& s) { s.channels = 33; }, nullptr, Outcome::refused, "33 channels, at most 32",
+         nullptr, 0},
+        {"65535 channels", [](XmSpec& s) { s.channels = 65535; }, nullptr, Outcome::refused,
+         "65535 channels, at most 32", nullptr, 0},
+
+        // Patterns.
+        {"no patterns: those the orders name are 64 empty rows",
+         [](XmSpec& s) {
+             s.patterns.clear();
+             s.orders = {0, 3};
+         },
+         nullptr, Outcome::silent, "",
+         [](const Module& m) {
+             ASSERT_EQ(m.patternCount, 4);
+             EXPECT_EQ(m.patterns[3].rowCount, 64);
+         },
+         1},
+        {"65535 patterns declared, one stored", [](XmSpec& s) { s.patternCount = 65535; }, nullptr, Outcome::loads,
+         "", [](const Module& m) { EXPECT_EQ(m.patternCount, 65535); }, 1},
+        {"a pattern of 0 rows plays as one empty row",
+         [](XmSpec& s) {
+             s.patterns.insert(s.patterns.begin(), XmPattern{0, {}, XmPacking::packed, std::nullopt, std::nullopt});
+             s.orders = {0, 1, 0};
+         },
+         nullptr, Outcome::plays, "", [](const Module& m) { EXPECT_EQ(m.patterns[0].cells, nullptr); }, 2},
+        {"a pattern of 65535 empty rows",
+         [](XmSpec& s) {
+             s.patterns.push_back(XmPattern{65535, {}, XmPacking::packed, std::nullopt, std::nullopt});
+             s.orders = {0, 1};
+         },
+         nullptr, Outcome::plays, "", [](const Module& m) { EXPECT_EQ(m.patterns[1].rowCount, 65535); }, 1},
+        {"65535 rows whose packed data runs past the file's end",
+         [](XmSpec& s) {
+             s.instruments.clear();
+             s.patterns[0].rows = 65535;
+         },
+         [](B& b) { b.erase(b.end() - 3, b.end()); }, Outcome::silent, "",
+         [](const Module& m) {
+             const Pattern& p = m.patterns[0];
+             ASSERT_EQ(p.rowCount, 65535);
+             EXPECT_EQ(p.cells[0].note, 49) << "what the file holds is decoded";
+             EXPECT_EQ(p.cells[size_t(p.rowCount) * 4 - 1].note, 0) << "what it does not hold is empty";
+         },
+         2},
+        {"notes above 97 select no sample",
+         [](XmSpec& s) {
+             s.patterns[0].cells[0].note = 98;
+             s.patterns[0].cells[1].note = 150;
+             s.patterns[0].cells[2].note = 254;
+             s.patterns[0].cells[3].note = 128;
+             s.patterns[0].cells[8 * 4].note = 200;
+         },
+         nullptr, Outcome::silent, "", [](const Module& m) { EXPECT_EQ(m.patterns[0].cells[1].note, 150); }, 1},
+        {"instrument numbers above the instrument count play nothing",
+         [](XmSpec& s) {
+             for (int ch = 0; ch < 4; ++ch) s.patterns[0].cells[size_t(ch)].instrument = uint8_t(3 + 60 * ch);
+             s.patterns[0].cells[8 * 4].instrument = 0;
+         },
+         nullptr, Outcome::silent, "",
+         [](const Module& m) {
+             EXPECT_EQ(m.patterns[0].cells[1].instrument, 63);
+             EXPECT_EQ(m.patterns[0].cells[3].instrument, 0) << "183 is no instrument number";
+         },
+         1},
+
+        // Instruments and samples.
+        {"an instrument with 17 samples", [](XmSpec& s) { s.instruments[1].sampleCount = 17; }, nullptr,
+         Outcome::refused, "instrument 2 has 17 samples, at most 16", nullptr, 0},
+        {"an instrument with 300 samples", [](XmSpec& s) { s.instruments[0].sampleCount = 300; }, nullptr,
+         Outcome::refused, "instrument 1 has 300 samples, at most 16", nullptr, 0},
+        {"a sample length of 2^31 gets the bytes the file holds",
+         [](XmSpec& s) { s.instruments[1].samples[0].length = 0x80000000u; }, nullptr, Outcome::plays, "",
+         [](const Module& m) { EXPECT_EQ(m.instruments[1].samples[0]->length, 16u); }, 1},
+        {"an odd 16-bit length drops its last byte",
+         [](XmSpec& s) {
+             XmSample& smp = s.instruments[1].samples[0];
+             smp.data.push_back(0x7F);
+             smp.type = 0x10;
+         },
+         nullptr, Outcome::plays, "",
+         [](const Module& m) {
+             EXPECT_EQ(m.instruments[1].samples[0]->length, 16u);
+             EXPECT_EQ(m.instruments[1].samples[0]->loopLength, 16u);
+         },
+         1},
+        {"a loop starting beyond the sample is no loop",
+         [](XmSpec& s) { s.instruments[1].samples[0].loopStart = 4000; }, nullptr, Outcome::plays, "",
+         [](const Module& m) {
+             const Sample& smp = *m.instruments[1].samples[0];
+             EXPECT_EQ(smp.loopType, 1);
+             EXPECT_EQ(smp.loopStart, 0u);
+             EXPECT_EQ(smp.loopLength, 16u);
+         },
+         1},
+        {"a loop reaching beyond the sample ends with it",
+         [](XmSpec& s) { s.instruments[1].samples[0].loopLength = 0xFFFFFFF0u; }, nullptr, Outcome::plays, "",
+         [](const Module& m) {
+             const Sample& smp = *m.instruments[1].samples[0];
+             EXPECT_EQ(smp.loopType, 4);
+             EXPECT_EQ(smp.loopStart + smp.loopLength, 16u);
+         },
+         1},
+        {"envelopes of 13 and 255 points keep 12, and indices past them switch off",
+         [](XmSpec& s) {
+             XmInstrument& ins = s.instruments[0];
+             for (int k = 0; k < 12; ++k) ins.volumeEnvelope[size_t(k)] = {uint16_t(3 * k), uint16_t(64 - 5 * k)};
+             for (int k = 0; k < 12; ++k) ins.panningEnvelope[size_t(k)] = {uint16_t(2 * k), uint16_t(k * 5)};
+             ins.volumePointCount = 13;
+             ins.panningPointCount = 255;
+             ins.volumeSustainPoint = 12;
+             ins.volumeLoopStart = 2;
+             ins.volumeLoopEnd = 200;
+             ins.panningSustainPoint = 3;
+             ins.panningLoopStart = 12;
+             ins.panningLoopEnd = 5;
+             ins.volumeType = ins.panningType = 7;
+         },
+         nullptr, Outcome::plays, "",
+         [](const Module& m) {
+             const Instrument& ins = m.instruments[0];
+             EXPECT_EQ(ins.volumePointCount, 12);
+             EXPECT_EQ(ins.panningPointCount, 12);
+             EXPECT_EQ(ins.volumeType, 1) << "sustain 12 and loop end 200 name no point";
+             EXPECT_EQ(ins.panningType, 3) << "loop start 12 names no point";
+         },
+         1},
+
+        // Timing.
+        {"BPM 0 plays as BPM 1: one tick per 2.5 s", [](XmSpec& s) { s.bpm = 0; }, nullptr, Outcome::plays, "",
+         [](const Module& m) { EXPECT_EQ(m.defaultBpm, 0); }, 3},
+        {"BPM 255", [](XmSpec& s) { s.bpm = 255; }, nullptr, Outcome::plays, "", nullptr, 2},
+        {"BPM 32767 in the header: a tick every 3 frames", [](XmSpec& s) { s.bpm = 32767; }, nullptr,
+         Outcome::plays, "", nullptr, 2},
+        {"BPM 65535 in the header reads as -1 and plays as BPM 1", [](XmSpec& s) { s.bpm = 65535; }, nullptr,
+         Outcome::plays, "", [](const Module& m) { EXPECT_EQ(m.defaultBpm, -1); }, 3},
+        {"tempo 0 makes every tick a row tick", [](XmSpec& s) { s.tempo = 0; }, nullptr, Outcome::plays, "", nullptr,
+         2},
+        {"tempo 255", [](XmSpec& s) { s.tempo = 255; }, nullptr, Outcome::plays, "", nullptr, 2},
+        {"F01 and F20 on every row of every channel",
+         [](XmSpec& s) {
+             for (int ch = 0; ch < 4; ++ch) fillChannel(s, ch, Cell{0, 0, 0, 15, uint8_t(ch % 2 ? 0x20 : 0x01)});
+         },
+         nullptr, Outcome::plays, "", nullptr, 2},
+
+        // Effects pushed to their limits.
+        {"9xx far beyond the sample's end does not start the note",
+         [](XmSpec& s) {
+             for (int ch = 0; ch < 4; ++ch) s.patterns[0].cells[size_t(ch)].effectType = 9, s.patterns[0].cells[size_t(ch)].effectParam = 0xFF;
+             s.patterns[0].cells[8 * 4].effectType = 9;  // 9xx with 00 repeats FF
+         },
+         nullptr, Outcome::silent, "", nullptr, 1},
+        // E1F and X1F have no limit of their own: the period runs far below 0 within seconds, up to
+        // the highest pitch the mixer can step, where a one-frame ping-pong loop is reflected at
+        // every output frame.
+        {"fine portamentos up for a minute on one-frame ping-pong loops",
+         [](XmSpec& s) {
+             s.tempo = 1;
+             s.bpm = 255;
+             XmSample& smp = s.instruments[1].samples[0];
+             smp.loopStart = 10;
+             smp.loopLength = 2;
+             for (int ch = 0; ch < 4; ++ch) s.patterns[0].cells[size_t(ch)].instrument = 2;
+             slideForever(s, [](int ch) { return ch % 2 ? Cell{0, 0, 0, 33, 0x1F} : Cell{0, 0, 0, 14, 0x1F}; });
+         },
+         nullptr, Outcome::plays, "", nullptr, 60},
+        {"the same in Amiga periods",
+         [](XmSpec& s) {
+             s.flags = 0;
+             s.tempo = 1;
+             slideForever(s, [](int) { return Cell{0, 0, 0, 14, 0x1F}; });
+         },
+         nullptr, Outcome::plays, "", nullptr, 20},
+        {"portamentos down and up at full speed for a minute",
+         [](XmSpec& s) {
+             s.tempo = 31;
+             slideForever(s, [](int ch) { return Cell{0, 0, 0, uint8_t(ch % 2 ? 2 : 1), 0xFF}; });
+         },
+         nullptr, Outcome::plays, "", nullptr, 60},
+        // The volume column's panning slides have no limit; at a tick every 3 frames they pass
+        // a million within seconds, and a panning envelope may hold values up to 65535.
+        {"panning slides for minutes under a panning envelope at 65535",
+         [](XmSpec& s) {
+             s.bpm = 32767;
+             XmInstrument& ins = s.instruments[0];
+             ins.panningEnvelope[0] = {0, 65535};
+             ins.panningEnvelope[1] = {1, 65535};
+             ins.panningPointCount = 2;
+             ins.panningType = 1;
+             for (int ch = 0; ch < 4; ++ch) s.patterns[0].cells[size_t(ch)].instrument = 1;
+             slideForever(s, [](int ch) { return Cell{0, 0, uint8_t(ch % 2 ? 0xEF : 0xDF), 0, 0}; });
+         },
+         nullptr, Outcome::loads, "", nullptr, 10},
+        {"tone portamento towards a note far away",
+         [](XmSpec& s) {
+             fillChannel(s, 0, Cell{0, 0, 0, 3, 0});
+             s.patterns[0].cells[1 * 4] = Cell{1, 0, 0, 3, 0xFF};   // C-0 from C-4, then on from B-7
+             s.patterns[0].cells[2 * 4] = Cell{96, 0, 0, 3, 0xFF};
+         },
+         nullptr, Outcome::plays, "", nullptr, 2},
+
+        // The song position.
+        {"a jump to its own order on every row",
+         [](XmSpec& s) { fillChannel(s, 0, Cell{0, 0, 0, 11, 0}); }, nullptr, Outcome::plays, "", nullptr, 2},
+        {"pattern breaks to rows past the end, jumps past the song",
+         [](XmSpec& s) {
+             s.orders = {0, 0};
+             fillChannel(s, 1, Cell{0, 0, 0, 13, 0x63}, 4);  // row 63 of a 16-row pattern
+             s.patterns[0].cells[2 * 4 + 3] = Cell{0, 0, 0, 13, 0x99};  // row 99: not a row at all
+             s.patterns[0].cells[4 * 4 + 2] = Cell{0, 0, 0, 11, 0xFF};
+         },
+         nullptr, Outcome::plays, "", nullptr, 2},
+        {"pattern loops in every channel that never end together",
+         [](XmSpec& s) {
+             for (int ch = 0; ch < 4; ++ch) {
+                 s.patterns[0].cells[size_t(ch)].effectType = 14;
+                 s.patterns[0].cells[size_t(ch)].effectParam = 0x60;
+                 s.patterns[0].cells[size_t(ch + 1) * 4 + size_t(ch)] = Cell{0, 0, 0, 14, uint8_t(0x6F - ch)};
+             }
+         },
+         nullptr, Outcome::plays, "", nullptr, 3},
+        {"a loop back to a row that the next pattern does not have",
+         [](XmSpec& s) {
+             s.patterns[0].cells[12 * 4] = Cell{0, 0, 0, 14, 0x60};  // loop start at row 12
+             s.patterns.push_back(pattern(4, 4, {{1 * 4, Cell{0, 0, 0, 14, 0x62}}}));
+             s.orders = {0, 1};
+         },
+         nullptr, Outcome::plays, "", nullptr, 2},
+        {"pattern delays of 15 rows at tempo 31 with note delays and cuts past them",
+         [](XmSpec& s) {
+             s.tempo = 31;
+             fillChannel(s, 0, Cell{0, 0, 0, 14, 0xEF});
+             fillChannel(s, 1, Cell{0, 0, 0, 14, 0xDF});
+             fillChannel(s, 2, Cell{0, 0, 0, 14, 0xCF});
+         },
+         nullptr, Outcome::plays, "", nullptr, 3},
+    };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        XmSpec spec = baseSong();
+        if (c.change) c.change(spec);
+        std::vector<uint8_t> bytes = buildXm(spec);
+        if (c.damage) c.damage(bytes);
+        // Exactly the file's size, so a read past its end is a sanitizer finding.
+        const std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size()]);
+        std::memcpy(exact.get(), bytes.data(), bytes.size());
+        useMemoryStream(exact.get(), bytes.size());
+
+        std::string reason;
+        Module* m = loadModule("hostile", nullptr, &reason);
+        if (c.outcome == Outcome::refused) {
+            EXPECT_EQ(m, nullptr);
+            EXPECT_EQ(reason, c.reason);
+            freeModule(m);
+            continue;
+        }
+        ASSERT_NE(m, nullptr) << reason;
+        if (c.promise) c.promise(*m);
+        playAndCheck(*m, c.seconds, c.outcome);
+        freeModule(m);
+        if (HasFatalFailure()) return;
+    }
+}
+
+}  // namespace
