@@ -37,7 +37,7 @@ XmSpec baseSong() {
     s.data = deltas16({0, 6000, 12000, 18000, 12000, 6000, 0, -6000, -12000, -18000, -12000, -6000, 0, 3000, 0, -3000});
     s.type = 0x12;
     s.loopStart = 8;    // bytes: frame 4
-    s.loopLength = 16;  // frames 4…11
+    s.loopLength = 16;  // bytes: frames 4…11
     pingPong.samples = {s};
     spec.instruments = {toneInstrument(), pingPong};
     spec.patterns = {pattern(16, 4, {{0, Cell{49, 1, 0, 0, 0}},

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "player/mixer.h"
@@ -109,6 +110,56 @@ TEST_F(Mixer, LoopsWrapAndReflectAtTheBoundary) {
         EXPECT_EQ(v.positionFraction, c.expectedFraction) << c.what;
         EXPECT_EQ(v.direction, c.expectedDirection) << c.what;
         EXPECT_EQ(v.sample, &t.sample) << c.what;
+    }
+}
+
+// A step far longer than a ping-pong loop: the position lands where mirroring at one end, then at
+// the other, and so on until it lies inside, would put it (the reference below does exactly
+// that), in one step however many loop lengths it ran past.
+TEST_F(Mixer, APingPongLoopFoldsAStepOfManyLoopLengthsAsRepeatedMirroringWould) {
+    constexpr int64_t kOne = int64_t(1) << 32;
+    const auto mirror = [](int64_t pos, int32_t& direction, int64_t start, int64_t end) {
+        pos = direction == 1 ? 2 * end - pos - 1 : 2 * start - pos - 1;
+        direction = direction == 1 ? 2 : 1;
+        for (;;) {
+            if (direction == 2 && pos < start) pos = 2 * start - pos - 1, direction = 1;
+            else if (direction == 1 && pos >= end) pos = 2 * end - pos - 1, direction = 2;
+            else return pos;
+        }
+    };
+    struct Case {
+        uint32_t loopStart, loopLength;  // frames
+        uint64_t step;                   // 32.32
+        int32_t  direction;
+    };
+    const Case cases[] = {
+        {10, 1, 48695 * kOne + 0x9A3F0000u, 1},  // the highest pitch on a one-frame loop
+        {10, 1, 48695 * kOne + 0x9A3F0000u, 2},
+        {3, 7, 1000 * kOne + 0x4000000u, 1},     // an odd number of loop lengths past the end
+        {3, 7, 1007 * kOne + 0x4000000u, 1},     // an even number
+        {3, 7, 999 * kOne + 0xFFFFFFFFu, 2},
+        {0, 2, 77 * kOne + 1, 2},                // mirrored at a start of 0
+        {5, 40, 41 * kOne, 1},                   // just over one loop length
+        {5, 40, 40 * kOne, 2},
+    };
+    for (const Case& c : cases) {
+        TestSample t(std::vector<int16_t>(c.loopStart + c.loopLength + 4, 500), 4, c.loopStart, c.loopLength);
+        Voice v = settledVoice(t.sample, 255, c.step);
+        v.direction = c.direction;
+        v.position = int32_t(c.loopStart + c.loopLength / 2);
+        v.positionFraction = 0x12345678u;
+        int32_t direction = c.direction;
+        int64_t expected = int64_t(v.position) * kOne + v.positionFraction;
+        expected += c.direction == 1 ? int64_t(c.step) : -int64_t(c.step);
+        expected = mirror(expected, direction, int64_t(c.loopStart) * kOne, int64_t(c.loopStart + c.loopLength) * kOne);
+        if (expected < 0) expected = 0;
+        std::vector<float> out(2, 0.0f);
+        mixVoice(v, out.data(), 1);  // one frame: the step crosses the boundary and is folded back
+        const std::string what = std::to_string(c.loopStart) + "+" + std::to_string(c.loopLength) + ", step " +
+                                 std::to_string(c.step) + ", direction " + std::to_string(c.direction);
+        EXPECT_EQ(v.position, int32_t(expected >> 32)) << what;
+        EXPECT_EQ(v.positionFraction, uint32_t(expected)) << what;
+        EXPECT_EQ(v.direction, direction) << what;
     }
 }
 

@@ -69,6 +69,7 @@ for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     fail "xmrender could not render $song (see $out/xmrender.log)"
 [ "$(head -c 40 "$work/reference.wav" | tail -c 4)" = data ] || fail "xmrender's WAV data does not start at byte 44"
 tail -c +45 "$work/reference.wav" | head -c "$compared" >"$work/reference.raw"
+[ "$(stat -c %s "$work/reference.raw")" -eq "$compared" ] || fail "xmrender made less than $seconds s of audio"
 
 # Index (from 1) of the first byte that is not 0; empty when all `length` bytes are 0.
 firstSound() { cmp -n "$2" "$1" /dev/zero 2>/dev/null | sed -n 's/.*differ: byte \([0-9]*\).*/\1/p'; }
@@ -113,6 +114,8 @@ run() {
     skip=$((start - referenceStart))
     [ "$skip" -ge 0 ] && [ $((skip % 4)) -eq 0 ] ||
         fail "$name: the sound starts at byte $start, not on a frame at or after xmrender's $referenceStart"
+    [ $((size - skip)) -ge "$compared" ] ||
+        fail "$name: $(seconds "$skip") s of silence before the song: less than $seconds s left to compare"
     difference=$(tail -c +$((skip + 1)) "$capture" | cmp -n "$compared" - "$work/reference.raw" 2>&1 |
         sed -n 's/.*differ: byte \([0-9]*\).*/\1/p')
     if [ -n "$difference" ]; then
@@ -122,8 +125,8 @@ run() {
     fi
     local how="on an idle machine"
     [ "$2" = hog ] && how="with $(nproc) cores kept busy"
-    echo "audio under load: $seconds s identical to xmrender $how" \
-         "(after $(seconds "$skip") s of silence while the ring filled)"
+    [ "$skip" -gt 0 ] && how="$how, after $(seconds "$skip") s of silence while the ring filled"
+    echo "audio under load: $seconds s identical to xmrender $how"
 }
 
 run idle none
