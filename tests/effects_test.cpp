@@ -16,12 +16,12 @@ Cell effect(uint8_t type, uint8_t param, uint8_t volume = 0) { return Cell{0, 0,
 
 // A one-channel song of the given rows at `tempo`, with the tone instrument.
 XmSpec oneChannel(std::vector<Cell> rows, uint16_t tempo, std::vector<XmInstrument> instruments = {toneInstrument()}) {
-    XmSpec spec;
-    spec.channels = 1;
-    spec.tempo = tempo;
-    spec.instruments = std::move(instruments);
-    spec.patterns = {column(std::move(rows))};
-    return spec;
+    XmSpec xmSpec;
+    xmSpec.channels = 1;
+    xmSpec.tempo = tempo;
+    xmSpec.instruments = std::move(instruments);
+    xmSpec.patterns = {column(std::move(rows))};
+    return xmSpec;
 }
 
 // Runs whole rows and records a channel field after every tick.
@@ -90,12 +90,12 @@ TEST(Effects, VibratoAndTremoloPositionsOverARow) {
 }
 
 TEST(Effects, RetrigFollowsTheTickAcrossAPatternDelay) {
-    XmSpec spec;
-    spec.channels = 2;
-    spec.tempo = 6;
-    spec.instruments = {toneInstrument(40)};
-    spec.patterns = {pattern(2, 2, {{0, note(C4, 1, 27, 0x93)}, {1, effect(14, 0xE2)}})};
-    Song song(spec);
+    XmSpec xmSpec;
+    xmSpec.channels = 2;
+    xmSpec.tempo = 6;
+    xmSpec.instruments = {toneInstrument(40)};
+    xmSpec.patterns = {pattern(2, 2, {{0, note(C4, 1, 27, 0x93)}, {1, effect(14, 0xE2)}})};
+    Song song(xmSpec);
     int triggers = 0;
     for (int t = 0; t < 18; ++t) {
         song.tick();
@@ -167,12 +167,12 @@ TEST(Effects, SampleOffsetInsideAndBeyondTheSample) {
 }
 
 TEST(Effects, FineTuneChangesTheSampleForLaterNotesOnAnyChannel) {
-    XmSpec spec;
-    spec.channels = 2;
-    spec.tempo = 1;
-    spec.instruments = {toneInstrument()};
-    spec.patterns = {pattern(2, 2, {{0, note(C4, 1, 14, 0x57)}, {3, note(C4)}})};
-    Song song(spec);
+    XmSpec xmSpec;
+    xmSpec.channels = 2;
+    xmSpec.tempo = 1;
+    xmSpec.instruments = {toneInstrument()};
+    xmSpec.patterns = {pattern(2, 2, {{0, note(C4, 1, 14, 0x57)}, {3, note(C4)}})};
+    Song song(xmSpec);
     song.tick();
     EXPECT_EQ(song.channel(0).notePeriod, 4608) << "this note was computed before the change";
     song.tick();

@@ -30,8 +30,8 @@ void poke32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
 // Four channels, tempo 6, BPM 125: instrument 1 a forward-looping 8-bit tone, instrument 2 a
 // ping-pong 16-bit one; notes on row 0 of every channel and on row 8 of channel 0.
 XmSpec baseSong() {
-    XmSpec spec;
-    spec.channels = 4;
+    XmSpec xmSpec;
+    xmSpec.channels = 4;
     XmInstrument pingPong;
     XmSample s;
     s.data = deltas16({0, 6000, 12000, 18000, 12000, 6000, 0, -6000, -12000, -18000, -12000, -6000, 0, 3000, 0, -3000});
@@ -39,19 +39,19 @@ XmSpec baseSong() {
     s.loopStart = 8;    // bytes: frame 4
     s.loopLength = 16;  // bytes: frames 4…11
     pingPong.samples = {s};
-    spec.instruments = {toneInstrument(), pingPong};
-    spec.patterns = {pattern(16, 4, {{0, Cell{49, 1, 0, 0, 0}},
+    xmSpec.instruments = {toneInstrument(), pingPong};
+    xmSpec.patterns = {pattern(16, 4, {{0, Cell{49, 1, 0, 0, 0}},
                                      {1, Cell{53, 2, 0, 0, 0}},
                                      {2, Cell{56, 1, 0, 0, 0}},
                                      {3, Cell{61, 2, 0, 0, 0}},
                                      {8 * 4, Cell{51, 1, 0, 0, 0}}})};
-    return spec;
+    return xmSpec;
 }
 
 // The base song with every cell of channel `channel` on `rows` rows of pattern 0 set to `cell`.
-void fillChannel(XmSpec& spec, int channel, Cell cell, int rows = 16) {
+void fillChannel(XmSpec& xmSpec, int channel, Cell cell, int rows = 16) {
     for (int row = 0; row < rows; ++row) {
-        Cell& c = spec.patterns[0].cells[size_t(row) * spec.channels + size_t(channel)];
+        Cell& c = xmSpec.patterns[0].cells[size_t(row) * xmSpec.channels + size_t(channel)];
         const uint8_t note = c.note, instrument = c.instrument;
         c = cell;
         if (note && !cell.note) c.note = note, c.instrument = instrument;  // keep the notes that start
@@ -60,15 +60,15 @@ void fillChannel(XmSpec& spec, int channel, Cell cell, int rows = 16) {
 
 // Orders 0, 1, 1, 1, …: pattern 0 starts the notes, pattern 1 holds `effect(channel)` on every
 // row of every channel and repeats for as long as the song plays.
-void slideForever(XmSpec& spec, Cell (*effect)(int channel)) {
-    spec.patterns[0].cells[8 * 4] = Cell{};
-    spec.patterns.push_back(pattern(16, 4, {}));
+void slideForever(XmSpec& xmSpec, Cell (*effect)(int channel)) {
+    xmSpec.patterns[0].cells[8 * 4] = Cell{};
+    xmSpec.patterns.push_back(pattern(16, 4, {}));
     for (int ch = 0; ch < 4; ++ch) {
-        fillChannel(spec, ch, effect(ch));
-        for (int row = 0; row < 16; ++row) spec.patterns[1].cells[size_t(row) * 4 + size_t(ch)] = effect(ch);
+        fillChannel(xmSpec, ch, effect(ch));
+        for (int row = 0; row < 16; ++row) xmSpec.patterns[1].cells[size_t(row) * 4 + size_t(ch)] = effect(ch);
     }
-    spec.orders = {0, 1};
-    spec.restartPosition = 1;
+    xmSpec.orders = {0, 1};
+    xmSpec.restartPosition = 1;
 }
 
 // The tick wrapped by a counter, so a case can show how many ticks its audio took.
@@ -411,9 +411,9 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        XmSpec spec = baseSong();
-        if (c.change) c.change(spec);
-        std::vector<uint8_t> bytes = buildXm(spec);
+        XmSpec xmSpec = baseSong();
+        if (c.change) c.change(xmSpec);
+        std::vector<uint8_t> bytes = buildXm(xmSpec);
         if (c.damage) c.damage(bytes);
         // Exactly the file's size, so a read past its end is a sanitizer finding.
         const std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size()]);

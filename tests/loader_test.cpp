@@ -101,13 +101,13 @@ void expectPlayable(const Module& m) {
 // forward-looping 8-bit and a ping-pong 16-bit sample, one without samples, one with a plain
 // 8-bit sample.
 XmSpec smallSpec() {
-    XmSpec spec;
-    spec.version = 0x0102;  // not 0x0104: any version is accepted
-    spec.channels = 2;
-    spec.orders = {0, 1, 0};
-    spec.restartPosition = 1;
-    spec.tempo = 5;
-    spec.bpm = 140;
+    XmSpec xmSpec;
+    xmSpec.version = 0x0102;  // not 0x0104: any version is accepted
+    xmSpec.channels = 2;
+    xmSpec.orders = {0, 1, 0};
+    xmSpec.restartPosition = 1;
+    xmSpec.tempo = 5;
+    xmSpec.bpm = 140;
 
     XmPattern p0;
     p0.rows = 2;
@@ -116,7 +116,7 @@ XmSpec smallSpec() {
     p1.rows = 1;
     p1.packing = XmPacking::unpacked;
     p1.cells = {{60, 1, 0x10, 0x01, 0x02}, {12, 129, 0, 0, 0}};
-    spec.patterns = {p0, p1};
+    xmSpec.patterns = {p0, p1};
 
     XmInstrument twoSamples;
     std::fill(twoSamples.sampleForNote.begin() + 48, twoSamples.sampleForNote.end(), 1);
@@ -155,8 +155,8 @@ XmSpec smallSpec() {
     XmSample plain8;
     plain8.data = deltas8({-1, -2, -3});
     plain.samples = {plain8};
-    spec.instruments = {twoSamples, XmInstrument{}, plain};
-    return spec;
+    xmSpec.instruments = {twoSamples, XmInstrument{}, plain};
+    return xmSpec;
 }
 
 std::vector<int16_t> frames(const Sample& s, size_t count) { return std::vector<int16_t>(s.data, s.data + count); }
@@ -263,10 +263,10 @@ TEST_F(LoaderTest, RefusesWhatCannotBePlayedWithAReason) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        XmSpec spec = smallSpec();
-        c.change(spec);
+        XmSpec xmSpec = smallSpec();
+        c.change(xmSpec);
         std::string reason;
-        EXPECT_FALSE(load(buildXm(spec), &reason));  // what was built so far is released: ASan checks
+        EXPECT_FALSE(load(buildXm(xmSpec), &reason));  // what was built so far is released: ASan checks
         EXPECT_EQ(reason, c.reason);
     }
 
@@ -319,10 +319,10 @@ TEST_F(LoaderTest, OrderListAndCountsAreReadOrClamped) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        XmSpec spec = smallSpec();
-        c.change(spec);
+        XmSpec xmSpec = smallSpec();
+        c.change(xmSpec);
         std::string reason;
-        const ModulePtr m = load(buildXm(spec), &reason);
+        const ModulePtr m = load(buildXm(xmSpec), &reason);
         ASSERT_TRUE(m) << reason;
         expectPlayable(*m);
         EXPECT_EQ(m->songLength, c.songLength);
@@ -331,7 +331,7 @@ TEST_F(LoaderTest, OrderListAndCountsAreReadOrClamped) {
         EXPECT_EQ(m->patternsUsed, c.patternsUsed);
         EXPECT_EQ(m->patternCount, c.patternCount);
         // Patterns the orders name beyond the file's are 64 empty rows.
-        for (int32_t i = int32_t(spec.patterns.size()); i < m->patternCount; ++i) {
+        for (int32_t i = int32_t(xmSpec.patterns.size()); i < m->patternCount; ++i) {
             ASSERT_EQ(m->patterns[i].rowCount, 64);
             for (int32_t k = 0; k < 64 * m->channelCount; ++k) ASSERT_EQ(m->patterns[i].cells[k].note, 0);
         }
@@ -362,9 +362,9 @@ TEST_F(LoaderTest, DecodesPackedAndUnpackedCells) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        XmSpec spec;
-        spec.channels = 2;
-        spec.orders = {0, 1};
+        XmSpec xmSpec;
+        xmSpec.channels = 2;
+        xmSpec.orders = {0, 1};
         XmPattern tested;
         tested.rows = c.rows;
         tested.data = c.data;
@@ -374,10 +374,10 @@ TEST_F(LoaderTest, DecodesPackedAndUnpackedCells) {
         marker.rows = 1;
         marker.packing = XmPacking::unpacked;
         marker.cells = {{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}};
-        spec.patterns = {tested, marker};
+        xmSpec.patterns = {tested, marker};
 
         std::string reason;
-        const ModulePtr m = load(buildXm(spec), &reason);
+        const ModulePtr m = load(buildXm(xmSpec), &reason);
         ASSERT_TRUE(m) << reason;
         expectPlayable(*m);
         const Pattern& p = m->patterns[0];
@@ -435,13 +435,13 @@ TEST_F(LoaderTest, ConvertsSampleDataAndLoops) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        XmSpec spec;
-        spec.patterns = {XmPattern{}};
+        XmSpec xmSpec;
+        xmSpec.patterns = {XmPattern{}};
         XmInstrument ins;
         ins.samples = {c.sample};
-        spec.instruments = {ins};
+        xmSpec.instruments = {ins};
         std::string reason;
-        const ModulePtr m = load(buildXm(spec), &reason);
+        const ModulePtr m = load(buildXm(xmSpec), &reason);
         ASSERT_TRUE(m) << reason;
         expectPlayable(*m);
         const Sample& s = *m->instruments[0].samples[0];
@@ -456,17 +456,17 @@ TEST_F(LoaderTest, ConvertsSampleDataAndLoops) {
 TEST_F(LoaderTest, SamplesOfAnInstrumentShareTheBytesTheFileHolds) {
     // Two samples each claiming 100 bytes, with 30 left in the file: the first gets 30, the
     // second none.
-    XmSpec spec;
-    spec.patterns = {XmPattern{}};
+    XmSpec xmSpec;
+    xmSpec.patterns = {XmPattern{}};
     XmSample first, second;
     first.length = 100;
     first.data = std::vector<uint8_t>(30, 1);
     second.length = 100;
     XmInstrument ins;
     ins.samples = {first, second};
-    spec.instruments = {ins};
+    xmSpec.instruments = {ins};
     std::string reason;
-    const ModulePtr m = load(buildXm(spec), &reason);
+    const ModulePtr m = load(buildXm(xmSpec), &reason);
     ASSERT_TRUE(m) << reason;
     expectPlayable(*m);
     EXPECT_EQ(m->instruments[0].samples[0]->length, 30u);
@@ -492,8 +492,8 @@ TEST_F(LoaderTest, LimitsEnvelopesToTheirPoints) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << int(c.count) << " points, type " << int(c.type));
-        XmSpec spec;
-        spec.patterns = {XmPattern{}};
+        XmSpec xmSpec;
+        xmSpec.patterns = {XmPattern{}};
         XmInstrument ins;
         ins.samples = {XmSample{}};
         ins.volumePointCount = ins.panningPointCount = c.count;
@@ -501,8 +501,8 @@ TEST_F(LoaderTest, LimitsEnvelopesToTheirPoints) {
         ins.volumeLoopStart = ins.panningLoopStart = c.loopStart;
         ins.volumeLoopEnd = ins.panningLoopEnd = c.loopEnd;
         ins.volumeType = ins.panningType = c.type;
-        spec.instruments = {ins};
-        const ModulePtr m = load(buildXm(spec));
+        xmSpec.instruments = {ins};
+        const ModulePtr m = load(buildXm(xmSpec));
         ASSERT_TRUE(m);
         expectPlayable(*m);
         const Instrument& i = m->instruments[0];
@@ -532,8 +532,8 @@ TEST_F(LoaderTest, InstrumentsEndWhereTheirHeaderSizeSays) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        XmSpec spec;
-        spec.patterns = {XmPattern{}};
+        XmSpec xmSpec;
+        xmSpec.patterns = {XmPattern{}};
         XmInstrument tested;
         tested.headerSize = c.headerSize;
         tested.volumeFadeout = 7;
@@ -546,8 +546,8 @@ TEST_F(LoaderTest, InstrumentsEndWhereTheirHeaderSizeSays) {
         XmSample s;
         s.data = deltas8({1, 2, 3, 4});
         after.samples = {s};
-        spec.instruments = {tested, after};
-        const ModulePtr m = load(buildXm(spec));
+        xmSpec.instruments = {tested, after};
+        const ModulePtr m = load(buildXm(xmSpec));
         ASSERT_TRUE(m);
         expectPlayable(*m);
         const Instrument& t = m->instruments[0];
@@ -633,11 +633,11 @@ void put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
 }
 
 TEST_F(LoaderTest, HostileFieldsLoadOrFailCleanly) {
-    const XmSpec spec = smallSpec();
-    const std::vector<uint8_t> whole = buildXm(spec);
-    XmSpec patternsOnly = spec;
+    const XmSpec xmSpec = smallSpec();
+    const std::vector<uint8_t> whole = buildXm(xmSpec);
+    XmSpec patternsOnly = xmSpec;
     patternsOnly.instruments.clear();
-    const size_t pattern = 60 + spec.headerSize;
+    const size_t pattern = 60 + xmSpec.headerSize;
     const size_t instrument = buildXm(patternsOnly).size();
     const size_t sampleHeader = instrument + 263;
     struct Case {

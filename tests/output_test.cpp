@@ -166,22 +166,22 @@ TEST_F(Player, TheFeederThreadKeepsUpWithTheDeviceAndStops) {
 TEST(ThreadedPlayback, FramesFollowTheSongPositionWhileTheFeederRendersAcrossARestart) {
     // Twenty order entries of a 4-row pattern at one tick per row: the position rises by one
     // every 3528 frames, four blocks.
-    XmSpec spec;
-    spec.channels = 2;
-    spec.tempo = 1;
-    spec.orders.assign(20, 0);
+    XmSpec xmSpec;
+    xmSpec.channels = 2;
+    xmSpec.tempo = 1;
+    xmSpec.orders.assign(20, 0);
     XmSample tone;
     tone.data = deltas8({0, 50, 100, 50, 0, -50, -100, -50});
     tone.type = 1;
     tone.loopLength = 8;
     XmInstrument instrument;
     instrument.samples = {tone};
-    spec.instruments = {instrument};
+    xmSpec.instruments = {instrument};
     XmPattern p;
     p.rows = 4;
     p.cells = {{49, 1, 0, 0, 0}, {56, 1, 0, 0, 0}};
-    spec.patterns = {p};
-    const std::vector<uint8_t> bytes = buildXm(spec);
+    xmSpec.patterns = {p};
+    const std::vector<uint8_t> bytes = buildXm(xmSpec);
 
     resetOfflinePlatform();
     offlinePlatform().tickCount = 1000;

@@ -46,12 +46,12 @@ inline XmPattern pattern(uint16_t rows, uint16_t channels, std::vector<std::pair
     return p;
 }
 
-// The module loaded from `spec` and reset as for playing, driven tick by tick.
+// The module loaded from `xmSpec` and reset as for playing, driven tick by tick.
 struct Song {
     std::vector<uint8_t> bytes;
     Module*              m = nullptr;
 
-    explicit Song(const XmSpec& spec) : bytes(buildXm(spec)) {
+    explicit Song(const XmSpec& xmSpec) : bytes(buildXm(xmSpec)) {
         useMemoryStream(bytes.data(), bytes.size());
         std::string reason;
         m = loadModule("test", nullptr, &reason);

@@ -208,15 +208,15 @@ TEST_F(StreamTest, ResourceStreamOpensTheEmbeddedSongWhateverTheName) {
 }
 
 TEST_F(StreamTest, FileStreamLoadsWhatTheMemoryStreamLoads) {
-    XmSpec spec;
-    spec.patterns = {XmPattern{}};
-    spec.patterns[0].cells = {{49, 1, 0x40, 0x0F, 3}};
+    XmSpec xmSpec;
+    xmSpec.patterns = {XmPattern{}};
+    xmSpec.patterns[0].cells = {{49, 1, 0x40, 0x0F, 3}};
     XmSample sample;
     sample.data = deltas8({1, 2, 3, -4});
     XmInstrument instrument;
     instrument.samples = {sample};
-    spec.instruments = {instrument};
-    const std::vector<uint8_t> bytes = buildXm(spec);
+    xmSpec.instruments = {instrument};
+    const std::vector<uint8_t> bytes = buildXm(xmSpec);
     TempFile file(bytes);
 
     EXPECT_EQ(fileStreamOpen("/nonexistent/skr/song.xm"), nullptr);

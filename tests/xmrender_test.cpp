@@ -18,14 +18,14 @@ namespace fs = std::filesystem;
 // Two patterns of four rows at tempo 6, BPM 125: 8 rows × 6 ticks × 882 frames = 42336 frames,
 // then the order list wraps to the start.
 XmSpec twoPatternSong() {
-    XmSpec spec;
-    spec.channels = 2;
-    spec.tempo = 6;
-    spec.orders = {0, 1};
-    spec.instruments = {toneInstrument()};
-    spec.patterns = {pattern(4, 2, {{0, Cell{49, 1, 0, 0, 0}}, {3, Cell{61, 1, 0, 0, 0}}}),
+    XmSpec xmSpec;
+    xmSpec.channels = 2;
+    xmSpec.tempo = 6;
+    xmSpec.orders = {0, 1};
+    xmSpec.instruments = {toneInstrument()};
+    xmSpec.patterns = {pattern(4, 2, {{0, Cell{49, 1, 0, 0, 0}}, {3, Cell{61, 1, 0, 0, 0}}}),
                      pattern(4, 2, {{0, Cell{56, 1, 0, 4, 0x48}}})};
-    return spec;
+    return xmSpec;
 }
 
 std::vector<uint8_t> readAll(const fs::path& p) {

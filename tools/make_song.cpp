@@ -563,27 +563,27 @@ std::vector<uint8_t> composeSong() {
     }
     writeEchoes(patterns, instruments);
 
-    XmSpec spec;
-    spec.name = "Skr4mm3lb0d";
-    spec.trackerName = "make-song";
-    spec.channels = kChannelCount;
-    spec.flags = 1;  // linear frequencies
-    spec.tempo = 6;
-    spec.bpm = 125;
-    spec.restartPosition = kRestartPosition;
-    spec.orders.clear();
+    XmSpec xmSpec;
+    xmSpec.name = "Skr4mm3lb0d";
+    xmSpec.trackerName = "make-song";
+    xmSpec.channels = kChannelCount;
+    xmSpec.flags = 1;  // linear frequencies
+    xmSpec.tempo = 6;
+    xmSpec.bpm = 125;
+    xmSpec.restartPosition = kRestartPosition;
+    xmSpec.orders.clear();
     for (size_t p = 0; p < patterns.size(); ++p) {
-        spec.orders.push_back(uint8_t(p));
+        xmSpec.orders.push_back(uint8_t(p));
         XmPattern x;
         x.rows = uint16_t(patterns[p].rowCount);
         x.cells.resize(size_t(x.rows) * kChannelCount);
         for (int r = 0; r < x.rows; ++r)
             for (int c = 0; c < kChannelCount; ++c)
                 x.cells[size_t(r) * kChannelCount + size_t(c)] = patterns[p].channels[size_t(c)][size_t(r)];
-        spec.patterns.push_back(std::move(x));
+        xmSpec.patterns.push_back(std::move(x));
     }
-    spec.instruments = instruments;
-    return buildXm(spec);
+    xmSpec.instruments = instruments;
+    return buildXm(xmSpec);
 }
 
 void printUsage(std::ostream& to) {

@@ -100,18 +100,18 @@ struct SampleSpec {
     int8_t      finetune;
 };
 
-XmSample makeSample(const SampleSpec& spec, const std::vector<int16_t>& frames) {
+XmSample makeSample(const SampleSpec& xmSpec, const std::vector<int16_t>& frames) {
     XmSample s;
-    s.name = spec.name;
-    const uint32_t bytesPerFrame = uint32_t(spec.bits / 8);
-    s.data = spec.bits == 16 ? dsp::deltaCode16(frames) : dsp::deltaCode8(frames);
-    s.loopStart = uint32_t(spec.loopStart) * bytesPerFrame;
-    s.loopLength = uint32_t(spec.loopLength) * bytesPerFrame;
-    s.type = uint8_t((spec.loopLength ? 0x01 : 0) | (spec.bits == 16 ? 0x10 : 0));
-    s.volume = spec.volume;
-    s.panning = spec.panning;
-    s.relativeNote = spec.relativeNote;
-    s.finetune = spec.finetune;
+    s.name = xmSpec.name;
+    const uint32_t bytesPerFrame = uint32_t(xmSpec.bits / 8);
+    s.data = xmSpec.bits == 16 ? dsp::deltaCode16(frames) : dsp::deltaCode8(frames);
+    s.loopStart = uint32_t(xmSpec.loopStart) * bytesPerFrame;
+    s.loopLength = uint32_t(xmSpec.loopLength) * bytesPerFrame;
+    s.type = uint8_t((xmSpec.loopLength ? 0x01 : 0) | (xmSpec.bits == 16 ? 0x10 : 0));
+    s.volume = xmSpec.volume;
+    s.panning = xmSpec.panning;
+    s.relativeNote = xmSpec.relativeNote;
+    s.finetune = xmSpec.finetune;
     return s;
 }
 
@@ -148,10 +148,10 @@ void setPanningEnvelope(XmInstrument& ins, const Envelope& e) {
                 e);
 }
 
-XmInstrument oneSample(const SampleSpec& spec, const std::vector<int16_t>& frames) {
+XmInstrument oneSample(const SampleSpec& xmSpec, const std::vector<int16_t>& frames) {
     XmInstrument ins;
-    ins.name = spec.name;
-    ins.samples.push_back(makeSample(spec, frames));
+    ins.name = xmSpec.name;
+    ins.samples.push_back(makeSample(xmSpec, frames));
     return ins;
 }
 

@@ -121,30 +121,30 @@ inline std::vector<uint8_t> encodeCells(const XmPattern& p, uint16_t channels) {
 
 }  // namespace xm
 
-// The module bytes for `spec`.
-inline std::vector<uint8_t> buildXm(const XmSpec& spec) {
+// The module bytes for `xmSpec`.
+inline std::vector<uint8_t> buildXm(const XmSpec& xmSpec) {
     using namespace xm;
     std::vector<uint8_t> out;
-    putText(out, spec.idText, 17);
-    putText(out, spec.name, 20);
+    putText(out, xmSpec.idText, 17);
+    putText(out, xmSpec.name, 20);
     put8(out, 0x1A);
-    putText(out, spec.trackerName, 20);
-    put16(out, spec.version);
-    put32(out, spec.headerSize);
-    put16(out, spec.songLength.value_or(uint16_t(spec.orders.size())));
-    put16(out, spec.restartPosition);
-    put16(out, spec.channels);
-    put16(out, spec.patternCount.value_or(uint16_t(spec.patterns.size())));
-    put16(out, spec.instrumentCount.value_or(uint16_t(spec.instruments.size())));
-    put16(out, spec.flags);
-    put16(out, spec.tempo);
-    put16(out, spec.bpm);
-    for (size_t i = 0; i < 256; ++i) put8(out, i < spec.orders.size() ? spec.orders[i] : 0);
-    padTo(out, 60 + size_t(spec.headerSize));
+    putText(out, xmSpec.trackerName, 20);
+    put16(out, xmSpec.version);
+    put32(out, xmSpec.headerSize);
+    put16(out, xmSpec.songLength.value_or(uint16_t(xmSpec.orders.size())));
+    put16(out, xmSpec.restartPosition);
+    put16(out, xmSpec.channels);
+    put16(out, xmSpec.patternCount.value_or(uint16_t(xmSpec.patterns.size())));
+    put16(out, xmSpec.instrumentCount.value_or(uint16_t(xmSpec.instruments.size())));
+    put16(out, xmSpec.flags);
+    put16(out, xmSpec.tempo);
+    put16(out, xmSpec.bpm);
+    for (size_t i = 0; i < 256; ++i) put8(out, i < xmSpec.orders.size() ? xmSpec.orders[i] : 0);
+    padTo(out, 60 + size_t(xmSpec.headerSize));
 
-    for (const XmPattern& p : spec.patterns) {
+    for (const XmPattern& p : xmSpec.patterns) {
         const std::vector<uint8_t> data = p.data ? *p.data : p.cells.empty() ? std::vector<uint8_t>{}
-                                                                            : encodeCells(p, spec.channels);
+                                                                            : encodeCells(p, xmSpec.channels);
         put32(out, 9);
         put8(out, 0);
         put16(out, p.rows);
@@ -152,7 +152,7 @@ inline std::vector<uint8_t> buildXm(const XmSpec& spec) {
         out.insert(out.end(), data.begin(), data.end());
     }
 
-    for (const XmInstrument& ins : spec.instruments) {
+    for (const XmInstrument& ins : xmSpec.instruments) {
         const size_t start = out.size();
         const uint32_t headerSize = ins.headerSize.value_or(ins.samples.empty() ? 29 : 263);
         put32(out, headerSize);
