@@ -1,7 +1,21 @@
 #include "gfx/surface.h"
 
+namespace {
+
+// AVX2 is asked of the processor at run time: the build itself targets the x86-64 baseline.
+bool processorHasAvx2() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
 DrawPaths& drawPaths() {
-    static DrawPaths paths{true};
+    static DrawPaths paths{true, processorHasAvx2()};
     return paths;
 }
 

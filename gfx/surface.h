@@ -37,6 +37,7 @@ struct Surface {
 // benchmarks switch the fast paths off to run the reference.
 struct DrawPaths {
     bool fast;  // true (the default): default-format surfaces take the fast paths
+    bool wide;  // fast paths may use AVX2; the default is whether the processor has it
 };
 
 DrawPaths& drawPaths();

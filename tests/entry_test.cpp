@@ -46,7 +46,7 @@ TEST(Entry, AsksOnlyWithAnEmptyCommandLineAndFallsBackToTheWindow) {
         EXPECT_EQ(p.windowWidth, 640);
         EXPECT_EQ(p.windowHeight, 480);
         EXPECT_EQ(p.framesPresented, 3) << "frames run until the quit event";
-        EXPECT_EQ(p.lastFrame.size(), 640u * 480u * 4u);
+        EXPECT_EQ(p.presentedBytes, 640u * 480u * 4u);
         EXPECT_FALSE(p.windowOpen) << "closed at the end";
     }
 }

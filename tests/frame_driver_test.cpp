@@ -121,7 +121,7 @@ protected:
 
     // Work pixel (x, y) as the presented 640×480 frame shows it, as a 32-bit value.
     static uint32_t shown(int x, int y) {
-        const std::vector<uint8_t>& f = offlinePlatform().lastFrame;
+        const std::span<const uint8_t> f = presentedFrame();
         return readPixel(32, &f[(size_t(2 * y) * 640 + 2 * x) * 4]);
     }
 };

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,7 @@ namespace {
 constexpr int32_t kFps = 10;
 constexpr int64_t kMaxFrames = 200 * kFps;
 
-uint64_t fnv1a(const std::vector<uint8_t>& bytes) {
+uint64_t fnv1a(std::span<const uint8_t> bytes) {
     uint64_t h = 1469598103934665603ull;
     for (uint8_t b : bytes) h = (h ^ b) * 1099511628211ull;
     return h;
@@ -67,7 +68,7 @@ TEST(GoldenFrames, EveryScenePresentsTheRecordedPicture) {
 
         for (int32_t s : scenes)
             if (d.scenePosition >= s && !sceneStart.count(s)) sceneStart[s] = k;
-        const std::vector<uint8_t>& frame = offlinePlatform().lastFrame;
+        const std::span<const uint8_t> frame = presentedFrame();
         if (fixed.count(k)) hashes[fixed.at(k)] = hex(fnv1a(frame));
         for (const auto& [scene, start] : sceneStart)
             for (int64_t after : afterScene)

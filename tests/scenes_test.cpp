@@ -28,7 +28,7 @@ struct SceneRun {
         }
         frameDriver().scenePosition = position;
         for (int i = 0; i < frames; ++i) renderFrame();
-        frame = offlinePlatform().lastFrame;
+        frame.assign(presentedFrame().begin(), presentedFrame().end());
         anchor = chain().chainParticles[0];
         spikedBall = chain().chainParticles[10];
         demoShutdown();

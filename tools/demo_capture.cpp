@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -106,7 +107,8 @@ bool parseOptions(int argc, char** argv, Options& o, bool& help) {
 
 
 // The frame as an 8-bit RGB PNG (the window shows blue, green, red and ignores the fourth byte).
-bool writePng(const std::string& path, const std::vector<uint8_t>& bgrx) {
+bool writePng(const std::string& path, std::span<const uint8_t> bgrx) {
+    if (bgrx.size() != size_t(kWidth) * kHeight * 4) return fail(path, "no 640×480 frame was presented");
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return fail(path, std::strerror(errno));
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -228,9 +230,9 @@ int run(const Options& o) {
         if (k >= o.from) {
             char name[32];
             std::snprintf(name, sizeof name, "frame_%06lld.png", static_cast<long long>(k));
-            ok = writePng((fs::path(o.out) / name).string(), screen.lastFrame);
-            if (ok && encoder && std::fwrite(screen.lastFrame.data(), 1, screen.lastFrame.size(), encoder) !=
-                                     screen.lastFrame.size())
+            const std::span<const uint8_t> frame = presentedFrame();
+            ok = writePng((fs::path(o.out) / name).string(), frame);
+            if (ok && encoder && std::fwrite(frame.data(), 1, frame.size(), encoder) != frame.size())
                 ok = fail(o.video, "ffmpeg stopped reading frames");
         }
         frames = k + 1;

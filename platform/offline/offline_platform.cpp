@@ -60,10 +60,15 @@ void platformFreeFrameMemory(uint8_t* pixels) {
 
 void platformPresent(const uint8_t* pixels, int width, int height) {
     OfflinePlatform& p = offlinePlatform();
-    p.lastFrame.assign(pixels, pixels + static_cast<size_t>(width) * height * 4);
     p.presentedFrom = pixels;
+    p.presentedBytes = static_cast<size_t>(width) * height * 4;
     ++p.framesPresented;
     p.tickCount += p.tickPerPresent;
+}
+
+std::span<const uint8_t> presentedFrame() {
+    const OfflinePlatform& p = offlinePlatform();
+    return {p.presentedFrom, p.presentedFrom ? p.presentedBytes : 0};
 }
 
 bool platformPollQuit() {

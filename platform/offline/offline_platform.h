@@ -2,6 +2,7 @@
 // The offline platform: a virtual tick count and an in-memory window. Tools render the demo
 // with it deterministically; tests drive the host through it and read what it was asked to do.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,8 @@ struct OfflinePlatform {
     int         windowWidth;
     int         windowHeight;
     int         framesPresented;
-    std::vector<uint8_t> lastFrame; // the last presented frame, width × height × 4 bytes
     const uint8_t* presentedFrom;   // the pixels the last presentation was given
+    size_t      presentedBytes;     // their size: width × height × 4
     std::vector<uint8_t> frameMemory; // the frame memory handed out (hasFrameMemory)
     int         frameMemoryReleases; // platformFreeFrameMemory calls with that memory
 };
@@ -37,3 +38,8 @@ OfflinePlatform& offlinePlatform();
 
 // Back to a fresh machine: question answered No, no full-screen modes, tick count 0.
 void resetOfflinePlatform();
+
+// The last presented frame, read where it was presented from: like a window over its frame
+// memory, the offline screen shows that memory as it is now, so presenting costs no copy and
+// this holds until the demo draws again or frees the memory. Empty before the first presentation.
+std::span<const uint8_t> presentedFrame();
