@@ -1,8 +1,10 @@
-// The five effects one call at a time, and one whole frame in each scene, in milliseconds per
-// frame. The effects draw into surfaces of the demo's sizes with the embedded bitmaps. "fast:0"
-// runs the plain per-pixel path, "fast:1" the fast paths for the default format. The busiest
-// frame is also set against the plain path and against the floor of the memory one frame must
-// touch, as ratios measured in the same run.
+// The five effects and the blits one call at a time, and one whole frame in each scene, in
+// milliseconds per frame. The effects draw into surfaces of the demo's sizes with the embedded
+// bitmaps. "path:0" runs the plain per-pixel path, "path:1" the fast paths for the default format
+// with SSE2 alone, "path:2" with AVX2 where it has a kernel (skipped on a processor without it).
+// The busiest frame ("fast:1": the paths the demo takes on this processor) is also set against
+// the plain path and against the floor of the memory one frame must touch, as ratios measured in
+// the same run.
 #include <benchmark/benchmark.h>
 
 #include <time.h>
@@ -25,11 +27,24 @@
 
 namespace {
 
-// Fast paths on or off, as the benchmark's first argument says, for as long as it runs.
+// The paths the benchmark's first argument names, for as long as it runs: 0 plain, 1 fast with
+// SSE2, 2 fast with AVX2 (only where the processor has it: `usable` is false otherwise).
 struct DrawPathsFor {
-    explicit DrawPathsFor(const benchmark::State& state) { drawPaths().fast = state.range(0) != 0; }
-    ~DrawPathsFor() { drawPaths().fast = true; }
+    DrawPaths before = drawPaths();
+    bool usable = true;
+    explicit DrawPathsFor(benchmark::State& state) {
+        drawPaths().fast = state.range(0) != 0;
+        drawPaths().wide = state.range(0) == 2;
+        if (state.range(0) == 2 && !before.wide) {
+            usable = false;
+            state.SkipWithError("this processor has no AVX2");
+        }
+    }
+    ~DrawPathsFor() { drawPaths() = before; }
 };
+
+// The benchmarks of single operations run all three paths.
+void threePaths(benchmark::internal::Benchmark* b) { b->Arg(0)->Arg(1)->Arg(2)->ArgName("path")->Unit(benchmark::kMillisecond); }
 
 // The logo canvas as the frame driver leaves it before the wobble: the logo at (32, 32).
 struct LogoCanvas {
@@ -49,6 +64,7 @@ LogoCanvas& logoCanvas() {
 
 void rotozoomerDraw(benchmark::State& state) {
     const DrawPathsFor paths(state);
+    if (!paths.usable) return;
     initRotozoomer();
     rotozoomer().rotoZoom = 300;
     Surface out = createSurface(320, 240, defaultPixelFormat);
@@ -60,10 +76,11 @@ void rotozoomerDraw(benchmark::State& state) {
     }
     freeSurface(out);
 }
-BENCHMARK(rotozoomerDraw)->Arg(0)->Arg(1)->ArgName("fast")->Unit(benchmark::kMillisecond);
+BENCHMARK(rotozoomerDraw)->Apply(threePaths);
 
 void logoWobbleDraw(benchmark::State& state) {
     const DrawPathsFor paths(state);
+    if (!paths.usable) return;
     LogoCanvas& c = logoCanvas();
     for (auto _ : state) {
         c.redraw();
@@ -71,10 +88,11 @@ void logoWobbleDraw(benchmark::State& state) {
         benchmark::DoNotOptimize(c.canvas.pixels);
     }
 }
-BENCHMARK(logoWobbleDraw)->Arg(0)->Arg(1)->ArgName("fast")->Unit(benchmark::kMillisecond);
+BENCHMARK(logoWobbleDraw)->Apply(threePaths);
 
 void logoReflectionDraw(benchmark::State& state) {
     const DrawPathsFor paths(state);
+    if (!paths.usable) return;
     LogoCanvas& c = logoCanvas();
     c.redraw();
     for (auto _ : state) {
@@ -82,11 +100,12 @@ void logoReflectionDraw(benchmark::State& state) {
         benchmark::DoNotOptimize(c.work.pixels);
     }
 }
-BENCHMARK(logoReflectionDraw)->Arg(0)->Arg(1)->ArgName("fast")->Unit(benchmark::kMillisecond);
+BENCHMARK(logoReflectionDraw)->Apply(threePaths);
 
 // Anchor, ten solver passes and eleven sprites: the chain's whole work in one frame.
 void chainFrame(benchmark::State& state) {
     const DrawPathsFor paths(state);
+    if (!paths.usable) return;
     initChain();
     Surface work = createSurface(320, 240, defaultPixelFormat);
     for (auto _ : state) {
@@ -97,11 +116,12 @@ void chainFrame(benchmark::State& state) {
     }
     freeSurface(work);
 }
-BENCHMARK(chainFrame)->Arg(0)->Arg(1)->ArgName("fast")->Unit(benchmark::kMillisecond);
+BENCHMARK(chainFrame)->Apply(threePaths);
 
 // Held 20 s into the text, so that every call draws a screen full of glyphs.
 void scrollerDraw(benchmark::State& state) {
     const DrawPathsFor paths(state);
+    if (!paths.usable) return;
     initFont();
     Surface work = createSurface(320, 240, defaultPixelFormat);
     for (auto _ : state) {
@@ -111,7 +131,34 @@ void scrollerDraw(benchmark::State& state) {
     }
     freeSurface(work);
 }
-BENCHMARK(scrollerDraw)->Arg(0)->Arg(1)->ArgName("fast")->Unit(benchmark::kMillisecond);
+BENCHMARK(scrollerDraw)->Apply(threePaths);
+
+// The logo canvas blended onto the work surface, as the frame driver does it every frame.
+void logoBlend(benchmark::State& state) {
+    const DrawPathsFor paths(state);
+    if (!paths.usable) return;
+    LogoCanvas& c = logoCanvas();
+    c.redraw();
+    for (auto _ : state) {
+        blit(c.canvas, c.work, -8, 0, 1);
+        benchmark::DoNotOptimize(c.work.pixels);
+    }
+}
+BENCHMARK(logoBlend)->Apply(threePaths);
+
+// The work surface doubled into the 640×480 frame.
+void upscale2xDraw(benchmark::State& state) {
+    const DrawPathsFor paths(state);
+    if (!paths.usable) return;
+    LogoCanvas& c = logoCanvas();
+    Surface frame = createSurface(640, 480, defaultPixelFormat);
+    for (auto _ : state) {
+        upscale2x(c.work, frame, 0, 0);
+        benchmark::DoNotOptimize(frame.pixels);
+    }
+    freeSurface(frame);
+}
+BENCHMARK(upscale2xDraw)->Apply(threePaths);
 
 // renderFrame at a held song position: 0 the logo alone, 8 the moving rotozoomer under the logo,
 // 16 everything. 16 ms pass per frame; the scroller is held 20 s into its text.
@@ -194,11 +241,13 @@ BENCHMARK(frameFloor)->Unit(benchmark::kMillisecond);
 // The fast run also reports itself against the plain run and the floor measured before it:
 // plain_over_fast (target at least 3) and fast_over_floor (target at most 5).
 void busiestFrame(benchmark::State& state) {
-    const DrawPathsFor paths(state);
+    const DrawPaths before = drawPaths();
+    drawPaths().fast = state.range(0) != 0;
     resetOfflinePlatform();
     offlinePlatform().tickPerPresent = 16;
     std::string reason;
     if (!demoStartUp(reason)) {
+        drawPaths() = before;
         state.SkipWithError(reason.c_str());
         return;
     }
@@ -213,6 +262,7 @@ void busiestFrame(benchmark::State& state) {
     }
     const double seconds = (threadSeconds() - started) / double(state.iterations());
     demoShutdown();
+    drawPaths() = before;
     std::map<std::string, double>& measured = secondsPerIteration();
     measured[state.range(0) ? "fast" : "plain"] = seconds;
     if (state.range(0) && measured.count("plain")) state.counters["plain_over_fast"] = measured["plain"] / seconds;

@@ -32,12 +32,12 @@ struct RotoFrame {
     int32_t W, H, halfW, halfH, Z, Sn, Cs, LX, LY, BX, BY;
 };
 
-// The fast path's pixels j0 … W − 1 of row i, on default-format words. The texture coordinate
+// The fast path's pixels j0 … j1 − 1 of row i, on default-format words. The texture coordinate
 // ((((u·Cs − v·Sn) >> 8) + BX) >> 8) equals (u·Cs − v·Sn + 256·BX) >> 16 (nested floor
 // divisions), which grows by Z·Cs per column: one 64-bit addition per pixel. `Mirror` takes the
 // absolute value for coordinates that can fall below zero.
 template <bool Mirror>
-void rotoPixels(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, int32_t i, int32_t j0) {
+void rotoPixels(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, int32_t i, int32_t j0, int32_t j1) {
     const Surface& tex = s.rotoTexture;
     const int32_t wrapX = tex.width - 1, wrapY = tex.height - 1;  // powers of two
     const int64_t v = int64_t(i - f.halfH) * f.Z;
@@ -46,11 +46,11 @@ void rotoPixels(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, int3
     int64_t B = u * f.Sn + v * f.Cs + 256 * int64_t(f.BY);
     const int64_t dA = int64_t(f.Z) * f.Cs, dB = int64_t(f.Z) * f.Sn;
     const BumpSlope* gradient = s.bumpGradient.data();
-    const uint16_t* light = s.lightTable.data();
+    const uint8_t* levels = s.lightLevels.data();
     const int32_t lightRow = f.LY + 256 - i;     // ly = gy + lightRow
     int32_t lightColumn = f.LX + 256 - j0;       // lx = gx + lightColumn, one less per column
     uint8_t* dst = row + 4 * size_t(j0);
-    for (int32_t j = j0; j < f.W; ++j, dst += 4, A += dA, B += dB, --lightColumn) {
+    for (int32_t j = j0; j < j1; ++j, dst += 4, A += dA, B += dB, --lightColumn) {
         int32_t x = int32_t(A >> 16), y = int32_t(B >> 16);
         if (Mirror) {
             x = std::abs(x);
@@ -61,8 +61,7 @@ void rotoPixels(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, int3
         const BumpSlope g = gradient[tx * bumpGradientSize + ty];
         const int32_t lx = std::clamp(g.gx + lightColumn, 0, lightTableSize - 1);
         const int32_t ly = std::clamp(g.gy + lightRow, 0, lightTableSize - 1);
-        const uint32_t L = light[lx * lightTableSize + ly];
-        const uint32_t P = std::min(255u, (L * L) >> 8) * 0x010101u;
+        const uint32_t P = levels[ly * lightTableSize + lx] * 0x010101u;
         // Per colour byte ((t >> 1) + P) >> 1 as (a & b) + ((a ^ b) >> 1): at most
         // (127 + 255) >> 1 = 191, so no byte carries into the next and the plain path's limit of
         // 255 never applies.
@@ -81,16 +80,9 @@ inline __m128i gatherWords(const uint8_t* table, uint32_t a, uint32_t b, uint32_
     return _mm_unpacklo_epi64(ab, cd);
 }
 
-inline uint32_t loadHalf(const uint8_t* p) {
-    uint16_t h;
-    std::memcpy(&h, p, 2);
-    return h;
-}
-
-// Four 16-bit values from byte offsets of a table, widened to 32-bit lanes.
-inline __m128i gatherHalves(const uint8_t* table, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-    return _mm_set_epi32(int32_t(loadHalf(table + d)), int32_t(loadHalf(table + c)), int32_t(loadHalf(table + b)),
-                         int32_t(loadHalf(table + a)));
+// Four bytes of a table, widened to 32-bit lanes.
+inline __m128i gatherBytes(const uint8_t* table, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    return _mm_set_epi32(table[d], table[c], table[b], table[a]);
 }
 
 // Four pixels at a time of a row whose coordinates are all non-negative, from column 0; returns
@@ -117,14 +109,13 @@ int32_t rotoFours(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, in
     const __m128i lightRow = _mm_set1_epi32(f.LY + 256 - i);
     const __m128i zero = _mm_setzero_si128();
     const __m128i lightMax = _mm_set1_epi16(lightTableSize - 1);
-    const __m128i lightOffsetWeights = _mm_set1_epi32((2 * lightTableSize << 16) | 2);  // ly·2 + lx·1024
-    const __m128i byte255 = _mm_set1_epi16(255);
+    const __m128i lightOffsetWeights = _mm_set1_epi32((1 << 16) | lightTableSize);  // ly·512 + lx
     const __m128i halfMask = _mm_set1_epi32(0x007F7F7F);
     const __m128i lowBits = _mm_set1_epi8(1);
     const __m128i alpha = _mm_set1_epi32(int32_t(0xFF000000u));
     const uint8_t* texels = tex.pixels;
     const uint8_t* slopes = reinterpret_cast<const uint8_t*>(s.bumpGradient.data());
-    const uint8_t* light = reinterpret_cast<const uint8_t*>(s.lightTable.data());
+    const uint8_t* levels = s.lightLevels.data();
 
     int32_t j = 0;
     for (; j + 4 <= f.W; j += 4) {
@@ -139,20 +130,16 @@ int32_t rotoFours(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, in
         const __m128i g = gatherWords(slopes, uint32_t(_mm_extract_epi16(slopeAt, 0)), uint32_t(_mm_extract_epi16(slopeAt, 2)),
                                       uint32_t(_mm_extract_epi16(slopeAt, 4)), uint32_t(_mm_extract_epi16(slopeAt, 6)));
         // lx = gx + lightColumn, ly = gy + lightRow; saturating to 16 bits before the clamp to
-        // 0 … 511 gives the same clamp. The light value's byte offset is (lx · 512 + ly) · 2.
+        // 0 … 511 gives the same clamp. The light level's offset is ly · 512 + lx.
         const __m128i lx = _mm_add_epi32(_mm_srai_epi32(_mm_slli_epi32(g, 16), 16), lightColumn);
         const __m128i ly = _mm_add_epi32(_mm_srai_epi32(g, 16), lightRow);
         __m128i l = _mm_packs_epi32(ly, lx);
         l = _mm_min_epi16(_mm_max_epi16(l, zero), lightMax);
         const __m128i lightAt = _mm_madd_epi16(_mm_unpacklo_epi16(l, _mm_unpackhi_epi64(l, l)), lightOffsetWeights);
-        const __m128i L = gatherHalves(light, uint32_t(_mm_cvtsi128_si32(lightAt)),
-                                       uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi32(lightAt, 1))),
-                                       uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi32(lightAt, 2))),
-                                       uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi32(lightAt, 3))));
-        // P = min(255, (L·L) >> 8): 255 whenever the high half of L·L is not 0.
-        const __m128i small = _mm_cmpeq_epi16(_mm_mulhi_epu16(L, L), zero);
-        const __m128i P = _mm_or_si128(_mm_and_si128(_mm_srli_epi16(_mm_mullo_epi16(L, L), 8), small),
-                                       _mm_andnot_si128(small, byte255));
+        const __m128i P = gatherBytes(levels, uint32_t(_mm_cvtsi128_si32(lightAt)),
+                                      uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi32(lightAt, 1))),
+                                      uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi32(lightAt, 2))),
+                                      uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi32(lightAt, 3))));
         const __m128i P3 = _mm_or_si128(P, _mm_or_si128(_mm_slli_epi32(P, 8), _mm_slli_epi32(P, 16)));
         // floor((h + P) / 2) per byte: the rounded-up average less the lost low bit.
         const __m128i half = _mm_and_si128(_mm_srli_epi32(t, 1), halfMask);
@@ -169,15 +156,15 @@ int32_t rotoFours(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, in
 #if defined(SKR_ROTO_AVX2)
 // Eight pixels at a time with AVX2, where the processor has it (compiled for it alone, chosen at
 // run time): the same lanes as rotoFours, twice as wide, and the three table reads are gathers.
-// The light table's 16-bit values are gathered as the 32-bit word holding them (entry pairs 2k,
-// 2k + 1; the table has an even number of entries, so no read leaves it) and shifted into place.
+// The light level is gathered as the word starting at its byte (the padding keeps the last one
+// inside the table), whose low byte one shuffle spreads over the three colours.
 __attribute__((target("avx2"))) int32_t rotoEights(uint8_t* row, const RotozoomerState& s, const RotoFrame& f,
-                                                   int32_t i) {
+                                                   int32_t i, int32_t j0, int32_t j1) {
     const Surface& tex = s.rotoTexture;
     int32_t texShift = 0;  // log2 of the texture width
     while ((1 << texShift) < tex.width) ++texShift;
     const int64_t v = int64_t(i - f.halfH) * f.Z;
-    const int64_t u = int64_t(-f.halfW) * f.Z;
+    const int64_t u = int64_t(j0 - f.halfW) * f.Z;
     const uint32_t A = uint32_t(u * f.Cs - v * f.Sn + 256 * int64_t(f.BX));
     const uint32_t B = uint32_t(u * f.Sn + v * f.Cs + 256 * int64_t(f.BY));
     const uint32_t dA = uint32_t(f.Z) * uint32_t(f.Cs), dB = uint32_t(f.Z) * uint32_t(f.Sn);
@@ -187,22 +174,22 @@ __attribute__((target("avx2"))) int32_t rotoEights(uint8_t* row, const Rotozoome
     const __m256i stepA = _mm256_set1_epi32(int32_t(8 * dA)), stepB = _mm256_set1_epi32(int32_t(8 * dB));
     const __m256i wrapX = _mm256_set1_epi32(tex.width - 1), wrapY = _mm256_set1_epi32(tex.height - 1);
     const __m128i texShiftCount = _mm_cvtsi32_si128(texShift);
-    __m256i lightColumn = _mm256_sub_epi32(_mm256_set1_epi32(f.LX + 256), lane);
+    __m256i lightColumn = _mm256_sub_epi32(_mm256_set1_epi32(f.LX + 256 - j0), lane);
     const __m256i eight = _mm256_set1_epi32(8);
     const __m256i lightRow = _mm256_set1_epi32(f.LY + 256 - i);
     const __m256i zero = _mm256_setzero_si256();
     const __m256i lightMax = _mm256_set1_epi32(lightTableSize - 1);
-    const __m256i one = _mm256_set1_epi32(1), lowHalf = _mm256_set1_epi32(0xFFFF), limit = _mm256_set1_epi32(255);
-    const __m256i grey = _mm256_set1_epi32(0x010101);
+    const __m256i spread = _mm256_setr_epi8(0, 0, 0, -128, 4, 4, 4, -128, 8, 8, 8, -128, 12, 12, 12, -128,  //
+                                            0, 0, 0, -128, 4, 4, 4, -128, 8, 8, 8, -128, 12, 12, 12, -128);
     const __m256i halfMask = _mm256_set1_epi32(0x007F7F7F);
     const __m256i lowBits = _mm256_set1_epi8(1);
     const __m256i alpha = _mm256_set1_epi32(int32_t(0xFF000000u));
     const int* texels = reinterpret_cast<const int*>(tex.pixels);
     const int* slopes = reinterpret_cast<const int*>(s.bumpGradient.data());
-    const int* lightPairs = reinterpret_cast<const int*>(s.lightTable.data());
+    const int* levels = reinterpret_cast<const int*>(s.lightLevels.data());
 
-    int32_t j = 0;
-    for (; j + 8 <= f.W; j += 8) {
+    int32_t j = j0;
+    for (; j + 8 <= j1; j += 8) {
         const __m256i tx = _mm256_and_si256(_mm256_srli_epi32(a, 16), wrapX);
         const __m256i ty = _mm256_and_si256(_mm256_srli_epi32(b, 16), wrapY);
         const __m256i t = _mm256_i32gather_epi32(texels, _mm256_or_si256(_mm256_sll_epi32(ty, texShiftCount), tx), 4);
@@ -211,12 +198,8 @@ __attribute__((target("avx2"))) int32_t rotoEights(uint8_t* row, const Rotozoome
         __m256i ly = _mm256_add_epi32(_mm256_srai_epi32(g, 16), lightRow);
         lx = _mm256_min_epi32(_mm256_max_epi32(lx, zero), lightMax);
         ly = _mm256_min_epi32(_mm256_max_epi32(ly, zero), lightMax);
-        const __m256i entry = _mm256_or_si256(_mm256_slli_epi32(lx, 9), ly);
-        const __m256i pair = _mm256_i32gather_epi32(lightPairs, _mm256_srli_epi32(entry, 1), 4);
-        const __m256i L = _mm256_and_si256(_mm256_srlv_epi32(pair, _mm256_slli_epi32(_mm256_and_si256(entry, one), 4)), lowHalf);
-        // (L·L) >> 8 in 32 bits as the plain path (L ≤ 65535, so L·L does not wrap), at most 255.
-        const __m256i P = _mm256_min_epu32(_mm256_srli_epi32(_mm256_mullo_epi32(L, L), 8), limit);
-        const __m256i P3 = _mm256_mullo_epi32(P, grey);
+        const __m256i entry = _mm256_or_si256(_mm256_slli_epi32(ly, 9), lx);
+        const __m256i P3 = _mm256_shuffle_epi8(_mm256_i32gather_epi32(levels, entry, 1), spread);
         const __m256i half = _mm256_and_si256(_mm256_srli_epi32(t, 1), halfMask);
         const __m256i mean = _mm256_sub_epi8(_mm256_avg_epu8(half, P3), _mm256_and_si256(_mm256_xor_si256(half, P3), lowBits));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + 4 * size_t(j)), _mm256_or_si256(mean, alpha));
@@ -235,6 +218,7 @@ bool drawRotozoomerFast(Surface& out, const RotoFrame& f) {
     const RotozoomerState& s = rotozoomer();
     const int32_t TW = s.rotoTexture.width, TH = s.rotoTexture.height;
     if ((TW & (TW - 1)) != 0 || (TH & (TH - 1)) != 0) return false;
+    if (s.lightLevels.size() != size_t(lightTableSize) * lightTableSize + lightLevelPadding) return false;
     // The largest |u·Cs − v·Sn| of the frame; below 2^30, with offsets below 2^30, nothing of
     // the plain path's arithmetic leaves 32 bits.
     const int64_t Z = std::abs(int64_t(f.Z));
@@ -245,20 +229,23 @@ bool drawRotozoomerFast(Surface& out, const RotoFrame& f) {
     if (maxA >= kLimit || std::abs(int64_t(f.BX)) >= kLimit || std::abs(int64_t(f.BY)) >= kLimit) return false;
     // Offsets this far above zero keep every coordinate of the frame non-negative.
     const bool mirror = 256 * int64_t(f.BX) < maxA || 256 * int64_t(f.BY) < maxA;
-    for (int32_t i = 0; i < f.H; ++i) {
-        uint8_t* row = out.pixels + size_t(i) * size_t(f.W) * 4;
-        if (mirror) {
-            rotoPixels<true>(row, s, f, i, 0);
-            continue;
-        }
-        int32_t j = 0;
+    auto rowAt = [&](int32_t i) { return out.pixels + size_t(i) * size_t(f.W) * 4; };
+    if (mirror) {
+        for (int32_t i = 0; i < f.H; ++i) rotoPixels<true>(rowAt(i), s, f, i, 0, f.W);
+        return true;
+    }
 #if defined(SKR_ROTO_AVX2)
-        if (drawPaths().wide) j = rotoEights(row, s, f, i);
+    if (drawPaths().wide) {
+        for (int32_t i = 0; i < f.H; ++i) rotoPixels<false>(rowAt(i), s, f, i, rotoEights(rowAt(i), s, f, i, 0, f.W), f.W);
+        return true;
+    }
 #endif
+    for (int32_t i = 0; i < f.H; ++i) {
+        int32_t j = 0;
 #if defined(__SSE2__)
-        if (j == 0) j = rotoFours(row, s, f, i);
+        j = rotoFours(rowAt(i), s, f, i);
 #endif
-        rotoPixels<false>(row, s, f, i, j);
+        rotoPixels<false>(rowAt(i), s, f, i, j, f.W);
     }
     return true;
 }
@@ -266,7 +253,7 @@ bool drawRotozoomerFast(Surface& out, const RotoFrame& f) {
 }  // namespace
 
 RotozoomerState& rotozoomer() {
-    static RotozoomerState state{256, {}, {}, {}, {}};
+    static RotozoomerState state{256, {}, {}, {}, {}, {}};
     return state;
 }
 
@@ -295,6 +282,17 @@ void fillLightTable(std::vector<uint16_t>& table) {
     }
 }
 
+void prepareLightLevels(RotozoomerState& s) {
+    s.lightLevels.assign(size_t(lightTableSize) * lightTableSize + lightLevelPadding, 0);
+    if (s.lightTable.size() != size_t(lightTableSize) * lightTableSize) return;
+    for (int32_t q = 0; q < lightTableSize; ++q) {
+        for (int32_t p = 0; p < lightTableSize; ++p) {
+            const uint32_t L = s.lightTable[size_t(p) * lightTableSize + size_t(q)];
+            s.lightLevels[size_t(q) * lightTableSize + size_t(p)] = uint8_t(std::min(255u, (L * L) >> 8));
+        }
+    }
+}
+
 void initRotozoomer() {
     RotozoomerState& s = rotozoomer();
     freeSurface(s.rotoTexture);
@@ -305,6 +303,7 @@ void initRotozoomer() {
     s.lightTable.assign(size_t(lightTableSize) * lightTableSize, 0);
     fillBumpGradient(s.bumpMap, s.bumpGradient);
     fillLightTable(s.lightTable);
+    prepareLightLevels(s);
 }
 
 void drawRotozoomer(Surface& out, int32_t angle, int32_t offsetX, int32_t offsetY, int32_t lightX,

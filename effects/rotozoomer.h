@@ -26,7 +26,15 @@ struct RotozoomerState {
     Surface                bumpMap;       // bitmap 110, height in the red channel
     std::vector<BumpSlope> bumpGradient;  // 128×128, entry x·128 + y (column-major)
     std::vector<uint16_t>  lightTable;    // 512×512, entry p·512 + q: 0…255, 255 at (256, 256)
+
+    // Made from lightTable by prepareLightLevels for the fast paths: the light each entry gives
+    // a pixel, min(255, (L·L) >> 8), row-major (entry q·512 + p, so that neighbouring pixels of
+    // a row read neighbouring bytes), then lightLevelPadding bytes of 0 that let a kernel read a
+    // whole word at any entry.
+    std::vector<uint8_t>   lightLevels;
 };
+
+inline constexpr size_t lightLevelPadding = 3;
 
 RotozoomerState& rotozoomer();
 
@@ -41,6 +49,11 @@ void fillBumpGradient(const Surface& bumpMap, std::vector<BumpSlope>& table);
 
 // The radial falloff 255·(1 − r)², r the distance from (256, 256) in units of 256 entries.
 void fillLightTable(std::vector<uint16_t>& table);
+
+// Makes lightLevels from lightTable. initRotozoomer calls it; whoever changes lightTable after
+// that calls it again, or the fast paths draw with the old light. Without lightLevels of the
+// right size the plain path draws.
+void prepareLightLevels(RotozoomerState& state);
 
 // Fills every pixel of `out` with alpha 255. All arguments 8.8: angle in 1/256 degree, offsets
 // in 1/256 texel, light position in 1/256 pixel of `out`. Reads rotoZoom and the tables. Draws

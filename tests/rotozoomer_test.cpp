@@ -41,6 +41,7 @@ protected:
         s.bumpGradient.assign(128 * 128, BumpSlope{0, 0});
         s.lightTable.assign(512 * 512, 0);
         fillLightTable(s.lightTable);
+        prepareLightLevels(s);
         out = createSurface(320, 240, defaultPixelFormat);
     }
     void TearDown() override {
