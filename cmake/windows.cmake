@@ -50,3 +50,6 @@ set_source_files_properties(${SKR_RC} PROPERTIES OBJECT_DEPENDS "${SKR_RC_INPUTS
 
 add_executable(skr4mm3lb0d WIN32 host/entry_win32.cpp ${SKR_RC})
 target_link_libraries(skr4mm3lb0d PRIVATE skr_core skr_platform_win32 winmm)
+# A release executable carries no symbol table: it would double the download and nobody debugs
+# from it (a debug build keeps them).
+target_link_options(skr4mm3lb0d PRIVATE $<$<CONFIG:Release>:-s>)
