@@ -51,7 +51,9 @@ void computeFrameParameters(FrameDriver& d) {
     const double r = kDegreesToRadians * turn;
     d.angle = trunc32(std::sin(8 * r) * 360 * 256);
     rotozoomer().rotoZoom = trunc32((std::cos(100 * r) + kZoomBias) * 256);  // 51 … 563
-    d.offsetX += trunc32(static_cast<double>(d.clock.frameStep) * 120 * 256);
+    // The step in 64 bits: a pause of a day (86 400 s) is 2.7·10^9, beyond int32.
+    const int64_t step = static_cast<int64_t>(static_cast<double>(d.clock.frameStep) * 120 * 256);
+    d.offsetX = static_cast<int32_t>((d.offsetX + step) % offsetXPeriod);
     d.offsetY = trunc32((std::sin(70 * r) * 200 + 100) * 256);
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,31 @@ TEST(FrameParameters, FollowTheClock) {
     EXPECT_EQ(d.offsetY, 73712);
     computeFrameParameters(d);
     EXPECT_EQ(d.offsetX, 1228) << "offsetX accumulates";
+}
+
+// offsetX wraps instead of overflowing, without a visible jump: the texture repeats every
+// 256·128 of it, and so does the picture.
+TEST(FrameParameters, OffsetXWrapsWhereThePictureRepeats) {
+    resetFrameDriver(0);
+    FrameDriver& d = frameDriver();
+    d.offsetX = offsetXPeriod - 100;
+    d.clock.frameStep = 0.02f;  // + 614
+    computeFrameParameters(d);
+    EXPECT_EQ(d.offsetX, 514);
+    d.clock.frameStep = 4294967.295f;  // the largest step the clock can take, 1.3·10^11 in all
+    computeFrameParameters(d);
+    EXPECT_GE(d.offsetX, 0);
+    EXPECT_LT(d.offsetX, offsetXPeriod);
+
+    initRotozoomer();
+    Surface before = createSurface(320, 240, defaultPixelFormat), after = createSurface(320, 240, defaultPixelFormat);
+    for (const int32_t angle : {0, 12826, -40000}) {
+        drawRotozoomer(before, angle, offsetXPeriod + 1000 - 614, 73712, 160 * 256, 120 * 256);
+        drawRotozoomer(after, angle, 1000 - 614, 73712, 160 * 256, 120 * 256);
+        EXPECT_EQ(std::memcmp(before.pixels, after.pixels, surfaceBytes(before)), 0) << "angle " << angle;
+    }
+    freeSurface(before);
+    freeSurface(after);
 }
 
 TEST(FrameClock, AdvancesOnlyWhenTheTickCountRises) {
