@@ -46,10 +46,12 @@ void renderBlock() {
         done += n;
         left -= n;
     }
+    // Release: a reader that sees one of these values also sees that readBlock has moved past b
+    // (feedPlayer moves it first), and so knows the record is no longer the audible one.
     SyncRecord& record = p.syncRecords[b];
-    record.orderPosition.store(uint8_t(m.orderPosition), std::memory_order_relaxed);
-    record.row.store(uint8_t(m.row), std::memory_order_relaxed);
-    record.playTimeMs.store(m.playTimeMs, std::memory_order_relaxed);
+    record.orderPosition.store(uint8_t(m.orderPosition), std::memory_order_release);
+    record.row.store(uint8_t(m.row), std::memory_order_release);
+    record.playTimeMs.store(m.playTimeMs, std::memory_order_release);
     m.framesLeftInTick = left;
     floatToPcm16(p.outputBuffer + size_t(b) * p.blockFrames * 2, slice, p.blockFrames);
     p.writeBlock.store(b + 1 == p.blockCount ? 0 : b + 1);
@@ -61,9 +63,12 @@ void feedPlayer() {
     const int32_t playingBlock = int32_t((bytes / 4) % uint32_t(p.ringFrames)) / p.blockFrames;
     while (p.writeBlock.load() != playingBlock && !p.stopRequested.load()) {
         p.rendering.store(true);
-        renderBlock();
+        // The block about to be rewritten has been played: readers move on to the next one before
+        // its record is replaced by music a whole ring ahead, which they would otherwise show
+        // for a moment and then go back from.
         const int32_t next = p.readBlock.load() + 1;
         p.readBlock.store(next == p.blockCount ? 0 : next);
+        renderBlock();
         p.rendering.store(false);
     }
 }
@@ -154,5 +159,11 @@ bool startPlayer(Module* module, bool feederThread) {
 int32_t getSongPosition(const Module* module) {
     const PlayerState& p = player();
     if (!module || !p.syncRecords) return 0;
-    return p.syncRecords[p.readBlock.load()].orderPosition.load(std::memory_order_relaxed);
+    // A record read while the feeder got to it (this thread paused between the two reads) is
+    // read again from the block that is audible now.
+    for (;;) {
+        const int32_t block = p.readBlock.load();
+        const int32_t position = p.syncRecords[block].orderPosition.load(std::memory_order_acquire);
+        if (p.readBlock.load() == block) return position;
+    }
 }

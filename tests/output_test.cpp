@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -157,6 +158,35 @@ TEST_F(Player, TheFeederThreadKeepsUpWithTheDeviceAndStops) {
         EXPECT_TRUE(player().feederEnded.load());
         EXPECT_FALSE(player().feeder.joinable());
     }
+}
+
+// The position the frames read never goes back while the song goes forward: the feeder rewrites
+// a block's record with music a whole ring (2 s) ahead, and no reader may see that record as the
+// one being played and then the older one after it. Here the device races through 150 blocks (the
+// records count ticks, about one per block, and stay below 256) while this thread reads the
+// position as fast as it can.
+TEST_F(Player, TheSongPositionNeverGoesBackWhileTheFeederRenders) {
+    ASSERT_TRUE(startPlayer(&module, true));
+    std::atomic<bool> played{false};
+    std::thread device([&] {
+        for (int64_t block = 1; block <= 150; ++block) {
+            playBlock(block);
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (player().readBlock.load() != block % 100 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::yield();
+        }
+        played.store(true);
+    });
+    int32_t last = getSongPosition(&module), drops = 0, reads = 0;
+    while (!played.load()) {
+        const int32_t now = getSongPosition(&module);
+        if (now < last) ++drops;
+        last = now;
+        ++reads;
+    }
+    device.join();
+    EXPECT_EQ(drops, 0) << "in " << reads << " reads";
+    EXPECT_EQ(player().readBlock.load(), 50);
 }
 
 // The demo's two threads as they run: the real sequencer and mixer on the feeder thread, and the

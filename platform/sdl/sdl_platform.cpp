@@ -1,5 +1,6 @@
-// The platform layer on SDL2: window, display mode, question box, presentation with vsync and
-// pacing, events and the tick count.
+// The platform layer on SDL2: window, display mode, question box, presentation (through a GPU
+// renderer with vsync, or straight into the window's own surface) with pacing, events and the
+// tick count.
 #include <SDL.h>
 
 #if defined(__linux__)
@@ -16,8 +17,8 @@ struct SdlPlatform {
     bool            fullScreenWanted;
     SDL_DisplayMode fullScreenMode;
     SDL_Window*     window;
-    SDL_Renderer*   renderer;
-    SDL_Texture*    texture;
+    SDL_Renderer*   renderer;  // a GPU renderer, or null: then frames go to the window's surface
+    SDL_Texture*    texture;   // the renderer's streaming copy of the frame
     FramePacer      pacer;
 };
 
@@ -33,8 +34,8 @@ bool initVideo() {
 }
 
 // GL that the processor draws itself (llvmpipe under Xvfb and in virtual machines) gives no
-// vsync, and costs tens of MB and several threads: then SDL's software renderer, which presents
-// through the window's own framebuffer, does the same job for a 640×480 frame.
+// vsync, and costs tens of MB and several threads: then the window's own surface does the same
+// job for a 640×480 frame.
 bool softwareGl() {
     using GetString = const unsigned char* (*)(unsigned int);
     const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
@@ -55,24 +56,37 @@ bool gpuReachable() {
 #endif
 }
 
-// Presentation with the display's vsync where a real GPU gives it; the frame pacer keeps the
-// display's rate where it does not.
+// Presentation with the display's vsync where a real GPU gives it: a renderer. Null where there
+// is none: the frame is then copied into the window's own surface (one copy, where SDL's software
+// renderer makes two and clears), and the frame pacer keeps the display's rate. A driver named
+// in SDL_RENDER_DRIVER is used as chosen.
 SDL_Renderer* createRenderer(SDL_Window* window) {
-    // The software renderer (below, or chosen by SDL_RENDER_DRIVER=software; a driver chosen that
-    // way is kept) presents through the window's own framebuffer, never through GL.
+    // The window's surface is its framebuffer (shared memory with the X server), never GL.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     const bool driverChosen = SDL_GetHint(SDL_HINT_RENDER_DRIVER) != nullptr;
-    SDL_Renderer* r = nullptr;
-    if (driverChosen || gpuReachable())
-        r = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    if (driverChosen) return SDL_CreateRenderer(window, -1, SDL_RENDERER_PRESENTVSYNC);
+    if (!gpuReachable()) return nullptr;
+    SDL_Renderer* r = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
     SDL_RendererInfo info;
-    if (r && !driverChosen && SDL_GetRendererInfo(r, &info) == 0 && SDL_strncmp(info.name, "opengl", 6) == 0 &&
-        softwareGl()) {
+    if (r && SDL_GetRendererInfo(r, &info) == 0 && SDL_strncmp(info.name, "opengl", 6) == 0 && softwareGl()) {
         SDL_DestroyRenderer(r);
         r = nullptr;
     }
-    if (!r) r = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
     return r;
+}
+
+// The frame into the window's surface, converted if the surface has another format; a larger
+// surface (a full-screen mode the display rounded up) gets a black border.
+void presentToWindowSurface(SDL_Window* window, const uint8_t* pixels, int width, int height) {
+    SDL_Surface* screen = SDL_GetWindowSurface(window);
+    if (!screen) return;
+    SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(pixels), width, height, 32,
+                                                            width * 4, SDL_PIXELFORMAT_RGB888);
+    if (!frame) return;
+    if (screen->w != width || screen->h != height) SDL_FillRect(screen, nullptr, 0);
+    SDL_BlitSurface(frame, nullptr, screen, nullptr);
+    SDL_FreeSurface(frame);
+    SDL_UpdateWindowSurface(window);
 }
 
 }  // namespace
@@ -136,7 +150,7 @@ bool platformCreateWindow(const char* title, int width, int height, const char**
     s.renderer = createRenderer(s.window);
     if (s.renderer)
         s.texture = SDL_CreateTexture(s.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
-    if (!s.renderer || !s.texture) {
+    if (s.renderer ? !s.texture : !SDL_GetWindowSurface(s.window)) {
         *reason = SDL_GetError();
         platformDestroyWindow();
         return false;
@@ -149,25 +163,29 @@ bool platformCreateWindow(const char* title, int width, int height, const char**
     return true;
 }
 
-// The frame goes through a streaming texture, so it lives in ordinary memory.
+// The frame is copied at every presentation (into a texture or the window's surface), so it
+// lives in ordinary memory: the window's surface can be replaced by SDL at any time.
 uint8_t* platformCreateFrameMemory(int, int) { return nullptr; }
 void platformFreeFrameMemory(uint8_t*) {}
 
 void platformPresent(const uint8_t* pixels, int width, int height) {
     SdlPlatform& s = sdl();
-    if (!s.texture) return;
+    if (!s.window) return;
     // SDL_PIXELFORMAT_RGB888 is a 32-bit word 0x00RRGGBB: in little-endian memory the bytes are
     // blue, green, red, unused, the frame's own order.
-    SDL_UpdateTexture(s.texture, nullptr, pixels, width * 4);
-    // Only a larger output has a border to clear; the frame covers the rest (clearing 1.2 MB for
-    // nothing costs the software renderer a tenth of its time).
-    int outputWidth = 0, outputHeight = 0;
-    if (SDL_GetRendererOutputSize(s.renderer, &outputWidth, &outputHeight) != 0 || outputWidth != width ||
-        outputHeight != height)
-        SDL_RenderClear(s.renderer);
-    const SDL_Rect area = {0, 0, width, height};
-    SDL_RenderCopy(s.renderer, s.texture, nullptr, &area);
-    SDL_RenderPresent(s.renderer);
+    if (s.renderer) {
+        SDL_UpdateTexture(s.texture, nullptr, pixels, width * 4);
+        // Only a larger output has a border to clear; the frame covers the rest.
+        int outputWidth = 0, outputHeight = 0;
+        if (SDL_GetRendererOutputSize(s.renderer, &outputWidth, &outputHeight) != 0 || outputWidth != width ||
+            outputHeight != height)
+            SDL_RenderClear(s.renderer);
+        const SDL_Rect area = {0, 0, width, height};
+        SDL_RenderCopy(s.renderer, s.texture, nullptr, &area);
+        SDL_RenderPresent(s.renderer);
+    } else {
+        presentToWindowSurface(s.window, pixels, width, height);
+    }
     const uint32_t wait = framePacerDelay(s.pacer, SDL_GetTicks());
     if (wait) SDL_Delay(wait);
 }
