@@ -5,6 +5,11 @@
 
 #include "gfx/pixel32.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define SKR_WOBBLE_AVX2 1
+#endif
+
 namespace {
 
 // Degrees to radians, the single-precision constant 0.017453292f.
@@ -16,6 +21,30 @@ int32_t waveCos(double degrees) { return static_cast<int32_t>(10 * std::cos(degr
 
 // Largest canvas the fast path keeps its per-column and per-row waves for on the stack.
 constexpr int32_t kFastMaxSide = 1024;
+
+#if defined(SKR_WOBBLE_AVX2)
+// Eight targets of a row at a time with AVX2 (chosen at run time): one masked gather of their
+// sources, then one store. Gathering all eight before storing any is as safe as the row order:
+// every source lies at or right of its own target, so none of them is a target already written.
+// Returns the first column left over.
+__attribute__((target("avx2"))) int32_t wobbleRowWide(uint8_t* row, const int32_t* reach, const int32_t* drop,
+                                                      const int32_t* offset, int32_t W, int32_t o, int32_t rowsLeft) {
+    const __m256i columnsLeft = _mm256_set1_epi32(W - o), rows = _mm256_set1_epi32(rowsLeft);
+    const __m256i shift = _mm256_set1_epi32(o), zero = _mm256_setzero_si256();
+    const int* pixels = reinterpret_cast<const int*>(row);
+    int32_t i = 0;
+    for (; i + 8 <= W; i += 8) {
+        const __m256i r = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(reach + i));
+        const __m256i m = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(drop + i));
+        const __m256i at = _mm256_add_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(offset + i)), shift);
+        // reach + o < W and m < rowsLeft; lanes outside read nothing and give 0.
+        const __m256i inside = _mm256_and_si256(_mm256_cmpgt_epi32(columnsLeft, r), _mm256_cmpgt_epi32(rows, m));
+        const __m256i v = _mm256_mask_i32gather_epi32(zero, pixels, at, inside, 4);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + 4 * size_t(i)), v);
+    }
+    return i;
+}
+#endif
 
 // The fast path for 32-bit pixels, copied as whole words. It visits the targets row by row,
 // which is just as safe in place as the plain path's column order: a source lies below its
@@ -36,7 +65,11 @@ void wobbleFast(Surface& logo, float pA, float pB, float pC) {
         const int32_t o = waveCos(j + static_cast<double>(pC));
         uint8_t* row = logo.pixels + size_t(j) * size_t(W) * 4;
         const int32_t rowsLeft = H - j;  // m must stay below this
-        for (int32_t i = 0; i < W; ++i) {
+        int32_t i = 0;
+#if defined(SKR_WOBBLE_AVX2)
+        if (drawPaths().wide) i = wobbleRowWide(row, reach, drop, offset, W, o, rowsLeft);
+#endif
+        for (; i < W; ++i) {
             const bool inside = reach[i] + o < W && drop[i] < rowsLeft;
             storeWord(row + 4 * size_t(i), inside ? loadWord(row + 4 * (size_t(offset[i]) + size_t(o))) : 0);
         }
