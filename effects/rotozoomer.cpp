@@ -32,12 +32,12 @@ struct RotoFrame {
     int32_t W, H, halfW, halfH, Z, Sn, Cs, LX, LY, BX, BY;
 };
 
-// The fast path's pixels j0 … j1 − 1 of row i, on default-format words. The texture coordinate
+// The fast path's pixels j0 … W − 1 of row i, on default-format words. The texture coordinate
 // ((((u·Cs − v·Sn) >> 8) + BX) >> 8) equals (u·Cs − v·Sn + 256·BX) >> 16 (nested floor
 // divisions), which grows by Z·Cs per column: one 64-bit addition per pixel. `Mirror` takes the
 // absolute value for coordinates that can fall below zero.
 template <bool Mirror>
-void rotoPixels(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, int32_t i, int32_t j0, int32_t j1) {
+void rotoPixels(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, int32_t i, int32_t j0) {
     const Surface& tex = s.rotoTexture;
     const int32_t wrapX = tex.width - 1, wrapY = tex.height - 1;  // powers of two
     const int64_t v = int64_t(i - f.halfH) * f.Z;
@@ -50,7 +50,7 @@ void rotoPixels(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, int3
     const int32_t lightRow = f.LY + 256 - i;     // ly = gy + lightRow
     int32_t lightColumn = f.LX + 256 - j0;       // lx = gx + lightColumn, one less per column
     uint8_t* dst = row + 4 * size_t(j0);
-    for (int32_t j = j0; j < j1; ++j, dst += 4, A += dA, B += dB, --lightColumn) {
+    for (int32_t j = j0; j < f.W; ++j, dst += 4, A += dA, B += dB, --lightColumn) {
         int32_t x = int32_t(A >> 16), y = int32_t(B >> 16);
         if (Mirror) {
             x = std::abs(x);
@@ -70,6 +70,23 @@ void rotoPixels(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, int3
     }
 }
 
+// Where the lane kernels start row i, at column 0. Without mirroring only bits 16 … 22 of the
+// coordinate sums count (the texture is at most 128 wide), so they run modulo 2^32 in 32-bit
+// lanes: A and B, and their steps per column dA and dB. texShift is log2 of the texture width.
+struct LaneRow {
+    uint32_t A, B, dA, dB;
+    int32_t  texShift;
+};
+
+LaneRow laneRow(const Surface& tex, const RotoFrame& f, int32_t i) {
+    int32_t texShift = 0;
+    while ((1 << texShift) < tex.width) ++texShift;
+    const int64_t v = int64_t(i - f.halfH) * f.Z;
+    const int64_t u = int64_t(-f.halfW) * f.Z;
+    return LaneRow{uint32_t(u * f.Cs - v * f.Sn + 256 * int64_t(f.BX)), uint32_t(u * f.Sn + v * f.Cs + 256 * int64_t(f.BY)),
+                   uint32_t(f.Z) * uint32_t(f.Cs), uint32_t(f.Z) * uint32_t(f.Sn), texShift};
+}
+
 #if defined(__SSE2__)
 // Four 32-bit words from byte offsets of a table, one per lane.
 inline __m128i gatherWords(const uint8_t* table, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
@@ -86,18 +103,11 @@ inline __m128i gatherBytes(const uint8_t* table, uint32_t a, uint32_t b, uint32_
 }
 
 // Four pixels at a time of a row whose coordinates are all non-negative, from column 0; returns
-// the first column left for rotoPixels. Without mirroring only bits 16 … 22 of the coordinate
-// sums count (the texture is at most 128 wide), so they run modulo 2^32 in 32-bit lanes. The
-// three table reads stay scalar (SSE2 has no gather); everything between them is done in lanes.
+// the first column left for rotoPixels. The three table reads stay scalar (SSE2 has no gather);
+// everything between them is done in lanes.
 int32_t rotoFours(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, int32_t i) {
     const Surface& tex = s.rotoTexture;
-    int32_t texShift = 0;  // log2 of the texture width
-    while ((1 << texShift) < tex.width) ++texShift;
-    const int64_t v = int64_t(i - f.halfH) * f.Z;
-    const int64_t u = int64_t(-f.halfW) * f.Z;
-    const uint32_t A = uint32_t(u * f.Cs - v * f.Sn + 256 * int64_t(f.BX));
-    const uint32_t B = uint32_t(u * f.Sn + v * f.Cs + 256 * int64_t(f.BY));
-    const uint32_t dA = uint32_t(f.Z) * uint32_t(f.Cs), dB = uint32_t(f.Z) * uint32_t(f.Sn);
+    const auto [A, B, dA, dB, texShift] = laneRow(tex, f, i);
     __m128i a = _mm_set_epi32(int32_t(A + 3 * dA), int32_t(A + 2 * dA), int32_t(A + dA), int32_t(A));
     __m128i b = _mm_set_epi32(int32_t(B + 3 * dB), int32_t(B + 2 * dB), int32_t(B + dB), int32_t(B));
     const __m128i stepA = _mm_set1_epi32(int32_t(4 * dA)), stepB = _mm_set1_epi32(int32_t(4 * dB));
@@ -155,26 +165,21 @@ int32_t rotoFours(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, in
 
 #if defined(SKR_ROTO_AVX2)
 // Eight pixels at a time with AVX2, where the processor has it (compiled for it alone, chosen at
-// run time): the same lanes as rotoFours, twice as wide, and the three table reads are gathers.
+// run time), from column 0: the same lanes as rotoFours, twice as wide, and the three table reads
+// are gathers.
 // The light level is gathered as the word starting at its byte (the padding keeps the last one
 // inside the table), whose low byte one shuffle spreads over the three colours.
 __attribute__((target("avx2"))) int32_t rotoEights(uint8_t* row, const RotozoomerState& s, const RotoFrame& f,
-                                                   int32_t i, int32_t j0, int32_t j1) {
+                                                   int32_t i) {
     const Surface& tex = s.rotoTexture;
-    int32_t texShift = 0;  // log2 of the texture width
-    while ((1 << texShift) < tex.width) ++texShift;
-    const int64_t v = int64_t(i - f.halfH) * f.Z;
-    const int64_t u = int64_t(j0 - f.halfW) * f.Z;
-    const uint32_t A = uint32_t(u * f.Cs - v * f.Sn + 256 * int64_t(f.BX));
-    const uint32_t B = uint32_t(u * f.Sn + v * f.Cs + 256 * int64_t(f.BY));
-    const uint32_t dA = uint32_t(f.Z) * uint32_t(f.Cs), dB = uint32_t(f.Z) * uint32_t(f.Sn);
+    const auto [A, B, dA, dB, texShift] = laneRow(tex, f, i);
     const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     __m256i a = _mm256_add_epi32(_mm256_set1_epi32(int32_t(A)), _mm256_mullo_epi32(lane, _mm256_set1_epi32(int32_t(dA))));
     __m256i b = _mm256_add_epi32(_mm256_set1_epi32(int32_t(B)), _mm256_mullo_epi32(lane, _mm256_set1_epi32(int32_t(dB))));
     const __m256i stepA = _mm256_set1_epi32(int32_t(8 * dA)), stepB = _mm256_set1_epi32(int32_t(8 * dB));
     const __m256i wrapX = _mm256_set1_epi32(tex.width - 1), wrapY = _mm256_set1_epi32(tex.height - 1);
     const __m128i texShiftCount = _mm_cvtsi32_si128(texShift);
-    __m256i lightColumn = _mm256_sub_epi32(_mm256_set1_epi32(f.LX + 256 - j0), lane);
+    __m256i lightColumn = _mm256_sub_epi32(_mm256_set1_epi32(f.LX + 256), lane);
     const __m256i eight = _mm256_set1_epi32(8);
     const __m256i lightRow = _mm256_set1_epi32(f.LY + 256 - i);
     const __m256i zero = _mm256_setzero_si256();
@@ -188,8 +193,8 @@ __attribute__((target("avx2"))) int32_t rotoEights(uint8_t* row, const Rotozoome
     const int* slopes = reinterpret_cast<const int*>(s.bumpGradient.data());
     const int* levels = reinterpret_cast<const int*>(s.lightLevels.data());
 
-    int32_t j = j0;
-    for (; j + 8 <= j1; j += 8) {
+    int32_t j = 0;
+    for (; j + 8 <= f.W; j += 8) {
         const __m256i tx = _mm256_and_si256(_mm256_srli_epi32(a, 16), wrapX);
         const __m256i ty = _mm256_and_si256(_mm256_srli_epi32(b, 16), wrapY);
         const __m256i t = _mm256_i32gather_epi32(texels, _mm256_or_si256(_mm256_sll_epi32(ty, texShiftCount), tx), 4);
@@ -229,23 +234,20 @@ bool drawRotozoomerFast(Surface& out, const RotoFrame& f) {
     if (maxA >= kLimit || std::abs(int64_t(f.BX)) >= kLimit || std::abs(int64_t(f.BY)) >= kLimit) return false;
     // Offsets this far above zero keep every coordinate of the frame non-negative.
     const bool mirror = 256 * int64_t(f.BX) < maxA || 256 * int64_t(f.BY) < maxA;
-    auto rowAt = [&](int32_t i) { return out.pixels + size_t(i) * size_t(f.W) * 4; };
-    if (mirror) {
-        for (int32_t i = 0; i < f.H; ++i) rotoPixels<true>(rowAt(i), s, f, i, 0, f.W);
-        return true;
-    }
-#if defined(SKR_ROTO_AVX2)
-    if (drawPaths().wide) {
-        for (int32_t i = 0; i < f.H; ++i) rotoPixels<false>(rowAt(i), s, f, i, rotoEights(rowAt(i), s, f, i, 0, f.W), f.W);
-        return true;
-    }
-#endif
     for (int32_t i = 0; i < f.H; ++i) {
+        uint8_t* row = out.pixels + size_t(i) * size_t(f.W) * 4;
+        if (mirror) {
+            rotoPixels<true>(row, s, f, i, 0);
+            continue;
+        }
         int32_t j = 0;
-#if defined(__SSE2__)
-        j = rotoFours(rowAt(i), s, f, i);
+#if defined(SKR_ROTO_AVX2)
+        if (drawPaths().wide) j = rotoEights(row, s, f, i);
 #endif
-        rotoPixels<false>(rowAt(i), s, f, i, j, f.W);
+#if defined(__SSE2__)
+        if (j == 0) j = rotoFours(row, s, f, i);  // without AVX2, or a row narrower than eight
+#endif
+        rotoPixels<false>(row, s, f, i, j);
     }
     return true;
 }
@@ -283,8 +285,9 @@ void fillLightTable(std::vector<uint16_t>& table) {
 }
 
 void prepareLightLevels(RotozoomerState& s) {
+    s.lightLevels.clear();
+    if (s.lightTable.size() != size_t(lightTableSize) * lightTableSize) return;  // nothing to draw with
     s.lightLevels.assign(size_t(lightTableSize) * lightTableSize + lightLevelPadding, 0);
-    if (s.lightTable.size() != size_t(lightTableSize) * lightTableSize) return;
     for (int32_t q = 0; q < lightTableSize; ++q) {
         for (int32_t p = 0; p < lightTableSize; ++p) {
             const uint32_t L = s.lightTable[size_t(p) * lightTableSize + size_t(q)];
