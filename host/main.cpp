@@ -5,18 +5,26 @@
 #include <string>
 
 #include "host/entry.h"
+#include "version.h"
 
 static void printUsage() {
     std::puts(
         "usage: skr4mm3lb0d [anything]\n"
         "\n"
         "Plays the demo. Without arguments it asks whether to run in fullscreen; with any\n"
-        "argument it runs in a 640x480 window. Escape or closing the window ends it.");
+        "argument it runs in a 640x480 window. Escape or closing the window ends it.\n"
+        "\n"
+        "  --help     this text\n"
+        "  --version  the version");
 }
 
 int main(int argc, char** argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         printUsage();
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("skr4mm3lb0d " SKR_VERSION);
         return 0;
     }
     std::string commandLine;

@@ -110,4 +110,8 @@ struct Module {
 
     TickCallback       tickCallback;
     SampleDataCallback sampleDataCallback;  // nullptr: data comes from the stream
+
+    // Bytes the file lacked: it ended before or inside what its headers declare (usually its
+    // sample data), and the module plays with zeros in their place. 0 for a complete file.
+    int64_t missingBytes;
 };
