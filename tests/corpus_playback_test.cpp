@@ -9,6 +9,7 @@
 #include "player/module.h"
 #include "player/output.h"
 #include "player/stream.h"
+#include "shared_data.h"
 
 // Real modules from other trackers, each played for a minute through the render loop the demo
 // uses. Under the asan preset any read or write outside a buffer, or undefined arithmetic, on
@@ -21,9 +22,8 @@ namespace fs = std::filesystem;
 constexpr int64_t kBlocks = 3000;  // 60 s of 884-frame blocks at 44100 Hz
 
 TEST(CorpusPlayback, EveryModulePlaysForAMinute) {
-    const fs::path folder = "/work/shared/xm-corpus";
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) GTEST_SKIP() << folder << " is not there";
+    const fs::path folder = sharedDataDir("xm-corpus");
+    REQUIRE_SHARED_DATA(folder);
     setStreamCallbacks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek, fileStreamTell);
     int played = 0;
     for (const auto& entry : fs::directory_iterator(folder)) {

@@ -1,6 +1,6 @@
 // The xmrender bytes of every module of the shared corpus, 30 s each, against the hashes recorded
 // before the mixer's fast paths existed: whatever makes the player faster must leave every sample
-// as it was. Skipped where the corpus folder is missing.
+// as it was.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,14 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "shared_data.h"
 #include "temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// Beside the project's checkout, as on the developers' machines and in CI.
-const fs::path kCorpus = fs::path(__FILE__).parent_path() / ".." / ".." / "shared" / "xm-corpus";
 
 uint64_t fnv1a(const std::vector<uint8_t>& bytes) {
     uint64_t h = 1469598103934665603ull;
@@ -53,11 +51,11 @@ const std::map<std::string, uint64_t> kRecorded = {
 };
 
 TEST(CorpusRender, EveryModuleRendersTheRecordedBytes) {
-    std::error_code error;
-    if (!fs::is_directory(kCorpus, error)) GTEST_SKIP() << kCorpus << " is not there";
+    const fs::path corpus = sharedDataDir("xm-corpus");
+    REQUIRE_SHARED_DATA(corpus);
     TempDir t("corpus_render_test");
     for (const auto& [name, recorded] : kRecorded) {
-        const fs::path module = kCorpus / name;
+        const fs::path module = corpus / name;
         if (!fs::exists(module)) {
             ADD_FAILURE() << module << " is missing from the corpus";
             continue;

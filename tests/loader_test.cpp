@@ -13,6 +13,7 @@
 #include "player/loader.h"
 #include "player/sequencer.h"
 #include "player/stream.h"
+#include "shared_data.h"
 #include "xm_writer.h"
 
 namespace {
@@ -725,9 +726,8 @@ void recordEndAndClose(void* handle) {
 // Real modules from other trackers, when the shared corpus is present. Each is read exactly to
 // its last sample byte, which shows every header size and sample length was followed.
 TEST_F(LoaderTest, LoadsEveryModuleOfTheCorpus) {
-    const std::filesystem::path folder = "/work/shared/xm-corpus";
-    std::error_code error;
-    if (!std::filesystem::is_directory(folder, error)) GTEST_SKIP() << folder << " is not there";
+    const std::filesystem::path folder = sharedDataDir("xm-corpus");
+    REQUIRE_SHARED_DATA(folder);
     setStreamCallbacks(fileStreamOpen, recordEndAndClose, fileStreamRead, fileStreamSeek, fileStreamTell);
     int loaded = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
