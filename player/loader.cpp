@@ -15,8 +15,11 @@ namespace {
 constexpr char    kIdText[] = "Extended Module: ";  // 17 bytes, no terminator in the file
 constexpr int32_t kIdLength = 17;
 constexpr int32_t kHeaderFieldsOffset = 60;         // header size, then counts and orders
-constexpr int32_t kPatternHeaderBytes = 9;          // whatever the file says its size is
-constexpr int32_t kSampleHeaderBytes = 40;          // whatever the file says its size is
+// The fields the loader reads from a pattern header and a sample header. A file may declare
+// longer headers (its stored size); what lies beyond these fields is skipped. A smaller declared
+// size cannot hold the fields, so it counts as this size.
+constexpr int32_t kPatternHeaderBytes = 9;
+constexpr int32_t kSampleHeaderBytes = 40;
 constexpr int32_t kMaxChannels = 32;                // the channel table and voice pairs hold 32
 constexpr int32_t kMaxSamples = 16;                 // slots per instrument
 constexpr int32_t kMaxInstruments = 128;            // cells name instruments 1…128 only
@@ -34,17 +37,6 @@ uint32_t le32(const uint8_t* b) {
     return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
 }
 
-uint16_t read16(ModuleStream* stream) {
-    uint8_t b[2] = {};
-    streamRead(b, 2, stream);
-    return le16(b);
-}
-
-uint32_t read32(ModuleStream* stream) {
-    uint8_t b[4] = {};
-    streamRead(b, 4, stream);
-    return le32(b);
-}
 
 // Offsets computed from the file's 32-bit sizes can pass 2^31; the stream stops at its end
 // anyway, so the largest offset stands for all of them.
@@ -59,8 +51,27 @@ struct Loading {
     int32_t       streamSize;    // bytes, measured once
     int32_t       filePatterns;  // patterns stored in the file; patternCount may name more
     int64_t       cellsLeft;     // of kMaxCells
+    int64_t       missingBytes;  // asked for past the end of the file
     std::string   reason;
 };
+
+// Every read of the loader: what the file does not hold reads as zeros and counts as missing.
+void readBytes(Loading& l, void* buffer, int32_t count) {
+    const int32_t got = streamRead(buffer, count, l.stream);
+    if (count > got) l.missingBytes += count - got;
+}
+
+uint16_t read16(Loading& l) {
+    uint8_t b[2] = {};
+    readBytes(l, b, 2);
+    return le16(b);
+}
+
+uint32_t read32(Loading& l) {
+    uint8_t b[4] = {};
+    readBytes(l, b, 4);
+    return le32(b);
+}
 
 bool fail(Loading& l, std::string reason) {
     l.reason = std::move(reason);
@@ -70,10 +81,10 @@ bool fail(Loading& l, std::string reason) {
 // The 5-byte cells of one pattern, `count` of them in file order. The file's note 97 (key off)
 // becomes 255; instruments above 128 become 0. Every cell takes at least one byte, so only the
 // one pattern that runs into the end of the file decodes more cells than the file has bytes.
-void decodeCells(ModuleStream* stream, Cell* cells, int64_t count) {
+void decodeCells(Loading& l, Cell* cells, int64_t count) {
     for (int64_t i = 0; i < count; ++i) {
         uint8_t b = 0;
-        streamRead(&b, 1, stream);
+        readBytes(l, &b, 1);
         uint8_t bytes[5] = {};
         if (b & 0x80) {
             // Packed: bits 0…4 say which of note, instrument, volume, effect, parameter follow.
@@ -81,12 +92,12 @@ void decodeCells(ModuleStream* stream, Cell* cells, int64_t count) {
             int32_t n = 0;
             for (int32_t k = 0; k < 5; ++k)
                 if (b & (1 << k)) ++n;
-            streamRead(present, n, stream);
+            readBytes(l, present, n);
             for (int32_t k = 0, next = 0; k < 5; ++k)
                 if (b & (1 << k)) bytes[k] = present[next++];
         } else {
             bytes[0] = b;
-            streamRead(bytes + 1, 4, stream);
+            readBytes(l, bytes + 1, 4);
         }
         Cell& c = cells[i];
         c = {bytes[0], bytes[1], bytes[2], bytes[3], bytes[4]};
@@ -109,14 +120,15 @@ bool readHeader(Loading& l, Module& m) {
     uint8_t id[kIdLength] = {};
     seekTo(l.stream, 0);
     streamRead(id, kIdLength, l.stream);
-    if (std::memcmp(id, kIdText, kIdLength) != 0) return fail(l, "not an XM module: the ID text differs");
+    if (std::memcmp(id, kIdText, kIdLength) != 0)
+        return fail(l, std::string("not an XM module: it does not start with \"") + kIdText + "\"");
 
     m.tickCallback = sequencerTick;
     m.initialGlobalVolume = 64;
 
     seekTo(l.stream, kHeaderFieldsOffset);
     uint8_t h[4 + 8 + 264] = {};
-    streamRead(h, int32_t(sizeof h), l.stream);
+    readBytes(l, h, int32_t(sizeof h));
     const uint32_t headerSize = le32(h);
     const uint16_t songLength = le16(h + 4);
     const uint16_t restartPosition = le16(h + 6);
@@ -153,13 +165,16 @@ bool readHeader(Loading& l, Module& m) {
 bool readPatterns(Loading& l, Module& m) {
     m.patterns = m.patternCount ? new Pattern[size_t(m.patternCount)]{} : nullptr;
     for (int32_t i = 0; i < l.filePatterns; ++i) {
+        const int32_t start = streamTell(l.stream);
         uint8_t h[kPatternHeaderBytes] = {};
-        streamRead(h, kPatternHeaderBytes, l.stream);
+        readBytes(l, h, kPatternHeaderBytes);
+        const uint32_t headerSize = le32(h);
         const uint16_t rows = le16(h + 5);
         const uint16_t packedSize = le16(h + 7);
+        if (headerSize > uint32_t(kPatternHeaderBytes)) seekTo(l.stream, int64_t(start) + headerSize);
         Pattern& p = m.patterns[i];
         if (!allocateCells(l, p, rows, m.channelCount)) return false;
-        if (packedSize != 0) decodeCells(l.stream, p.cells, int64_t(rows) * m.channelCount);
+        if (packedSize != 0) decodeCells(l, p.cells, int64_t(rows) * m.channelCount);
     }
     for (int32_t i = l.filePatterns; i < m.patternCount; ++i)
         if (!allocateCells(l, m.patterns[i], kMissingPatternRows, m.channelCount)) return false;
@@ -178,9 +193,9 @@ struct SampleHeader {
     int8_t   relativeNote;
 };
 
-SampleHeader readSampleHeader(ModuleStream* stream) {
+SampleHeader readSampleHeader(Loading& l) {
     uint8_t b[kSampleHeaderBytes] = {};
-    streamRead(b, kSampleHeaderBytes, stream);
+    readBytes(l, b, kSampleHeaderBytes);
     return {le32(b), le32(b + 4), le32(b + 8), b[12], int8_t(b[13]), b[14], b[15], int8_t(b[16])};
 }
 
@@ -264,9 +279,9 @@ bool readInstrument(Loading& l, Module& m, int32_t index) {
     std::fill(std::begin(ins.samples), std::end(ins.samples), &emptySample);
 
     const int32_t start = streamTell(l.stream);
-    const uint32_t headerSize = read32(l.stream);
+    const uint32_t headerSize = read32(l);
     skip(l.stream, 23);  // name and type
-    const uint16_t sampleCount = read16(l.stream);
+    const uint16_t sampleCount = read16(l);
     if (sampleCount > kMaxSamples)
         return fail(l, "instrument " + std::to_string(index + 1) + " has " + std::to_string(sampleCount) +
                            " samples, at most " + std::to_string(kMaxSamples));
@@ -275,10 +290,10 @@ bool readInstrument(Loading& l, Module& m, int32_t index) {
         return true;
     }
 
-    read32(l.stream);  // sample header size: always taken to be 40
-    streamRead(ins.sampleForNote, sizeof ins.sampleForNote, l.stream);
+    const uint32_t sampleHeaderSize = std::max<uint32_t>(read32(l), kSampleHeaderBytes);
+    readBytes(l, ins.sampleForNote, sizeof ins.sampleForNote);
     uint8_t b[2 * 48 + 16] = {};
-    streamRead(b, int32_t(sizeof b), l.stream);
+    readBytes(l, b, int32_t(sizeof b));
     for (int32_t k = 0; k < kMaxEnvelopePoints; ++k) {
         ins.volumeEnvelope[k] = {le16(b + 4 * k), le16(b + 4 * k + 2)};
         ins.panningEnvelope[k] = {le16(b + 48 + 4 * k), le16(b + 48 + 4 * k + 2)};
@@ -316,7 +331,11 @@ bool readInstrument(Loading& l, Module& m, int32_t index) {
     seekTo(l.stream, int64_t(start) + headerSize);
 
     SampleHeader headers[kMaxSamples];
-    for (int32_t k = 0; k < sampleCount; ++k) headers[k] = readSampleHeader(l.stream);
+    for (int32_t k = 0; k < sampleCount; ++k) {
+        seekTo(l.stream, int64_t(start) + headerSize + int64_t(k) * sampleHeaderSize);
+        headers[k] = readSampleHeader(l);
+    }
+    seekTo(l.stream, int64_t(start) + headerSize + int64_t(sampleCount) * sampleHeaderSize);
 
     // Sample lengths are limited to the bytes the file still holds after the headers: past them
     // the data would be zeros anyway, and a length of 4 GiB must not become an allocation. Each
@@ -325,6 +344,7 @@ bool readInstrument(Loading& l, Module& m, int32_t index) {
     int64_t bytesLeft = std::max(0, l.streamSize - streamTell(l.stream));
     for (int32_t k = 0; k < sampleCount; ++k) {
         const uint32_t lengthBytes = uint32_t(std::min<int64_t>(headers[k].lengthBytes, bytesLeft));
+        l.missingBytes += int64_t(headers[k].lengthBytes) - lengthBytes;
         Sample* s = makeSample(headers[k], lengthBytes);
         bytesLeft -= int64_t(s->bitsPerSample) * s->length / 8;
         ins.samples[k] = s;
@@ -353,6 +373,7 @@ bool parse(Loading& l, Module& m) {
     m.instruments = m.instrumentCount ? new Instrument[size_t(m.instrumentCount)]{} : nullptr;
     for (int32_t i = 0; i < m.instrumentCount; ++i)
         if (!readInstrument(l, m, i)) return false;
+    m.missingBytes = l.missingBytes;
     return true;
 }
 
@@ -366,7 +387,7 @@ Module* loadModule(const char* name, SampleDataCallback sampleDataCallback, std:
     } else if (ModuleStream* stream = streamOpen(name)) {
         m = new Module{};
         m->sampleDataCallback = sampleDataCallback;
-        Loading l{stream, 0, 0, 0, {}};
+        Loading l{stream, 0, 0, 0, 0, {}};
         const bool ok = parse(l, *m);
         streamClose(stream);
         if (!ok) {

@@ -246,8 +246,8 @@ TEST_F(LoaderTest, RefusesWhatCannotBePlayedWithAReason) {
         std::string reason;
     };
     const Case cases[] = {
-        {"ID text", [](XmSpec& s) { s.idText = "Extended module: "; }, "not an XM module: the ID text differs"},
-        {"ID text", [](XmSpec& s) { s.idText = "Extended Module; "; }, "not an XM module: the ID text differs"},
+        {"ID text", [](XmSpec& s) { s.idText = "Extended module: "; }, "not an XM module: it does not start with \"Extended Module: \""},
+        {"ID text", [](XmSpec& s) { s.idText = "Extended Module; "; }, "not an XM module: it does not start with \"Extended Module: \""},
         {"no channels", [](XmSpec& s) { s.channels = 0; }, "no channels"},
         {"33 channels", [](XmSpec& s) { s.channels = 33; }, "33 channels, at most 32"},
         {"65535 channels", [](XmSpec& s) { s.channels = 65535; }, "65535 channels, at most 32"},
@@ -273,7 +273,7 @@ TEST_F(LoaderTest, RefusesWhatCannotBePlayedWithAReason) {
 
     std::string reason;
     EXPECT_FALSE(load({}, &reason));
-    EXPECT_EQ(reason, "not an XM module: the ID text differs");
+    EXPECT_EQ(reason, "not an XM module: it does not start with \"Extended Module: \"");
     EXPECT_FALSE(load({}));  // without a place for the reason
 
     streamState() = {};
@@ -563,6 +563,50 @@ TEST_F(LoaderTest, InstrumentsEndWhereTheirHeaderSizeSays) {
     }
 }
 
+// Pattern and sample headers longer than usual (the bytes past the used fields are zeros, which
+// read as cells or sample fields would shift everything after them) load exactly as the usual
+// sizes do; sizes too small to hold the fields count as the usual ones.
+TEST_F(LoaderTest, PatternAndSampleHeadersTakeTheSizesTheFileGives) {
+    const auto withSizes = [](uint32_t patternHeader, uint32_t sampleHeader) {
+        XmSpec xmSpec = smallSpec();
+        for (XmPattern& p : xmSpec.patterns) p.headerSize = patternHeader;
+        for (XmInstrument& i : xmSpec.instruments) i.sampleHeaderSize = sampleHeader;
+        return buildXm(xmSpec);
+    };
+    const ModulePtr usual = load(withSizes(9, 40));
+    ASSERT_TRUE(usual);
+    const std::pair<uint32_t, uint32_t> sizes[] = {{13, 40}, {9, 44}, {64, 1000}, {4, 40}, {9, 0}};
+    for (const auto& [patternHeader, sampleHeader] : sizes) {
+        SCOPED_TRACE("pattern header " + std::to_string(patternHeader) + ", sample header " +
+                     std::to_string(sampleHeader));
+        std::string reason;
+        const ModulePtr m = load(withSizes(patternHeader, sampleHeader), &reason);
+        ASSERT_TRUE(m) << reason;
+        EXPECT_EQ(m->missingBytes, 0);
+        ASSERT_EQ(m->patternCount, usual->patternCount);
+        for (int32_t i = 0; i < m->patternCount; ++i) {
+            const Pattern &p = m->patterns[i], &q = usual->patterns[i];
+            ASSERT_EQ(p.rowCount, q.rowCount);
+            EXPECT_EQ(std::memcmp(p.cells, q.cells, sizeof(Cell) * size_t(p.rowCount) * m->channelCount), 0)
+                << "pattern " << i;
+        }
+        ASSERT_EQ(m->instrumentCount, usual->instrumentCount);
+        for (int32_t i = 0; i < m->instrumentCount; ++i) {
+            const Instrument &a = m->instruments[i], &b = usual->instruments[i];
+            ASSERT_EQ(a.sampleCount, b.sampleCount);
+            for (int32_t k = 0; k < a.sampleCount; ++k) {
+                const Sample &x = *a.samples[k], &y = *b.samples[k];
+                SCOPED_TRACE("instrument " + std::to_string(i) + " sample " + std::to_string(k));
+                EXPECT_EQ(std::vector<int>({int(x.length), int(x.loopStart), int(x.loopLength), x.volume, x.finetune,
+                                            x.panning, x.loopType, x.relativeNote}),
+                          std::vector<int>({int(y.length), int(y.loopStart), int(y.loopLength), y.volume, y.finetune,
+                                            y.panning, y.loopType, y.relativeNote}));
+                EXPECT_EQ(frames(x, x.length + 8), frames(y, y.length + 8));
+            }
+        }
+    }
+}
+
 struct CallbackCall {
     int32_t bytes, bitsPerSample, instrument, sample;
     bool    zeroed;
@@ -606,7 +650,7 @@ TEST_F(LoaderTest, SampleDataCallbackReplacesTheFileBytes) {
 }
 
 // The small module cut at every length: short files fail at the ID text or the channel count;
-// every longer one loads, with zeros for what is missing.
+// every longer one loads, with zeros for what is missing, and says that bytes are missing.
 TEST_F(LoaderTest, EveryPrefixLoadsOrFailsCleanly) {
     const std::vector<uint8_t> whole = buildXm(smallSpec());
     for (size_t n = 0; n <= whole.size(); ++n) {
@@ -614,12 +658,15 @@ TEST_F(LoaderTest, EveryPrefixLoadsOrFailsCleanly) {
         std::string reason;
         const ModulePtr m = load(std::vector<uint8_t>(whole.begin(), whole.begin() + n), &reason);
         if (n < 17) {
-            EXPECT_EQ(reason, "not an XM module: the ID text differs");
+            EXPECT_EQ(reason, "not an XM module: it does not start with \"Extended Module: \"");
         } else if (n < 69) {
             EXPECT_EQ(reason, "no channels");
         } else {
             ASSERT_TRUE(m) << reason;
             expectPlayable(*m);
+            // The file ends with the plain sample's 3 data bytes: cut there, exactly the cut.
+            if (n + 3 >= whole.size()) EXPECT_EQ(m->missingBytes, int64_t(whole.size() - n));
+            else EXPECT_GT(m->missingBytes, 0);
         }
         if (HasFatalFailure()) return;
     }

@@ -28,6 +28,7 @@ struct XmInstrument {
     std::string name = "instrument";      // up to 22 characters are written
     std::optional<uint32_t> headerSize;   // default 29 without samples, 263 with
     std::optional<uint16_t> sampleCount;  // default samples.size()
+    uint32_t sampleHeaderSize = 40;       // bytes of each sample header; past the 40 used, zeros
     std::array<uint8_t, 96> sampleForNote{};
     std::array<EnvelopePoint, 12> volumeEnvelope{};
     std::array<EnvelopePoint, 12> panningEnvelope{};
@@ -60,6 +61,7 @@ struct XmPattern {
     XmPacking packing = XmPacking::packed;
     std::optional<std::vector<uint8_t>> data;  // written in place of the encoded cells
     std::optional<uint16_t> packedSize;        // default: bytes written; 0 when there are none
+    uint32_t headerSize = 9;                   // bytes; past the 9 used ones, zeros
 };
 
 struct XmSpec {
@@ -145,10 +147,12 @@ inline std::vector<uint8_t> buildXm(const XmSpec& xmSpec) {
     for (const XmPattern& p : xmSpec.patterns) {
         const std::vector<uint8_t> data = p.data ? *p.data : p.cells.empty() ? std::vector<uint8_t>{}
                                                                             : encodeCells(p, xmSpec.channels);
-        put32(out, 9);
+        const size_t headerStart = out.size();
+        put32(out, p.headerSize);
         put8(out, 0);
         put16(out, p.rows);
         put16(out, p.packedSize.value_or(uint16_t(data.size())));
+        padTo(out, headerStart + p.headerSize);
         out.insert(out.end(), data.begin(), data.end());
     }
 
@@ -160,7 +164,7 @@ inline std::vector<uint8_t> buildXm(const XmSpec& xmSpec) {
         put8(out, 0);
         put16(out, ins.sampleCount.value_or(uint16_t(ins.samples.size())));
         if (!ins.samples.empty()) {
-            put32(out, 40);
+            put32(out, ins.sampleHeaderSize);
             out.insert(out.end(), ins.sampleForNote.begin(), ins.sampleForNote.end());
             for (const auto* envelope : {&ins.volumeEnvelope, &ins.panningEnvelope})
                 for (const EnvelopePoint& point : *envelope) {
@@ -188,7 +192,7 @@ inline std::vector<uint8_t> buildXm(const XmSpec& xmSpec) {
             put8(out, uint8_t(s.relativeNote));
             put8(out, 0);
             putText(out, s.name, 22);
-            padTo(out, headerStart + 40);
+            padTo(out, headerStart + ins.sampleHeaderSize);
         }
         for (const XmSample& s : ins.samples) out.insert(out.end(), s.data.begin(), s.data.end());
     }
