@@ -17,7 +17,7 @@ struct Channel {
     Voice*  voice;        // the mixer voice that plays this channel now: voice i or i + 32
     int32_t period;       // 64 per semitone (linear) or Amiga units
     int32_t volume;       // normally 0…64; Cxx may set more
-    int32_t panning;      // normally 0…255, 128 centre
+    int32_t panning;      // normally 0 hard left … 255 hard right, 128 centre
     int32_t volumeDelta;  // tremolo or tremor offset, this tick only
     int32_t periodDelta;  // vibrato, arpeggio and auto-vibrato offset, this tick only
 

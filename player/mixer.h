@@ -12,11 +12,12 @@ struct Voice {
     int32_t       frequency;         // Hz, as the voice update computed it; not read by the mixer
     int32_t       panningCopy;       // same as panning; not read by the mixer
     int32_t       volume;            // final note volume, 127 at full scale
-    int32_t       panning;           // 0…255
+    int32_t       panning;           // 0 hard left … 255 hard right
     uint32_t      startOffset;       // start frame for the next note; not read by the mixer
     const Sample* sample;            // nullptr: idle, skipped by the mixer
-    int32_t       leftVolume;        // target gain of output channel 0, 255 = unity
-    int32_t       rightVolume;       // target gain of output channel 1, 255 = unity
+    int32_t       leftVolume;        // target gain of output channel 0 (left), 255 = unity:
+                                     // (255 − panning) × volume / 255
+    int32_t       rightVolume;       // target gain of output channel 1 (right): panning × volume / 255
     int32_t       position;          // frames, integer part
     uint32_t      positionFraction;  // 2^-32 frame
     uint32_t      stepFraction;      // 2^-32 frame per output frame

@@ -96,14 +96,14 @@ void updateVoice(Channel& c, const Sample& sample, const Module& m) {
     if (c.updateFlags & kUpdateVolume) {
         const int32_t volume = finalVolume(c, m.globalVolume);
         v.volume = v.volumeCopy = volume;
-        v.leftVolume = v.panning * volume / 255;
-        v.rightVolume = (255 - v.panning) * volume / 255;
+        v.leftVolume = (255 - v.panning) * volume / 255;
+        v.rightVolume = v.panning * volume / 255;
     }
     if (c.updateFlags & kUpdatePanning) {
         const int32_t panning = finalPanning(c);
         v.panning = v.panningCopy = panning;
-        v.leftVolume = v.volume * panning / 255;
-        v.rightVolume = (255 - panning) * v.volume / 255;
+        v.leftVolume = (255 - panning) * v.volume / 255;
+        v.rightVolume = v.volume * panning / 255;
     }
     if (c.updateFlags & kUpdatePitch) setStep(v, periodFrequency(c.period, c.periodDelta, m.flags & 1));
     if (c.updateFlags & kUpdateRewind) {

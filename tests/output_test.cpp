@@ -11,8 +11,10 @@
 #include "platform/offline/offline_audio.h"
 #include "platform/offline/offline_platform.h"
 #include "player/loader.h"
+#include "player/mixer.h"
 #include "player/module.h"
 #include "player/output.h"
+#include "player/sequencer.h"
 #include "player/stream.h"
 #include "xm_writer.h"
 
@@ -250,6 +252,79 @@ TEST(ThreadedPlayback, FramesFollowTheSongPositionWhileTheFeederRendersAcrossARe
     freeModule(song);
     demo().song = embedded;
     demoShutdown();
+}
+
+}  // namespace
+
+namespace {
+
+// One channel playing a constant sample at full volume, panned by the sample's own panning byte;
+// on row 1 a C20 halves the volume, so the gains come once from a panning update and once from a
+// volume update.
+std::vector<uint8_t> pannedDcModule(uint8_t panning) {
+    XmSpec xmSpec;
+    xmSpec.channels = 1;
+    xmSpec.tempo = 1;  // a row every 882 frames
+    XmPattern p;
+    p.rows = 2;
+    p.cells = {Cell{49, 1, 0, 0, 0}, Cell{0, 0, 0, 12, 0x20}};
+    xmSpec.patterns = {p};
+    XmInstrument ins;
+    XmSample s;
+    s.data = deltas8({64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64});  // 16384 as 16 bits
+    s.type = 1;
+    s.loopLength = 16;
+    s.panning = panning;
+    ins.samples = {s};
+    xmSpec.instruments = {ins};
+    return buildXm(xmSpec);
+}
+
+// Panning 0 is hard left, the first value of every output frame; 255 hard right. The gains are
+// (255 − panning) × volume / 255 on the left and panning × volume / 255 on the right, truncated.
+TEST(Stereo, PanningRunsFromHardLeftToHardRight) {
+    struct Case {
+        uint8_t panning;
+        int32_t left, right;            // gains at voice volume 127 (full)
+        int16_t leftOut, rightOut;      // 16384 × gain / 255, rounded
+        int32_t halfLeft, halfRight;    // gains at voice volume 63 (C20)
+        int16_t halfLeftOut, halfRightOut;
+    };
+    const Case cases[] = {
+        {0, 127, 0, 8160, 0, 63, 0, 4048, 0},
+        {64, 95, 31, 6104, 1992, 47, 15, 3020, 964},
+        {128, 63, 63, 4048, 4048, 31, 31, 1992, 1992},
+        {192, 31, 95, 1992, 6104, 15, 47, 964, 3020},
+        {255, 0, 127, 0, 8160, 0, 63, 0, 4048},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("panning " + std::to_string(c.panning));
+        resetOfflineAudio();
+        const std::vector<uint8_t> bytes = pannedDcModule(c.panning);
+        useMemoryStream(bytes.data(), bytes.size());
+        Module* m = loadModule("stereo", nullptr);
+        ASSERT_NE(m, nullptr);
+
+        // The gains, tick by tick: row 0 (panning update), row 1 (volume update).
+        resetPlayback(*m);
+        const Voice& v = *sequencer().channels[0].voice;
+        sequencerTick(*m);
+        EXPECT_EQ(v.leftVolume, c.left);
+        EXPECT_EQ(v.rightVolume, c.right);
+        sequencerTick(*m);
+        EXPECT_EQ(v.leftVolume, c.halfLeft);
+        EXPECT_EQ(v.rightVolume, c.halfRight);
+
+        // What the device gets: frame 600 lies after row 0's 128-frame ramp, frame 1500 after
+        // row 1's.
+        ASSERT_TRUE(startPlayer(m, false));
+        const int16_t* out = player().outputBuffer;
+        EXPECT_EQ(out[2 * 600], c.leftOut);
+        EXPECT_EQ(out[2 * 600 + 1], c.rightOut);
+        EXPECT_EQ(out[2 * 1500], c.halfLeftOut);
+        EXPECT_EQ(out[2 * 1500 + 1], c.halfRightOut);
+        freeModule(m);
+    }
 }
 
 }  // namespace

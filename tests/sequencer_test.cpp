@@ -172,8 +172,8 @@ TEST(Sequencer, NotesAndInstrumentsPlayWithTheirSampleVolumeAndPanning) {
     const Voice& v0 = *song.channel(0).voice;
     EXPECT_EQ(v0.frequency, 8363);
     EXPECT_EQ(v0.volume, 63);
-    EXPECT_EQ(v0.leftVolume, 63) << "panning 255: all of it in the first output channel";
-    EXPECT_EQ(v0.rightVolume, 0);
+    EXPECT_EQ(v0.leftVolume, 0);
+    EXPECT_EQ(v0.rightVolume, 63) << "panning 255: all of it in the second (right) output channel";
     const Voice& v1 = *song.channel(1).voice;
     EXPECT_EQ(v1.frequency, 16726);
     EXPECT_EQ(v1.volume, 127);
