@@ -78,6 +78,24 @@ TEST(Effects, ArpeggioCyclesBaseAndBothIntervals) {
     EXPECT_EQ(deltas, (std::vector<int32_t>{0, 4 * 64, 7 * 64, 0, 0, 0}));
 }
 
+// The arpeggio's phase is the row's tick modulo 3, however long the row.
+TEST(Effects, ArpeggioKeepsCyclingPastItsThirdTick) {
+    Song song(oneChannel({note(C4, 1, 0, 0x47)}, 8));
+    const auto deltas = perTick(song, 8, [](const Channel& c) { return c.periodDelta; });
+    EXPECT_EQ(deltas, (std::vector<int32_t>{0, 4 * 64, 7 * 64, 0, 4 * 64, 7 * 64, 0, 4 * 64}));
+}
+
+// On the Amiga scale the arpeggio rises too: C-4 (period 1712) plays at 14317056 / 1712 = 8362 Hz,
+// +4 semitones at 14317056 / P(52) = 14317056 / 1358 = 10542 Hz, +7 at 14317056 / P(55) =
+// 14317056 / 1142 = 12536 Hz, with P(k) = trunc(13.375 × 2^((132 − k) / 12)).
+TEST(Effects, ArpeggioOnTheAmigaScaleRises) {
+    XmSpec xmSpec = oneChannel({note(C4, 1, 0, 0x47)}, 3);
+    xmSpec.flags = 0;
+    Song song(xmSpec);
+    const auto frequencies = perTick(song, 4, [](const Channel& c) { return c.voice->frequency; });
+    EXPECT_EQ(frequencies, (std::vector<int32_t>{8362, 10542, 12536, 8362}));
+}
+
 TEST(Effects, VibratoAndTremoloPositionsOverARow) {
     Song vib(oneChannel({note(C4, 1, 4, 0x48)}, 4));
     EXPECT_EQ(perTick(vib, 4, [](const Channel& c) { return c.periodDelta; }),
@@ -246,6 +264,54 @@ TEST(Envelopes, AutoVibratoSweepsIn) {
     Song song(oneChannel({note(C4)}, 31, {ins}));
     const auto deltas = perTick(song, 6, [](const Channel& c) { return c.periodDelta; });
     EXPECT_EQ(deltas, (std::vector<int32_t>{0, 2, 4, 6, 8, 8}));
+}
+
+// Depth 64 adds the waveform's value itself ((64 × v) >> 6 = v); rate 32 visits every eighth of
+// the cycle, rate 1 its first steps. Sine: 64 × sin(2πp / 256) truncated, with π as the
+// single-precision 3.141592025…, so the crest is 63.99999… → 63. Ramp down: 0, falling to −48,
+// jumping to 64, falling back; halved by an arithmetic shift, so −1 >> 1 is −1. Ramp up: the
+// mirror image.
+TEST(Envelopes, AutoVibratoWaveforms) {
+    struct Case {
+        uint8_t              type;
+        uint8_t              rate;
+        std::vector<int32_t> deltas;  // at p = 0, rate, 2 × rate, … (mod 256)
+    };
+    const Case cases[] = {
+        {0, 32, {0, 45, 63, 45, 0, -45, -63, -45, 0}},
+        {1, 32, {64, 64, 64, 64, -64, -64, -64, -64, 64}},
+        {2, 32, {0, -16, -32, -48, 64, 48, 32, 16, 0}},
+        {2, 1, {0, -1, -1, -2, -2, -3, -3, -4, -4}},
+        {3, 32, {0, 16, 32, 48, 64, -48, -32, -16, 0}},
+        {3, 1, {0, 0, 1, 1, 2, 2, 3, 3, 4}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("type " + std::to_string(c.type) + ", rate " + std::to_string(c.rate));
+        XmInstrument ins = toneInstrument();
+        ins.vibratoType = c.type;
+        ins.vibratoDepth = 64;
+        ins.vibratoRate = c.rate;
+        Song song(oneChannel({note(C4)}, 31, {ins}));
+        EXPECT_EQ(perTick(song, 9, [](const Channel& ch) { return ch.periodDelta; }), c.deltas);
+    }
+}
+
+// A loop from point 1 (tick 4, 64) to point 2 (tick 8, 32): the tick that reaches the loop end
+// jumps back at once, so it shows the loop start's 64, never the end's 32, and the loop repeats
+// every 4 ticks.
+TEST(Envelopes, ALoopReentersOnTheTickItReachesItsEnd) {
+    XmInstrument ins = toneInstrument();
+    ins.volumeEnvelope[0] = {0, 0};
+    ins.volumeEnvelope[1] = {4, 64};
+    ins.volumeEnvelope[2] = {8, 32};
+    ins.volumePointCount = 3;
+    ins.volumeType = 1 | 4;
+    ins.volumeLoopStart = 1;
+    ins.volumeLoopEnd = 2;
+    Song song(oneChannel({note(C4)}, 31, {ins}));
+    const auto values = perTick(song, 13, [](const Channel& c) { return c.volumeEnvelopeValue; });
+    EXPECT_EQ(values, (std::vector<int32_t>{0, 16, 32, 48, 64, 56, 48, 40, 64, 56, 48, 40, 64}));
+    EXPECT_EQ(song.channel(0).volumeEnvelopeDone, 0) << "a loop ending at the last point never finishes";
 }
 
 TEST(Envelopes, IndicesBeyondThePointsAreNeverRead) {

@@ -108,7 +108,7 @@ run() {
     grep -q "no music" "$out/$name.log" && fail "$name: the demo played no music (see $out/$name.log)"
     [ "$size" -ge "$wanted" ] || fail "$name: only $(seconds "$size") s of audio were written in 90 s"
 
-    local start skip difference
+    local start skip
     start=$(firstSound "$capture" "$size")
     [ -n "$start" ] || fail "$name: the demo played only silence"
     skip=$((start - referenceStart))
@@ -116,10 +116,13 @@ run() {
         fail "$name: the sound starts at byte $start, not on a frame at or after xmrender's $referenceStart"
     [ $((size - skip)) -ge "$compared" ] ||
         fail "$name: $(seconds "$skip") s of silence before the song: less than $seconds s left to compare"
-    difference=$(tail -c +$((skip + 1)) "$capture" | cmp -n "$compared" - "$work/reference.raw" 2>&1 |
-        sed -n 's/.*differ: byte \([0-9]*\).*/\1/p')
-    if [ -n "$difference" ]; then
+    # cmp's exit status decides (0 the same, 1 different, 2 trouble); its message only says where.
+    local verdict=0 message difference
+    message=$(tail -c +$((skip + 1)) "$capture" | cmp -n "$compared" - "$work/reference.raw" 2>&1) || verdict=$?
+    if [ "$verdict" -ne 0 ]; then
         cp "$capture" "$work/reference.raw" "$out/"
+        difference=$(echo "$message" | sed -n 's/.*differ: byte \([0-9]*\).*/\1/p')
+        [ -n "$difference" ] || fail "$name: cmp could not compare the audio with xmrender's: $message"
         fail "$name: the audio differs from xmrender at byte $difference ($(seconds $((difference - 1))) s in):" \
              "a block was lost, repeated or torn (both kept in $out)"
     fi

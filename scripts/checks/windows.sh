@@ -41,8 +41,13 @@ exe=$root/build/mingw/skr4mm3lb0d.exe
 rm -rf "$out"
 mkdir -p "$out"
 mv "$log" "$out/build.log"
-# The song the executable embeds, as the resource script names it.
+# The song the executable embeds, as the resource script names it. A song in resources/ that the
+# script does not name that way means the script's lines changed shape: the audio comparison
+# must not quietly go away with it.
 song=$(sed -n 's/^118 XM "\(.*\)"$/\1/p' "$root/build/mingw/generated/resources.rc")
+if [ -z "$song" ] && ls "$root"/resources/118-*.xm >/dev/null 2>&1; then
+    fail "resources/118-*.xm is not named as '118 XM \"PATH\"' in build/mingw/generated/resources.rc"
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/skr-windows.XXXXXX")
 xvfb=""
