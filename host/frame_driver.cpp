@@ -109,6 +109,7 @@ void renderFrame() {
 
     computeFrameParameters(d);
     followSongPosition(d, getSongPosition(s.song));
+    reportSilence();
 
     std::memset(s.workSurface.pixels, 0, surfaceBytes(s.workSurface));
     if (d.scenePosition >= kBackgroundPosition) drawBackground(d, s);

@@ -47,9 +47,20 @@ bool demoStartUp(std::string& reason) {
     d.song = loadModule("IDR_BSTG", nullptr, &songReason);
     if (!d.song) std::fprintf(stderr, "skr4mm3lb0d: no music: %s\n", songReason.c_str());
     startPlayer(d.song, !d.manualFeeding);
+    d.silenceReported = false;
+    reportSilence();
 
     resetFrameDriver(platformTickCount());
     return true;
+}
+
+void reportSilence() {
+    DemoState& d = demo();
+    if (d.silenceReported) return;
+    const char* reason = playerSilenceReason();
+    if (!reason) return;
+    std::fprintf(stderr, "skr4mm3lb0d: no audio device (%s); the demo plays silently\n", reason);
+    d.silenceReported = true;
 }
 
 void demoShutdown() {

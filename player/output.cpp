@@ -1,10 +1,12 @@
 #include "player/output.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
 #include "platform/audio.h"
+#include "platform/platform.h"
 #include "player/mixer.h"
 #include "player/module.h"
 #include "player/sequencer.h"
@@ -57,9 +59,36 @@ void renderBlock() {
     p.writeBlock.store(b + 1 == p.blockCount ? 0 : b + 1);
 }
 
+// From here on the silent clock plays, from `framesPlayed` on: the song goes on where the device
+// left it, with no jump.
+static void playSilently(PlayerState& p, const char* reason, uint64_t framesPlayed) {
+    std::snprintf(p.silenceReason, sizeof p.silenceReason, "%s", reason);
+    p.silentClock = startSilentClock(kMixRate, framesPlayed, platformTickCount());
+    p.silent.store(true, std::memory_order_release);
+}
+
+// The device's play position in bytes, or the silent clock's once the device has stopped.
+static uint32_t playPosition(PlayerState& p) {
+    if (!p.silent.load(std::memory_order_relaxed)) {
+        const char* reason = "";
+        uint32_t bytes = 0;
+        if (audioDevicePosition(bytes, &reason)) {
+            p.deviceBytes = bytes;
+            return bytes;
+        }
+        playSilently(p, reason, p.deviceBytes / 4);
+    }
+    return uint32_t(silentClockFrames(p.silentClock, platformTickCount()) * 4);
+}
+
+const char* playerSilenceReason() {
+    const PlayerState& p = player();
+    return p.silent.load(std::memory_order_acquire) ? p.silenceReason : nullptr;
+}
+
 void feedPlayer() {
     PlayerState& p = player();
-    const uint32_t bytes = audioDevicePosition();
+    const uint32_t bytes = playPosition(p);
     const int32_t playingBlock = int32_t((bytes / 4) % uint32_t(p.ringFrames)) / p.blockFrames;
     while (p.writeBlock.load() != playingBlock && !p.stopRequested.load()) {
         p.rendering.store(true);
@@ -93,6 +122,7 @@ bool stopPlayer(Module* module) {
     p.feederEnded.store(true);
     if (p.deviceOpen) audioDeviceClose();
     p.deviceOpen = false;
+    p.silent.store(false);
     delete[] p.mixBufferMemory;
     delete[] p.outputBuffer;
     delete[] p.syncRecords;
@@ -138,8 +168,8 @@ bool startPlayer(Module* module, bool feederThread) {
     p.framesMixed = 0;
     p.syncRecords = new SyncRecord[p.blockCount]();
     p.outputBuffer = new int16_t[size_t(p.ringFrames) * 2]();
-    if (!audioDeviceOpen(p.outputBuffer, uint32_t(p.ringFrames) * 4, kMixRate)) return false;
-    p.deviceOpen = true;
+    const char* reason = "";
+    p.deviceOpen = audioDeviceOpen(p.outputBuffer, uint32_t(p.ringFrames) * 4, kMixRate, &reason);
 
     // 16-byte alignment of the float image: 8 bytes per frame plus 256 spare bytes.
     p.mixBufferMemory = new float[size_t(p.ringFrames) * 2 + 64]();
@@ -149,7 +179,13 @@ bool startPlayer(Module* module, bool feederThread) {
     do renderBlock();
     while (p.writeBlock.load() != 0);
 
-    audioDeviceStart();
+    // The device starts, or the silent clock in its place, at the same moment: the ring's first
+    // block plays now.
+    p.deviceBytes = 0;
+    if (p.deviceOpen)
+        audioDeviceStart();
+    else
+        playSilently(p, reason, 0);
     p.stopRequested.store(false);
     p.feederEnded.store(!feederThread);
     if (feederThread) platformStartThread(p.feeder, ::feederThread);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/silent_clock.h"
 #include "platform/thread.h"
 
 struct Module;
@@ -36,6 +37,13 @@ struct PlayerState {
     bool        deviceOpen;
     int64_t     framesMixed;    // frames rendered since startPlayer: a tick runs at this output frame
 
+    // Where the play position comes from: the device, or the silent clock where none opened or
+    // the device went away. The feeder switches; the host reads `silent` and then the reason.
+    uint32_t          deviceBytes;       // the device's count at the last poll
+    SilentClock       silentClock;
+    std::atomic<bool> silent;            // no device plays: the silent clock stands in
+    char              silenceReason[256];  // why, in the system's words; set before `silent`
+
     std::atomic<int32_t> writeBlock;     // next block to render
     std::atomic<int32_t> readBlock;      // block whose record getSongPosition returns
     std::atomic<bool>    stopRequested;  // ends the feeder thread
@@ -49,9 +57,13 @@ PlayerState& player();
 // Starts playing the module from its beginning: stops what played before, opens the device,
 // pre-renders the whole ring on this thread, starts the device and, with `feederThread`, the
 // feeder thread at time-critical priority. Without it the caller drives feedPlayer itself (the
-// offline tools). False without a module, without installed stream callbacks, or without a
-// device (then the module stays marked as playing with empty records until stopPlayer).
+// offline tools). Where no device opens, the song plays silently on the silent clock (see
+// playerSilenceReason). False without a module or without installed stream callbacks.
 bool startPlayer(Module* module, bool feederThread = true);
+
+// Why the player plays silently (no device opened, or the device went away), or nullptr while
+// a device plays or nothing does. Safe to call from any thread.
+const char* playerSilenceReason();
 
 // The voices, the channels and the module's playback fields as they stand when a song starts
 // from its beginning (order 0, row 0, default tempo and BPM). startPlayer does this; tests that

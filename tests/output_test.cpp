@@ -131,17 +131,67 @@ TEST_F(Player, StopForgetsThePositionAndStartRestartsTheSong) {
     EXPECT_EQ(getSongPosition(&module), 2);
 }
 
-TEST_F(Player, RefusesWithoutModuleCallbacksOrDevice) {
+TEST_F(Player, RefusesWithoutModuleOrCallbacks) {
     EXPECT_FALSE(startPlayer(nullptr, false));
     setStreamCallbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
     EXPECT_FALSE(startPlayer(&module, false));
     EXPECT_FALSE(offlineAudio().open);
-    useMemoryStream(nullptr, 0);
-    offlineAudio().refuseOpen = true;
-    EXPECT_FALSE(startPlayer(&module, false));
-    EXPECT_EQ(getSongPosition(&module), 0) << "marked as playing, with empty records";
     EXPECT_EQ(ticksRun(), 0) << "nothing rendered";
+    EXPECT_EQ(playerSilenceReason(), nullptr);
+}
+
+// The block the device plays `ms` after the start, at 44100 frames a second.
+int32_t blockAfterMs(uint64_t ms) { return int32_t(ms * 44100 / 1000 / 884 % 100); }
+
+// Where no device opens, the song plays on the silent clock: its position advances with the tick
+// count exactly as a device's would, also where the tick count wraps past zero.
+TEST_F(Player, WithoutADeviceTheSongPlaysOnTheTickCount) {
+    resetOfflinePlatform();
+    const uint32_t start = 0xFFFFFFFFu - 5000;  // the tick count wraps 5 s into the song
+    offlinePlatform().tickCount = start;
+    offlineAudio().refuseOpen = true;
+    ASSERT_TRUE(startPlayer(&module, false));
+    ASSERT_NE(playerSilenceReason(), nullptr);
+    EXPECT_STREQ(playerSilenceReason(), "the offline device refuses to open");
+    EXPECT_EQ(ticksRun(), 101) << "the ring is pre-rendered as for a device";
+    for (uint64_t ms = 0; ms <= 12000; ms += 20) {
+        offlinePlatform().tickCount = start + uint32_t(ms);
+        feedPlayer();
+        ASSERT_EQ(player().readBlock.load(), blockAfterMs(ms)) << ms << " ms";
+    }
+    EXPECT_EQ(player().framesMixed, 88400 + int64_t(12000 * 44100 / 1000 / 884) * 884) << "no block skipped or redone";
     EXPECT_TRUE(stopPlayer(&module));
+    EXPECT_EQ(playerSilenceReason(), nullptr) << "a stop forgets it";
+}
+
+// A device that goes away (unplugged) hands over to the silent clock where it stopped: the song
+// position neither jumps back nor forward, and then moves on with the tick count.
+TEST_F(Player, ADeviceThatStopsHandsOverWithoutAJump) {
+    resetOfflinePlatform();
+    offlinePlatform().tickCount = 70000;
+    ASSERT_TRUE(startPlayer(&module, false));
+    const uint32_t stoppedAt = (137 * 884 + 500) * 4;  // block 37 of the second loop, part played
+    offlineAudio().position.store(stoppedAt);
+    feedPlayer();
+    ASSERT_EQ(player().readBlock.load(), 37);
+    const int64_t mixed = player().framesMixed;
+    const int32_t heard = getSongPosition(&module);
+    EXPECT_EQ(playerSilenceReason(), nullptr);
+
+    offlineAudio().removed.store(true);
+    offlinePlatform().tickCount += 3;  // the last poll was 3 ms ago
+    feedPlayer();
+    ASSERT_NE(playerSilenceReason(), nullptr);
+    EXPECT_STREQ(playerSilenceReason(), "the offline device was removed");
+    EXPECT_EQ(player().readBlock.load(), 37) << "no jump";
+    EXPECT_EQ(player().framesMixed, mixed) << "nothing rendered again";
+    EXPECT_EQ(getSongPosition(&module), heard);
+    // 384 frames were left of block 37: at 44.1 frames a ms, block 38 starts 8.7 ms later.
+    for (const auto& [ms, block] : {std::pair{8, 37}, {9, 38}, {29, 39}, {1009, 87}}) {
+        offlinePlatform().tickCount = 70003 + ms;
+        feedPlayer();
+        EXPECT_EQ(player().readBlock.load(), block) << ms << " ms after the device stopped";
+    }
 }
 
 TEST_F(Player, TheFeederThreadKeepsUpWithTheDeviceAndStops) {
