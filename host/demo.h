@@ -33,6 +33,7 @@ struct DemoState {
     Module* song;           // nullptr: the demo runs silently with the timeline at position 0
     bool    manualFeeding;  // set before start-up by offline tools, which call feedPlayer
                             // themselves in place of the feeder thread
+    bool    feedFromFrames;   // the player's thread could not start: every frame feeds it
     bool    frameOnPlatform;  // frameSurface's pixels are the platform's presentation memory
     bool    silenceReported;  // the one line about playing without a sound device is out
 };

@@ -110,6 +110,7 @@ void renderFrame() {
     const float frameStep = d.clock.frameStep;
 
     computeFrameParameters(d);
+    if (s.feedFromFrames) feedPlayer();
     followSongPosition(d, getSongPosition(s.song));
     reportSilence();
 

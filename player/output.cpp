@@ -67,18 +67,22 @@ static void playSilently(PlayerState& p, const char* reason, uint64_t framesPlay
     p.silent.store(true, std::memory_order_release);
 }
 
-// The device's play position in bytes, or the silent clock's once the device has stopped.
-static uint32_t playPosition(PlayerState& p) {
+// Frames played since the start: the device's, or the silent clock's once the device has
+// stopped. The device's 32-bit byte count wraps every 6.8 hours, which is no whole number of
+// rings, so only its steps are taken (the unsigned difference since the last poll, far below
+// 2^32) and summed in 64 bits.
+static uint64_t framesPlayed(PlayerState& p) {
     if (!p.silent.load(std::memory_order_relaxed)) {
         const char* reason = "";
         uint32_t bytes = 0;
         if (audioDevicePosition(bytes, &reason)) {
+            p.bytesPlayed += uint32_t(bytes - p.deviceBytes);
             p.deviceBytes = bytes;
-            return bytes;
+            return p.bytesPlayed / 4;
         }
-        playSilently(p, reason, p.deviceBytes / 4);
+        playSilently(p, reason, p.bytesPlayed / 4);
     }
-    return uint32_t(silentClockFrames(p.silentClock, platformTickCount()) * 4);
+    return silentClockFrames(p.silentClock, platformTickCount());
 }
 
 const char* playerSilenceReason() {
@@ -88,8 +92,7 @@ const char* playerSilenceReason() {
 
 void feedPlayer() {
     PlayerState& p = player();
-    const uint32_t bytes = playPosition(p);
-    const int32_t playingBlock = int32_t((bytes / 4) % uint32_t(p.ringFrames)) / p.blockFrames;
+    const int32_t playingBlock = int32_t(framesPlayed(p) % uint64_t(p.ringFrames)) / p.blockFrames;
     while (p.writeBlock.load() != playingBlock && !p.stopRequested.load()) {
         p.rendering.store(true);
         // The block about to be rewritten has been played: readers move on to the next one before
@@ -152,10 +155,10 @@ void resetPlayback(Module& m) {
     setBpm(m, m.defaultBpm);
 }
 
-bool startPlayer(Module* module, bool feederThread) {
-    if (!module) return false;
+PlayerStart startPlayer(Module* module, bool feederThread) {
+    if (!module) return PlayerStart::refused;
     stopPlayer(module);
-    if (!streamCallbacksInstalled()) return false;
+    if (!streamCallbacksInstalled()) return PlayerStart::refused;
 
     PlayerState& p = player();
     p.blockFrames = (kMixRate * 20 / 1000 + 3) / 4 * 4;
@@ -180,16 +183,18 @@ bool startPlayer(Module* module, bool feederThread) {
     while (p.writeBlock.load() != 0);
 
     // The device starts, or the silent clock in its place, at the same moment: the ring's first
-    // block plays now.
-    p.deviceBytes = 0;
-    if (p.deviceOpen)
+    // block plays now. The device's count before it starts is its zero.
+    p.bytesPlayed = 0;
+    if (p.deviceOpen && audioDevicePosition(p.deviceBytes, &reason))
         audioDeviceStart();
     else
         playSilently(p, reason, 0);
     p.stopRequested.store(false);
-    p.feederEnded.store(!feederThread);
-    if (feederThread) platformStartThread(p.feeder, ::feederThread);
-    return true;
+    if (!feederThread) return PlayerStart::playing;
+    p.feederEnded.store(false);
+    if (platformStartThread(p.feeder, ::feederThread)) return PlayerStart::playing;
+    p.feederEnded.store(true);
+    return PlayerStart::withoutFeeder;
 }
 
 int32_t getSongPosition(const Module* module) {

@@ -39,9 +39,10 @@ struct PlayerState {
 
     // Where the play position comes from: the device, or the silent clock where none opened or
     // the device went away. The feeder switches; the host reads `silent` and then the reason.
-    uint32_t          deviceBytes;       // the device's count at the last poll
-    SilentClock       silentClock;
-    std::atomic<bool> silent;            // no device plays: the silent clock stands in
+    uint64_t          bytesPlayed;         // since the start, summed from the device's steps
+    uint32_t          deviceBytes;         // the device's own count at the last poll
+    SilentClock       silentClock;         // frames, once `silent`
+    std::atomic<bool> silent;              // no device plays: the silent clock stands in
     char              silenceReason[256];  // why, in the system's words; set before `silent`
 
     std::atomic<int32_t> writeBlock;     // next block to render
@@ -54,12 +55,21 @@ struct PlayerState {
 
 PlayerState& player();
 
+// What startPlayer achieved.
+enum class PlayerStart {
+    refused,        // no module, or no stream callbacks: nothing plays
+    playing,        // the ring plays, on the device or the silent clock, and the feeder thread
+                    // refills it (or the caller, where it asked for no thread)
+    withoutFeeder,  // the ring plays, but no feeder thread could start: the caller must refill it
+                    // with feedPlayer, at least once a second (the ring holds 2 s)
+};
+
 // Starts playing the module from its beginning: stops what played before, opens the device,
 // pre-renders the whole ring on this thread, starts the device and, with `feederThread`, the
 // feeder thread at time-critical priority. Without it the caller drives feedPlayer itself (the
 // offline tools). Where no device opens, the song plays silently on the silent clock (see
-// playerSilenceReason). False without a module or without installed stream callbacks.
-bool startPlayer(Module* module, bool feederThread = true);
+// playerSilenceReason).
+PlayerStart startPlayer(Module* module, bool feederThread = true);
 
 // Why the player plays silently (no device opened, or the device went away), or nullptr while
 // a device plays or nothing does. Safe to call from any thread.
