@@ -56,7 +56,10 @@ protected:
         module.initialGlobalVolume = 64;
         ticksRun() = 0;
     }
-    void TearDown() override { stopPlayer(&module); }
+    void TearDown() override {
+        stopPlayer(&module);
+        resetOfflineAudio();  // a refusing or removed device stays with these tests
+    }
 
     // Moves the device to the start of block k of the ring's first loop, or later loops.
     static void playBlock(int64_t k) { offlineAudio().position.store(uint32_t(k * 884 * 4)); }

@@ -82,6 +82,7 @@ TEST(DemoWithoutSound, TheScenesFollowTheSongOnTheTickCount) {
         demoShutdown();
         demo().manualFeeding = false;
     }
+    resetOfflineAudio();
 }
 
 }  // namespace

@@ -109,24 +109,26 @@ shotAt() {
 
 shotAt 12 silent-12s
 backgroundOn "$work/silent-12s.png" && fail "the background is on at 12 s, before the song reached position 4"
-# Position 4 lasts until 23.03 s; its fade-in takes about a second. A screenshot every 0.25 s.
-shots=$(seq 0 20)
-still=0
-for n in $shots; do
-    t=$(awk -v n="$n" 'BEGIN { print 17.5 + n / 4 }')
-    shotAt "$t" "silent-$t"
-    backgroundOn "$work/silent-$t.png" || fail "no background at $t s, after the song reached position 4"
-    stillTexture "$work/silent-$t.png" && still=$((still + 1))
-done
+# 21 screenshots, one every 0.25 s from $1 seconds of song time on, each with the background on
+# (the song is at position $2 by then): sets stillShots to how many show the still texture.
+shootPosition() {
+    stillShots=0
+    local n t
+    for n in $(seq 0 20); do
+        t=$(awk -v n="$n" -v b="$1" 'BEGIN { print b + n / 4 }')
+        shotAt "$t" "silent-$t"
+        backgroundOn "$work/silent-$t.png" || fail "no background at $t s, after the song reached position $2"
+        stillTexture "$work/silent-$t.png" && stillShots=$((stillShots + 1))
+    done
+}
+
+# Position 4 lasts until 23.03 s; its fade-in takes about a second.
+shootPosition 17.5 4
+still=$stillShots
 [ "$still" -ge 2 ] || fail "the texture of position 4 does not sit still (centred in $still of 21 screenshots)"
 # Position 8 lasts until 53.74 s.
-centred=0
-for n in $shots; do
-    t=$(awk -v n="$n" 'BEGIN { print 47.5 + n / 4 }')
-    shotAt "$t" "silent-$t"
-    backgroundOn "$work/silent-$t.png" || fail "no background at $t s"
-    stillTexture "$work/silent-$t.png" && centred=$((centred + 1))
-done
+shootPosition 47.5 8
+centred=$stillShots
 [ "$centred" -le 1 ] || fail "the texture does not move after position 8 (centred in $centred of 21 screenshots)"
 [ "$(grep -c 'no audio device' "$work/silent.log")" -eq 1 ] || fail "the line about the audio device came more than once"
 xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
