@@ -444,7 +444,7 @@ TEST(Stereo, PanningRunsFromHardLeftToHardRight) {
 
         // What the device gets: frame 600 lies after row 0's 128-frame ramp, frame 1500 after
         // row 1's.
-        ASSERT_TRUE(startPlayer(m, false));
+        ASSERT_EQ(startPlayer(m, false), PlayerStart::playing);
         const int16_t* out = player().outputBuffer;
         EXPECT_EQ(out[2 * 600], c.leftOut);
         EXPECT_EQ(out[2 * 600 + 1], c.rightOut);
