@@ -18,12 +18,22 @@ uint32_t platformTickCount() { return offlinePlatform().tickCount; }
 
 void platformSleep(uint32_t milliseconds) { offlinePlatform().tickCount += milliseconds; }
 
-bool platformAskYesNo(const char* text, const char* caption) {
+bool platformOpenDisplay(const char** reason) {
+    if (!offlinePlatform().noDisplay) return true;
+    *reason = "no display here";
+    return false;
+}
+
+Answer platformAskYesNo(const char* text, const char* caption, const char** reason) {
     OfflinePlatform& p = offlinePlatform();
+    if (p.noQuestionBox) {
+        *reason = "no message box here";
+        return Answer::notAsked;
+    }
     ++p.questionsAsked;
     p.questionText = text;
     p.questionCaption = caption;
-    return p.answerYes;
+    return p.answerYes ? Answer::yes : Answer::no;
 }
 
 bool platformSetFullScreenMode(int width, int height, int bitsPerPixel) {
@@ -33,6 +43,19 @@ bool platformSetFullScreenMode(int width, int height, int bitsPerPixel) {
                           ((bitsPerPixel == 24 && p.accepts24Bits) || (bitsPerPixel == 32 && p.accepts32Bits));
     p.fullScreen = p.fullScreen || accepted;
     return accepted;
+}
+
+bool platformDesktopSize(int* width, int* height) {
+    const OfflinePlatform& p = offlinePlatform();
+    *width = p.desktopWidth;
+    *height = p.desktopHeight;
+    return p.desktopWidth > 0 && p.desktopHeight > 0;
+}
+
+void platformCoverScreen(PresentArea area) {
+    OfflinePlatform& p = offlinePlatform();
+    p.coversScreen = true;
+    p.coverArea = area;
 }
 
 void platformShowCursor(bool shown) { offlinePlatform().cursorShown = shown; }
