@@ -16,6 +16,7 @@ rm -f "$work"/*.png
 here=$(cd "$(dirname "$0")" && pwd)
 
 source "$here/xvfb_session.sh"
+source "$here/screen_checks.sh"
 startXvfb 1280x1024x24 "$work"
 
 # SDL draws its question box with the core X fonts; Xvfb has them only where xfonts-base is
@@ -46,40 +47,14 @@ xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box"
 xdotool key --clearmodifiers Return  # Yes is the default button
 window=$(waitForWindow Skr4mm3lb0d)
 [ -n "$window" ] || fail "no window titled Skr4mm3lb0d appeared after Yes (see $work/demo.log)"
-geometry=$(xwininfo -id "$window" | awk '/Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4}
-    /Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h "+" x "+" y}')
+geometry=$(windowGeometry "$window")
 [ "$geometry" = "1280x1024+0+0" ] || fail "the window is $geometry, expected to cover the screen: 1280x1024+0+0"
 
 sleep 4
 import -window root "$work/fullscreen.png" || fail "screenshot failed"
-shot=$work/fullscreen.png
-# The bands: 32 rows above and below the picture, black.
-for band in 1280x32+0+0 1280x32+0+992; do
-    lit=$(convert "$shot" -crop "$band" +repage -format '%[fx:maxima]' info:)
-    [ "$lit" = 0 ] || fail "the band $band is not black ($lit, see $shot)"
-done
-# The logo in the upper part of the picture; the picture's bottom corners black.
-top=$(convert "$shot" -crop 1280x400+0+32 +repage -format '%[fx:mean]' info:)
-corner=$(convert "$shot" -crop 80x80+0+912 +repage -format '%[fx:maxima]' info:)
-awk -v t="$top" 'BEGIN { exit !(t > 0.02) }' || fail "no logo in the picture (mean brightness $top, see $shot)"
-awk -v c="$corner" 'BEGIN { exit !(c == 0) }' || fail "the picture's background is not black ($corner)"
-# Sharp pixels: keeping one pixel of every 2×2 block and doubling it again changes nothing.
-convert "$shot" -crop 1280x960+0+32 +repage "$work/picture.png"
-convert "$work/picture.png" -sample 50% -sample 200% "$work/resampled.png"
-blurred=$(compare -metric AE "$work/picture.png" "$work/resampled.png" null: 2>&1)
-[ "$blurred" = 0 ] || fail "$blurred pixels of the picture are not part of a sharp 2x2 block (see $shot)"
-
-# The cursor over the window shows no pixel.
-if g++ -O2 -o "$work/cursor_probe" "$here/cursor_probe.cpp" -lX11 -lXfixes 2>"$work/cursor_probe.log"; then
-    xdotool mousemove 640 512
-    sleep 0.3
-    cursor=$("$work/cursor_probe") || fail "cannot read the cursor image"
-    [ "$cursor" = 0 ] || fail "the cursor is shown over the full-screen window ($cursor pixels)"
-    cursorNote="cursor hidden"
-else
-    cursorNote="cursor not checked (cannot build the probe: libx11-dev, libxfixes-dev)"
-fi
+checkDoubledPicture "$work/fullscreen.png" "$work"
+checkCursorHidden "$work" "$here"
 
 escapeEndsDemo "$window"
 echo "full screen on 1280x1024 without a 640x480 mode: covered, picture 1280x960 at (0, 32) in sharp" \
-    "2x2 blocks, black bands, logo on screen (mean $top), $cursorNote, Escape ended it with code 0"
+    "2x2 blocks, black bands, logo on screen (mean $logoMean), $cursorNote, Escape ended it with code 0"
