@@ -6,18 +6,17 @@
 namespace {
 
 // One screen row inside the area: black, the frame row's pixels each repeated `factor` times
-// from screen column x0 to x1, black.
+// from screen column x0 to x1, black. Most of the presentation's time is spent here.
 void scaleRow(const uint8_t* frameRow, uint8_t* screenRow, int screenWidth, int areaX, int factor, int x0, int x1) {
     std::memset(screenRow, 0, size_t(x0) * 4);
     int source = (x0 - areaX) / factor;
-    int repeat = (x0 - areaX) % factor;  // copies of `source` already to the left of x0
+    int left = factor - (x0 - areaX) % factor;  // copies of `source` still due at x0
     uint8_t* out = screenRow + size_t(x0) * 4;
-    for (int x = x0; x < x1; ++x, out += 4) {
-        std::memcpy(out, frameRow + size_t(source) * 4, 4);
-        if (++repeat == factor) {
-            repeat = 0;
-            ++source;
-        }
+    for (int x = x0; x < x1; x += left, left = factor, ++source) {
+        uint32_t pixel;
+        std::memcpy(&pixel, frameRow + size_t(source) * 4, 4);
+        const int copies = std::min(left, x1 - x);
+        for (int k = 0; k < copies; ++k, out += 4) std::memcpy(out, &pixel, 4);
     }
     std::memset(screenRow + size_t(x1) * 4, 0, size_t(screenWidth - x1) * 4);
 }

@@ -64,14 +64,20 @@ std::string displayDrivers() {
     return list;
 }
 
+// Whether SDL_VIDEODRIVER names a driver (set but empty, it names none).
+bool driverNamed() {
+    const char* named = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    return named && *named;
+}
+
 // SDL_VIDEODRIVER as the user set it; unset, the display drivers alone.
 bool initVideo() {
     SdlPlatform& s = sdl();
     if (s.videoReady) return true;
-    if (!SDL_GetHint(SDL_HINT_VIDEODRIVER)) {
+    if (!s.driversChosen && !driverNamed()) {
         const std::string drivers = displayDrivers();
         if (drivers.empty()) return SDL_SetError("no display driver"), false;
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, drivers.c_str(), SDL_HINT_OVERRIDE);
         s.driversChosen = true;
     }
     s.videoReady = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0;
@@ -136,8 +142,8 @@ SDL_Renderer* createRenderer(SDL_Window* window) {
 void presentToWindowSurface(SDL_Window* window, const uint8_t* pixels, int width, int height, const SDL_Rect* area) {
     SDL_Surface* screen = SDL_GetWindowSurface(window);
     if (!screen) return;
-    const bool sameLayout = screen->format->format == SDL_PIXELFORMAT_RGB888 ||
-                            screen->format->format == SDL_PIXELFORMAT_ARGB8888;
+    // 0x00RRGGBB words whose top byte nobody reads, like the frame's own.
+    const bool sameLayout = screen->format->format == SDL_PIXELFORMAT_RGB888;
     if (area && sameLayout && SDL_LockSurface(screen) == 0) {
         drawFrameScaled(pixels, width, height, static_cast<uint8_t*>(screen->pixels), screen->w, screen->h,
                         screen->pitch, {area->x, area->y, area->w, area->h});
@@ -171,7 +177,7 @@ void platformSleep(uint32_t milliseconds) { SDL_Delay(milliseconds); }
 bool platformOpenDisplay(const char** reason) {
     if (initVideo()) return true;
     SdlPlatform& s = sdl();
-    if (s.driversChosen || !SDL_GetHint(SDL_HINT_VIDEODRIVER)) {
+    if (s.driversChosen || !driverNamed()) {
         *reason = "no display to show the demo on (no X11, Wayland or KMS display could be opened); "
                   "SDL_VIDEODRIVER=offscreen runs it unseen";
     } else {
@@ -326,6 +332,7 @@ void platformDestroyWindow() {
     s.fullScreenWanted = false;
     s.coverWanted = false;
     s.scaled = false;
-    SDL_Quit();
+    SDL_Quit();  // also forgets the hints, the chosen drivers among them
+    s.driversChosen = false;
     s.videoReady = false;
 }

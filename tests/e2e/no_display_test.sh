@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # The demo where nobody can see it: with no display and no driver named, it ends at once with
-# exit code 1 and one line on standard error (whether or not the Wayland library has a runtime
-# folder to look in); an off-screen driver named in SDL_VIDEODRIVER runs it; and without
+# exit code 1 and one line on standard error; an off-screen driver named in SDL_VIDEODRIVER runs it; and without
 # arguments on such a driver, where no question box can be shown, it says so in one line and runs
 # in its window.
 # Usage: no_display_test.sh DEMO WORKDIR.
@@ -9,6 +8,7 @@ set -u
 demo=$1
 work=$2
 mkdir -p "$work"
+rm -f "$work"/*.out "$work"/*.err
 runtime=$(mktemp -d)
 demoPid=""
 cleanup() {
@@ -30,14 +30,16 @@ expectOneLine() {
     grep -q "$2" "$work/$1.err" || fail "$1: standard error says '$(cat "$work/$1.err")'"
 }
 
-for runtimeDir in unset set; do
+# Without XDG_RUNTIME_DIR, with one (where the Wayland library looks for a compositor and finds
+# none), and with SDL_VIDEODRIVER set but empty (naming no driver).
+for setting in no-runtime-dir runtime-dir empty-driver; do
     for args in "" x; do
-        name=none-$runtimeDir${args:+-$args}
-        if [ "$runtimeDir" = set ]; then
-            XDG_RUNTIME_DIR=$runtime timeout 20 "$demo" $args >"$work/$name.out" 2>"$work/$name.err"
-        else
-            env -u XDG_RUNTIME_DIR timeout 20 "$demo" $args >"$work/$name.out" 2>"$work/$name.err"
-        fi
+        name=$setting${args:+-$args}
+        case $setting in
+            no-runtime-dir) env -u XDG_RUNTIME_DIR timeout 20 "$demo" $args >"$work/$name.out" 2>"$work/$name.err" ;;
+            runtime-dir) XDG_RUNTIME_DIR=$runtime timeout 20 "$demo" $args >"$work/$name.out" 2>"$work/$name.err" ;;
+            empty-driver) SDL_VIDEODRIVER= timeout 20 "$demo" $args >"$work/$name.out" 2>"$work/$name.err" ;;
+        esac
         code=$?
         [ "$code" -ne 124 ] || fail "$name: still running after 20 s without a display"
         [ "$code" -eq 1 ] || fail "$name: exit code $code without a display, expected 1"
