@@ -5,6 +5,7 @@
 
 #include "host/demo.h"
 #include "host/frame_driver.h"
+#include "host/scaled_area.h"
 #include "platform/platform.h"
 
 namespace {
@@ -12,26 +13,46 @@ namespace {
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 
-// A real 640×480 mode: 24 bits first, then 32. Neither: the window mode, cursor shown.
+// A real 640×480 mode: 24 bits first, then 32. Neither (many laptop panels, Wayland): the whole
+// screen at the desktop's own mode with the frame scaled up. False when not even the desktop's
+// size can be told: the window mode, cursor shown.
 bool enterFullScreen() {
-    return platformSetFullScreenMode(kWidth, kHeight, 24) || platformSetFullScreenMode(kWidth, kHeight, 32);
+    if (platformSetFullScreenMode(kWidth, kHeight, 24) || platformSetFullScreenMode(kWidth, kHeight, 32)) return true;
+    int screenWidth = 0, screenHeight = 0;
+    if (!platformDesktopSize(&screenWidth, &screenHeight) || screenWidth <= 0 || screenHeight <= 0) return false;
+    platformCoverScreen(scaledFrameArea(screenWidth, screenHeight, kWidth, kHeight));
+    return true;
+}
+
+// The start question; with no box to ask in, the window mode and one line saying so.
+bool fullScreenWanted() {
+    const char* reason = "";
+    const Answer answer = platformAskYesNo("Run in fullscreen?", "Fullscreen", &reason);
+    if (answer == Answer::notAsked)
+        std::fprintf(stderr, "skr4mm3lb0d: could not ask whether to run in fullscreen (%s); running in a window\n",
+                     reason);
+    return answer == Answer::yes;
 }
 
 }  // namespace
 
 int runDemo(const char* commandLine) {
-    const bool wanted = commandLine[0] == '\0' && platformAskYesNo("Run in fullscreen?", "Fullscreen");
+    const char* reason = "";
+    if (!platformOpenDisplay(&reason)) {
+        std::fprintf(stderr, "skr4mm3lb0d: %s\n", reason);
+        return 1;
+    }
+    const bool wanted = commandLine[0] == '\0' && fullScreenWanted();
     const bool fullScreen = wanted && enterFullScreen();
     if (fullScreen) platformShowCursor(false);
 
-    const char* windowReason = "";
-    if (!platformCreateWindow("Skr4mm3lb0d", kWidth, kHeight, &windowReason)) {
-        std::fprintf(stderr, "skr4mm3lb0d: cannot open a window: %s\n", windowReason);
+    if (!platformCreateWindow("Skr4mm3lb0d", kWidth, kHeight, &reason)) {
+        std::fprintf(stderr, "skr4mm3lb0d: cannot open a window: %s\n", reason);
         return 1;
     }
-    std::string reason;
-    if (!demoStartUp(reason)) {
-        std::fprintf(stderr, "skr4mm3lb0d: %s\n", reason.c_str());
+    std::string startUpReason;
+    if (!demoStartUp(startUpReason)) {
+        std::fprintf(stderr, "skr4mm3lb0d: %s\n", startUpReason.c_str());
         platformDestroyWindow();
         return 1;
     }

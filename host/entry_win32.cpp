@@ -8,6 +8,7 @@
 
 #include "host/demo.h"
 #include "host/frame_driver.h"
+#include "host/scaled_area.h"
 #include "platform/win32/win32_window.h"
 
 namespace {
@@ -75,8 +76,18 @@ bool enterFullScreen() {
     return ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
 }
 
-// Registers the class, sets the display mode when asked, creates the window (which runs the
-// start-up) and runs the first frame. False when no window could be made.
+// The primary monitor's rectangle in screen pixels, at its own mode. False when it cannot be told.
+bool primaryMonitor(RECT& rect) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoA(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &info)) return false;
+    rect = info.rcMonitor;
+    return rect.right > rect.left && rect.bottom > rect.top;
+}
+
+// Registers the class, sets the display mode when asked (a real 640×480 mode, or else a popup
+// covering the primary monitor at its own mode with the frame scaled up), creates the window
+// (which runs the start-up) and runs the first frame. False when no window could be made.
 bool createMainWindow(bool fullScreen) {
     Win32Window& w = win32Window();
     WNDCLASSEXA windowClass{};
@@ -91,9 +102,11 @@ bool createMainWindow(bool fullScreen) {
     RegisterClassExA(&windowClass);
 
     const bool inForce = fullScreen && enterFullScreen();
+    RECT monitor{};
+    w.coversScreen = fullScreen && !inForce && primaryMonitor(monitor);
     DWORD style = WS_VISIBLE;  // overlapped: title bar and border, no system menu, fixed size
     DWORD exStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
-    if (inForce) {
+    if (inForce || w.coversScreen) {
         ShowCursor(FALSE);
         style = WS_POPUP | WS_VISIBLE;
         exStyle = WS_EX_APPWINDOW;
@@ -101,11 +114,20 @@ bool createMainWindow(bool fullScreen) {
     // The system gives every overlapped window a caption, though WS_VISIBLE alone does not say
     // so; adjusting for the style as written would leave the client area a caption short.
     RECT rect{0, 0, kWidth, kHeight};
-    AdjustWindowRectEx(&rect, inForce ? style : style | WS_CAPTION, FALSE, exStyle);
+    AdjustWindowRectEx(&rect, style == WS_VISIBLE ? style | WS_CAPTION : style, FALSE, exStyle);
+    int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
+    if (w.coversScreen) {
+        // A popup has no frame: its client area is the whole monitor.
+        rect = monitor;
+        x = monitor.left;
+        y = monitor.top;
+        w.clientWidth = monitor.right - monitor.left;
+        w.clientHeight = monitor.bottom - monitor.top;
+        w.frameArea = scaledFrameArea(w.clientWidth, w.clientHeight, kWidth, kHeight);
+    }
 
-    const HWND window = CreateWindowExA(exStyle, kClassName, kTitle, style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                        rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
-                                        w.instanceHandle, nullptr);
+    const HWND window = CreateWindowExA(exStyle, kClassName, kTitle, style, x, y, rect.right - rect.left,
+                                        rect.bottom - rect.top, nullptr, nullptr, w.instanceHandle, nullptr);
     if (!window) return false;
     w.mainWindow = window;
     w.windowDC = GetDC(window);

@@ -11,8 +11,10 @@ static void printUsage() {
     std::puts(
         "usage: skr4mm3lb0d [anything]\n"
         "\n"
-        "Plays the demo. Without arguments it asks whether to run in fullscreen; with any\n"
+        "Plays the demo. Without arguments it asks whether to run in fullscreen (a real\n"
+        "640x480 mode, or else the whole screen with the picture scaled up); with any\n"
         "argument it runs in a 640x480 window. Escape or closing the window ends it.\n"
+        "Without a display it exits with code 1; SDL_VIDEODRIVER=offscreen runs it unseen.\n"
         "\n"
         "  --help     this text\n"
         "  --version  the version");

@@ -1,5 +1,5 @@
 #pragma once
-// What the demo needs from the machine it runs on: a millisecond tick count, the start
+// What the demo needs from the machine it runs on: a millisecond tick count, a display, the start
 // question, a display mode, one window with a 640×480 client area, presentation of a frame
 // and the events that end the program. One backend per folder (sdl, win32, offline);
 // nothing outside platform/ and the entry files includes a platform header.
@@ -11,13 +11,35 @@ uint32_t platformTickCount();
 // Waits for about `milliseconds`; used only to pace frames where the display gives no vsync.
 void platformSleep(uint32_t milliseconds);
 
-// Asks a yes/no question in a modal box with the given text and caption. True for Yes;
-// false for No, for a closed box and when no box can be shown.
-bool platformAskYesNo(const char* text, const char* caption);
+// Where frames appear in the window, in its pixels: the frame scaled by a whole factor to
+// width × height (multiples of the frame's size), its top-left corner at (x, y), black around.
+struct PresentArea {
+    int x, y;           // negative where the screen is smaller than the frame: the edges are cut
+    int width, height;  // pixels
+};
+
+// Connects to a display a person can see. False when there is none (an off-screen driver that
+// the user did not ask for counts as none); `reason` then says why in one line.
+bool platformOpenDisplay(const char** reason);
+
+enum class Answer { yes, no, notAsked };
+
+// Asks a yes/no question in a modal box with the given text and caption. A closed box answers
+// no; notAsked when no box can be shown, and `reason` then says why.
+Answer platformAskYesNo(const char* text, const char* caption, const char** reason);
 
 // Asks for a full-screen display mode of exactly width × height at the given depth.
 // True when the platform accepts it; the window created next then covers the screen.
 bool platformSetFullScreenMode(int width, int height, int bitsPerPixel);
+
+// The size in pixels of the desktop's own mode on the screen the window will open on. False
+// when it cannot be told.
+bool platformDesktopSize(int* width, int* height);
+
+// Asks for the whole screen at the desktop's own mode, without changing the mode: the window
+// created next is borderless, covers the screen and shows each frame in `area`. Where the
+// window system refuses, the window mode with the cursor shown instead.
+void platformCoverScreen(PresentArea area);
 
 // Hides or shows the mouse cursor over the window.
 void platformShowCursor(bool shown);
@@ -34,7 +56,8 @@ uint8_t* platformCreateFrameMemory(int width, int height);
 void platformFreeFrameMemory(uint8_t* pixels);
 
 // Shows a 32-bit top-down frame of width × height pixels, bytes blue, green, red, unused, in
-// the window's client area at (0, 0). Paces the caller to the display's refresh.
+// the window's client area at (0, 0), or scaled into the area of platformCoverScreen. Paces the
+// caller to the display's refresh.
 void platformPresent(const uint8_t* pixels, int width, int height);
 
 // Handles the pending window events. True once the program should end: Escape pressed down

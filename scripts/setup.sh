@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian or Ubuntu), using sudo when not root; with the argument
-# "test", also what the tests need: Xvfb and friends, the Windows cross toolchain and Wine,
-# clang's fuzzer runtime, ffmpeg, and the peer players of the benchmarks.
+# "test", also what the tests need: Xvfb and friends (with the core X fonts that SDL's question
+# box draws with), the Windows cross toolchain and Wine, clang's fuzzer runtime, ffmpeg, and the
+# peer players of the benchmarks.
 # Sourced by run.sh and test.sh.
 packages=(cmake ninja-build g++ pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev)
 if [ "${1:-}" = test ]; then
-    packages+=(xvfb xdotool x11-utils imagemagick sox ffmpeg
+    packages+=(xvfb xdotool x11-utils xfonts-base imagemagick sox ffmpeg
                mingw-w64 wine wine64
                clang-14 libclang-rt-14-dev
                libopenmpt-dev libxmp-dev)

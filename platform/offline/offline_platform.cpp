@@ -29,12 +29,22 @@ bool platformStartThread(PlatformThread& thread, void (*body)()) {
 
 void platformJoinThread(PlatformThread& thread) { joinStdThread(thread); }
 
-bool platformAskYesNo(const char* text, const char* caption) {
+bool platformOpenDisplay(const char** reason) {
+    if (!offlinePlatform().noDisplay) return true;
+    *reason = "no display here";
+    return false;
+}
+
+Answer platformAskYesNo(const char* text, const char* caption, const char** reason) {
     OfflinePlatform& p = offlinePlatform();
+    if (p.noQuestionBox) {
+        *reason = "no message box here";
+        return Answer::notAsked;
+    }
     ++p.questionsAsked;
     p.questionText = text;
     p.questionCaption = caption;
-    return p.answerYes;
+    return p.answerYes ? Answer::yes : Answer::no;
 }
 
 bool platformSetFullScreenMode(int width, int height, int bitsPerPixel) {
@@ -44,6 +54,19 @@ bool platformSetFullScreenMode(int width, int height, int bitsPerPixel) {
                           ((bitsPerPixel == 24 && p.accepts24Bits) || (bitsPerPixel == 32 && p.accepts32Bits));
     p.fullScreen = p.fullScreen || accepted;
     return accepted;
+}
+
+bool platformDesktopSize(int* width, int* height) {
+    const OfflinePlatform& p = offlinePlatform();
+    *width = p.desktopWidth;
+    *height = p.desktopHeight;
+    return p.desktopWidth > 0 && p.desktopHeight > 0;
+}
+
+void platformCoverScreen(PresentArea area) {
+    OfflinePlatform& p = offlinePlatform();
+    p.coversScreen = true;
+    p.coverArea = area;
 }
 
 void platformShowCursor(bool shown) { offlinePlatform().cursorShown = shown; }

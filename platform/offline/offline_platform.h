@@ -7,11 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 struct OfflinePlatform {
     // Set by the caller before the run.
+    bool     noDisplay;             // platformOpenDisplay finds none
+    bool     noQuestionBox;         // the start question cannot be shown
     bool     answerYes;             // the answer to the start question
     bool     accepts24Bits;         // whether a 640×480 mode at 24 bits exists
     bool     accepts32Bits;         // the same at 32 bits
+    int      desktopWidth;          // pixels of the desktop's own mode; 0: cannot be told
+    int      desktopHeight;
     uint32_t tickCount;             // ms; what platformTickCount returns
     uint32_t tickPerPresent;        // ms added to tickCount by every presentation
     int      quitAfterFrames;       // platformPollQuit answers true once this many were presented
@@ -24,6 +30,8 @@ struct OfflinePlatform {
     std::string questionCaption;
     std::vector<int> modesTried;    // bits per pixel of every full-screen request, in order
     bool        fullScreen;         // a mode was accepted
+    bool        coversScreen;       // platformCoverScreen was asked
+    PresentArea coverArea;          // with this area
     bool        cursorShown;
     bool        windowOpen;
     std::string windowTitle;
@@ -38,7 +46,8 @@ struct OfflinePlatform {
 
 OfflinePlatform& offlinePlatform();
 
-// Back to a fresh machine: question answered No, no full-screen modes, tick count 0.
+// Back to a fresh machine: a display, question answered No, no full-screen modes, no desktop
+// size, tick count 0.
 void resetOfflinePlatform();
 
 // The last presented frame, read where it was presented from: like a window over its frame

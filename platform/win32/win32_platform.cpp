@@ -1,5 +1,6 @@
 // The platform layer on Win32: a 1 ms tick count, the presentation bitmap whose memory is the
-// frame surface, and presentation with StretchDIBits paced to the display's refresh rate.
+// frame surface, and presentation with StretchDIBits (1:1, or scaled onto a monitor without a
+// 640×480 mode) paced to the display's refresh rate.
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -42,6 +43,19 @@ void fillPresentationInfo(PresentationInfo& info, int width, int height) {
     h.biClrUsed = 256;
 }
 
+// Black around the scaled frame: the bands above, below, left and right of the area. A band of
+// no width or height is skipped (PatBlt would paint a negative extent the other way).
+void paintBands(HDC dc, const Win32Window& w) {
+    const PresentArea& a = w.frameArea;
+    const auto band = [dc](int x, int y, int width, int height) {
+        if (width > 0 && height > 0) PatBlt(dc, x, y, width, height, BLACKNESS);
+    };
+    band(0, 0, w.clientWidth, a.y);
+    band(0, a.y + a.height, w.clientWidth, w.clientHeight - (a.y + a.height));
+    band(0, a.y, a.x, a.height);
+    band(a.x + a.width, a.y, w.clientWidth - (a.x + a.width), a.height);
+}
+
 }  // namespace
 
 Win32Window& win32Window() {
@@ -73,19 +87,29 @@ void platformFreeFrameMemory(uint8_t*) {
 
 void platformPresent(const uint8_t* pixels, int width, int height) {
     Win32Platform& w = win32();
-    const HDC dc = win32Window().windowDC;
+    const Win32Window& window = win32Window();
+    const HDC dc = window.windowDC;
     if (!dc) return;
     if (w.info.header.biWidth != width || w.info.header.biHeight != -height)
         fillPresentationInfo(w.info, width, height);
-    // A one-to-one copy of the frame to the client area's top-left corner.
-    StretchDIBits(dc, 0, 0, width, height, 0, 0, width, height, pixels,
-                  reinterpret_cast<const BITMAPINFO*>(&w.info), DIB_RGB_COLORS, SRCCOPY);
     // GDI does not wait for the display, so the pacer holds frames to its refresh rate (0 or 1
     // from VREFRESH: the hardware default, taken as 60).
     if (!w.pacerReady) {
         const int hz = GetDeviceCaps(dc, VREFRESH);
         w.pacer = makeFramePacer(hz > 1 ? hz : 0);
         w.pacerReady = true;
+        SetStretchBltMode(dc, COLORONCOLOR);  // whole pixels only: sharp blocks when scaled up
+    }
+    if (window.coversScreen) {
+        // Each frame pixel a sharp f × f block in the frame area, black around it.
+        const PresentArea& a = window.frameArea;
+        StretchDIBits(dc, a.x, a.y, a.width, a.height, 0, 0, width, height, pixels,
+                      reinterpret_cast<const BITMAPINFO*>(&w.info), DIB_RGB_COLORS, SRCCOPY);
+        paintBands(dc, window);
+    } else {
+        // A one-to-one copy of the frame to the client area's top-left corner.
+        StretchDIBits(dc, 0, 0, width, height, 0, 0, width, height, pixels,
+                      reinterpret_cast<const BITMAPINFO*>(&w.info), DIB_RGB_COLORS, SRCCOPY);
     }
     const uint32_t wait = framePacerDelay(w.pacer, platformTickCount());
     if (wait) Sleep(wait);

@@ -8,6 +8,9 @@
 #    (15.35 s), ignores other keys, and Escape ends it with exit code 0;
 #  - without arguments: it asks in a box titled "Fullscreen", opens the window after No, and
 #    Escape ends it with exit code 0;
+#  - without arguments, Yes: the screen (1280×1024, as Xvfb's only mode) has no 640×480 mode, so
+#    a borderless popup covers it with the frame doubled at (0, 32), sharp 2×2 blocks, black
+#    bands above and below, the cursor hidden; Escape ends it with exit code 0;
 #  - with an argument and an ALSA default device that writes to a file: closing the window ends
 #    it with exit code 0 again, and everything it played, from the first byte to the last, is
 #    what xmrender makes of the embedded song: the pre-filled ring (the first 2 s) and every block
@@ -28,8 +31,9 @@ fail() {
     echo "FAIL: windows: $*"
     exit 1
 }
+source "$root/tests/e2e/screen_checks.sh"
 
-for tool in cmake g++ x86_64-w64-mingw32-g++ wine wineboot wineserver Xvfb xdotool xwininfo import convert cmp; do
+for tool in cmake g++ x86_64-w64-mingw32-g++ wine wineboot wineserver Xvfb xdotool xwininfo import convert compare cmp; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup.sh test installs it)"
 done
 
@@ -81,7 +85,7 @@ pcm.!default {
 }
 EOF
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$out/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$out/xvfb.log" 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start (see $out/xvfb.log)"
@@ -107,9 +111,9 @@ launchDemo() {
     demoPid=$!
 }
 
-# Waits for the demo's window: sets window.
+# Waits for the demo's window to be shown (it exists, unmapped, while the start-up runs): sets window.
 waitForWindow() {
-    window=$(timeout 60 xdotool search --sync --name '^Skr4mm3lb0d$' | head -n 1)
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Skr4mm3lb0d$' | head -n 1)
     [ -n "$window" ] || fail "no window titled Skr4mm3lb0d appeared (see $out/demo-$1.log)"
 }
 
@@ -165,18 +169,39 @@ expectEnd Escape
 echo "window: client area 640x480 (X window $shown), logo on screen (mean $top), the background after" \
     "position 4 without a sound device, Escape ended it with code 0"
 
+# Starts the demo without arguments (its output in demo-$1.log), answers the question with key $2
+# and waits for the window.
+answerQuestion() {
+    launchDemo "$1"
+    local box
+    box=$(timeout 60 xdotool search --sync --name '^Fullscreen$' | head -n 1)
+    [ -n "$box" ] || fail "without arguments no question box titled Fullscreen appeared (see $out/demo-$1.log)"
+    xdotool search --name '^Skr4mm3lb0d$' >/dev/null && fail "the window opened before the question was answered"
+    xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box"
+    xdotool key --clearmodifiers "$2"
+    waitForWindow "$1"
+}
+
 # Without arguments it asks first; No opens the window.
-launchDemo question
-box=$(timeout 60 xdotool search --sync --name '^Fullscreen$' | head -n 1)
-[ -n "$box" ] || fail "without arguments no question box titled Fullscreen appeared (see $out/demo-question.log)"
-xdotool search --name '^Skr4mm3lb0d$' >/dev/null && fail "the window opened before the question was answered"
-xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box"
-xdotool key --clearmodifiers n
-waitForWindow question
+answerQuestion question n
 xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
 xdotool key --clearmodifiers Escape
 expectEnd "Escape"
 echo "question: without arguments it asked, No opened the window, Escape ended it with code 0"
+
+# Yes, on a screen without a 640×480 mode: the popup covers the screen, the frame doubled.
+answerQuestion fullscreen Return  # Yes is the default button
+geometry=$(windowGeometry "$window")
+[ "$geometry" = "1280x1024+0+0" ] || fail "the full-screen window is $geometry, expected 1280x1024+0+0"
+sleep 4
+import -window root "$out/fullscreen.png" || fail "screenshot failed"
+checkDoubledPicture "$out/fullscreen.png" "$work"
+checkCursorHidden "$work" "$root/tests/e2e"
+xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+xdotool key --clearmodifiers Escape
+expectEnd "Escape"
+echo "fullscreen: Yes covered the 1280x1024 screen, picture doubled at (0, 32) with black bands" \
+    "(logo mean $logoMean), $cursorNote, Escape ended it with code 0"
 
 # The sound, through the capturing ALSA device: a few seconds of the demo, then the window is
 # closed.

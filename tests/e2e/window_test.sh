@@ -10,30 +10,14 @@
 set -u
 demo=$1
 work=$2
-for tool in Xvfb xdotool xwininfo import convert; do
+for tool in Xvfb xdotool xwininfo xdpyinfo import convert; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 mkdir -p "$work"
 rm -f "$work"/*.png
 
-display=""
-for n in $(seq 91 140); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || { echo "no free X display"; exit 1; }
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-demoPid=""
-cleanup() {
-    [ -n "$demoPid" ] && kill "$demoPid" 2>/dev/null
-    kill "$xvfb" 2>/dev/null
-    wait 2>/dev/null
-}
-trap cleanup EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-
-fail() { echo "FAIL: $*"; exit 1; }
+source "$(dirname "$0")/xvfb_session.sh"
+startXvfb 1024x768x24 "$work"
 
 SDL_AUDIODRIVER=dummy "$demo" x >"$work/demo.log" 2>&1 &
 demoPid=$!
@@ -55,13 +39,7 @@ xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window
 xdotool key --clearmodifiers a  # other keys do nothing
 sleep 0.5
 kill -0 "$demoPid" 2>/dev/null || fail "a key other than Escape ended the demo"
-xdotool key --clearmodifiers Escape
-for _ in $(seq 100); do kill -0 "$demoPid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$demoPid" 2>/dev/null && fail "Escape did not end the demo"
-wait "$demoPid"
-code=$?
-demoPid=""
-[ "$code" -eq 0 ] || fail "exit code $code after Escape"
+escapeEndsDemo "$window"
 echo "window 640x480, logo on screen (mean $top), Escape ended it with code 0"
 
 # Whether the background is on: the bottom-left corner is not black.
