@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "effects/chain.h"
+#include "effects/font.h"
 #include "effects/logo_reflection.h"
 #include "effects/logo_wobble.h"
 #include "effects/rotozoomer.h"
 #include "effects/scroller.h"
-#include "gfx/bitmap.h"
 #include "gfx/blit.h"
 #include "host/demo.h"
 #include "host/frame_driver.h"
@@ -64,12 +64,11 @@ LogoCanvas& logoCanvas() {
 void rotozoomerDraw(benchmark::State& state) {
     const DrawPathsFor paths(state);
     if (!paths.usable) return;
-    initRotozoomer();
-    rotozoomer().rotoZoom = 300;
+    initRotozoomer(loadBitmapSurface(107), loadBitmapSurface(110));
     Surface out = createSurface(320, 240, defaultPixelFormat);
     int32_t angle = 0;
     for (auto _ : state) {
-        drawRotozoomer(out, angle, 5000, 7000, 160 * 256, 120 * 256);
+        drawRotozoomer(out, angle, 300, 5000, 7000, 160 * 256, 120 * 256);
         angle += 97;
         benchmark::DoNotOptimize(out.pixels);
     }
@@ -105,7 +104,7 @@ BENCHMARK(logoReflectionDraw)->Apply(threePaths);
 void chainFrame(benchmark::State& state) {
     const DrawPathsFor paths(state);
     if (!paths.usable) return;
-    initChain();
+    initChain(loadBitmapSurface(114), loadBitmapSurface(119));
     Surface work = createSurface(320, 240, defaultPixelFormat);
     for (auto _ : state) {
         moveChainAnchor(1.0f / 60);
@@ -121,7 +120,8 @@ BENCHMARK(chainFrame)->Apply(threePaths);
 void scrollerDraw(benchmark::State& state) {
     const DrawPathsFor paths(state);
     if (!paths.usable) return;
-    initFont();
+    initFont(loadBitmapSurface(115));
+    initScroller(embeddedScrollText());
     Surface work = createSurface(320, 240, defaultPixelFormat);
     for (auto _ : state) {
         scroller().scrollPosition = 20 * 2048;

@@ -2,13 +2,10 @@
 
 #include <cmath>
 
-#include "gfx/bitmap.h"
+#include "effects/degrees.h"
 #include "gfx/blit.h"
 
 namespace {
-
-// Degrees to radians, the single-precision constant 0.017453292f.
-constexpr double kDegreesToRadians = double(0.017453292f);
 
 constexpr int32_t kStartY = 30860;  // 8.8: 120 pixels plus 140/256
 constexpr int32_t kGravity = 50;    // 8.8 pixels per second, added once per pass
@@ -21,12 +18,12 @@ ChainState& chain() {
     return state;
 }
 
-void initChain() {
+void initChain(Surface linkSprite, Surface spikeBallSprite) {
     ChainState& c = chain();
     freeSurface(c.linkSprite);
     freeSurface(c.spikeBallSprite);
-    c.linkSprite = loadBitmapSurface(114);
-    c.spikeBallSprite = loadBitmapSurface(119);
+    c.linkSprite = linkSprite;
+    c.spikeBallSprite = spikeBallSprite;
     layOutChain(c.linkSprite.width);
 }
 

@@ -19,9 +19,9 @@ struct ChainState {
 
 ChainState& chain();
 
-// Loads the two sprites and lays the chain out with layOutChain, one link-sprite width apart.
-// Once, at start-up; calling it again starts over.
-void initChain();
+// Takes over the two sprites (the effect frees them when set up again) and lays the chain out
+// with layOutChain, one link-sprite width apart. Once, at start-up; calling it again starts over.
+void initChain(Surface linkSprite, Surface spikeBallSprite);
 
 // The start layout: particle i at (180 + (i − 1)·spacing, 120 + 140/256) pixels, at rest, each
 // linked to its predecessor at their start distance; the anchor's clock back to 0.

@@ -18,9 +18,10 @@ struct FontState {
 
 FontState& font();
 
-// Loads the font, makes the one-glyph scratch surface and sets the scroller back to the start
-// of its text. Once, at start-up; calling it again replaces what the previous call made.
-void initFont();
+// Takes over the font picture (288×72, 16×24 cells; the font frees it when set up again) and
+// makes the one-glyph scratch surface in its format. Once, at start-up; calling it again
+// replaces what the previous call made.
+void initFont(Surface fontSurface);
 
 // Draws `character` onto `destination` with its top-left corner at (x, y), blended, through the
 // scratch surface (nothing is allocated). Characters outside fontAlphabet draw nothing.

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "gfx/bitmap.h"
+#include "effects/degrees.h"
 #include "gfx/pixel32.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -14,9 +14,6 @@
 #endif
 
 namespace {
-
-// Degrees to radians, the single-precision constant 0.017453292f.
-constexpr double kDegreesToRadians = double(0.017453292f);
 
 // The height is the byte in bits 8–15 of the pixel value, taken directly: the red channel of
 // the default format, whatever the surface's own masks say.
@@ -255,7 +252,7 @@ bool drawRotozoomerFast(Surface& out, const RotoFrame& f) {
 }  // namespace
 
 RotozoomerState& rotozoomer() {
-    static RotozoomerState state{256, {}, {}, {}, {}, {}};
+    static RotozoomerState state{};
     return state;
 }
 
@@ -296,12 +293,12 @@ void prepareLightLevels(RotozoomerState& s) {
     }
 }
 
-void initRotozoomer() {
+void initRotozoomer(Surface texture, Surface bumpMap) {
     RotozoomerState& s = rotozoomer();
     freeSurface(s.rotoTexture);
     freeSurface(s.bumpMap);
-    s.rotoTexture = loadBitmapSurface(107);
-    s.bumpMap = loadBitmapSurface(110);
+    s.rotoTexture = texture;
+    s.bumpMap = bumpMap;
     s.bumpGradient.assign(size_t(bumpGradientSize) * bumpGradientSize, BumpSlope{0, 0});
     s.lightTable.assign(size_t(lightTableSize) * lightTableSize, 0);
     fillBumpGradient(s.bumpMap, s.bumpGradient);
@@ -309,7 +306,7 @@ void initRotozoomer() {
     prepareLightLevels(s);
 }
 
-void drawRotozoomer(Surface& out, int32_t angle, int32_t offsetX, int32_t offsetY, int32_t lightX,
+void drawRotozoomer(Surface& out, int32_t angle, int32_t zoom, int32_t offsetX, int32_t offsetY, int32_t lightX,
                     int32_t lightY) {
     const RotozoomerState& s = rotozoomer();
     const Surface& tex = s.rotoTexture;
@@ -323,7 +320,7 @@ void drawRotozoomer(Surface& out, int32_t angle, int32_t offsetX, int32_t offset
     const int32_t Sn = static_cast<int32_t>(256 * std::sin(theta));
     const int32_t Cs = static_cast<int32_t>(256 * std::cos(theta));
 
-    const int32_t W = out.width, H = out.height, Z = s.rotoZoom;
+    const int32_t W = out.width, H = out.height, Z = zoom;
     const int32_t halfW = W / 2, halfH = H / 2;
     const int32_t LX = lightX >> 8, LY = lightY >> 8;  // whole pixels
     // Eight texture widths (heights) in 8.8 keep the coordinates positive over a wide range;

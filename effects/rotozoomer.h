@@ -19,8 +19,6 @@ struct BumpSlope {
 };
 
 struct RotozoomerState {
-    int32_t rotoZoom;  // 8.8: texels (1/256) advanced per output pixel; 256 = one texel per pixel
-
     // Built once by initRotozoomer.
     Surface                rotoTexture;   // bitmap 107, at most 128×128
     Surface                bumpMap;       // bitmap 110, height in the red channel
@@ -38,9 +36,10 @@ inline constexpr size_t lightLevelPadding = 3;
 
 RotozoomerState& rotozoomer();
 
-// Loads the texture and the bump map and builds the slope and light tables. Once, at start-up;
-// calling it again replaces what the previous call made.
-void initRotozoomer();
+// Takes over the texture and the bump map (both at most 128×128; the effect frees them when set
+// up again) and builds the slope and light tables. Once, at start-up; calling it
+// again replaces what the previous call made.
+void initRotozoomer(Surface texture, Surface bumpMap);
 
 // Slopes of `bumpMap` (its top-left 128×128 at most) into `table` (128×128 entries, column-
 // major): at the borders the missing neighbour is the border pixel itself. Entries outside the
@@ -55,8 +54,9 @@ void fillLightTable(std::vector<uint16_t>& table);
 // right size the plain path draws.
 void prepareLightLevels(RotozoomerState& state);
 
-// Fills every pixel of `out` with alpha 255. All arguments 8.8: angle in 1/256 degree, offsets
-// in 1/256 texel, light position in 1/256 pixel of `out`. Reads rotoZoom and the tables. Draws
-// nothing when the texture is missing or larger than 128×128.
-void drawRotozoomer(Surface& out, int32_t angle, int32_t offsetX, int32_t offsetY, int32_t lightX,
+// Fills every pixel of `out` with alpha 255. All arguments 8.8: angle in 1/256 degree, zoom in
+// 1/256 texel advanced per output pixel (256: one texel per pixel), offsets in 1/256 texel,
+// light position in 1/256 pixel of `out`. Draws nothing when the texture is missing or larger
+// than 128×128.
+void drawRotozoomer(Surface& out, int32_t angle, int32_t zoom, int32_t offsetX, int32_t offsetY, int32_t lightX,
                     int32_t lightY);

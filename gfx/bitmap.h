@@ -14,7 +14,3 @@ bool decodeBitmap(const uint8_t* bytes, size_t size, Surface& out, std::string& 
 
 // Colour key: alpha 0 for pure magenta (255, 0, 255), 255 for every other colour; colours stay.
 void applyColourKey(Surface& surface);
-
-// The embedded bitmap with this number, decoded and colour-keyed; the caller owns the surface.
-// When the bitmap is missing or malformed: an empty 0×0 surface and the reason in `reason`.
-Surface loadBitmapSurface(uint16_t identifier, std::string* reason = nullptr);

@@ -27,7 +27,8 @@ struct FrameDriver {
     uint8_t logoFade;    // logo fade-in, +2 per frame up to 250
 
     // Animation parameters, 8.8 fixed point.
-    int32_t angle;    // 1/256 degree
+    int32_t angle;     // 1/256 degree
+    int32_t rotoZoom;  // 1/256 texel per output pixel: 51 … 563, and 256 before the first frame
     int32_t offsetX;  // 1/256 texel, accumulated per frame, kept in 0 … offsetXPeriod − 1
     int32_t offsetY;  // 1/256 texel
     int32_t lightX;   // 1/256 pixel; computed after the effects, so used one frame late
@@ -40,7 +41,7 @@ const FrameClock& frameClock();
 // Everything back to its start-up value, with the clock's last tick at `tickNow`.
 void resetFrameDriver(uint32_t tickNow);
 
-// Step 1 of a frame: angle, zoom (written to the rotozoomer) and texture offsets from the clock.
+// Step 1 of a frame: angle, zoom and texture offsets from the clock.
 void computeFrameParameters(FrameDriver& driver);
 
 // Step 2: follow the song position p while it rises; freeze for good once it goes back.

@@ -1,12 +1,14 @@
 #include <cstdio>
 
 #include "effects/chain.h"
+#include "effects/font.h"
 #include "effects/rotozoomer.h"
 #include "effects/scroller.h"
 #include "gfx/bitmap.h"
 #include "host/demo.h"
 #include "host/frame_driver.h"
 #include "platform/platform.h"
+#include "platform/resources.h"
 #include "player/loader.h"
 #include "player/player.h"
 #include "player/stream.h"
@@ -16,10 +18,37 @@ DemoState& demo() {
     return state;
 }
 
+Surface loadBitmapSurface(uint16_t identifier, std::string* reason) {
+    Surface s{nullptr, 0, 0, defaultPixelFormat};
+    std::string why;
+    PlatformBitmap converted{};
+    if (platformOpenBitmap(identifier, converted)) {
+        // The platform converts its own bitmaps straight into the surface's memory.
+        s = createSurface(converted.width, converted.height, defaultPixelFormat);
+        if (!platformReadBitmap(converted, s.pixels)) {
+            freeSurface(s);
+            why = "bitmap " + std::to_string(identifier) + ": the platform cannot convert it";
+        }
+    } else {
+        const ResourceData data = findResource("BITMAP", identifier);
+        if (!data.bytes)
+            why = "bitmap " + std::to_string(identifier) + ": not among the embedded resources";
+        else if (!decodeBitmap(data.bytes, data.size, s, why))
+            why = "bitmap " + std::to_string(identifier) + ": " + why;
+    }
+    if (s.pixels) applyColourKey(s);
+    if (reason) *reason = why;
+    return s;
+}
+
+std::string_view embeddedScrollText() {
+    const ResourceData r = findNamedResource("scrolltext.txt");
+    if (!r.bytes) return {};
+    return {reinterpret_cast<const char*>(r.bytes), r.size};
+}
+
 bool demoStartUp(std::string& reason) {
     DemoState& d = demo();
-    d.presentationHeader = {40, 640, -480, 1, 32, 0, 0, 0, 0, 256, 0};
-
     d.frameSurface = Surface{nullptr, 640, 480, defaultPixelFormat};
     d.workSurface = createSurface(d.frameSurface.width / 2, d.frameSurface.height / 2, defaultPixelFormat);
     d.effectSurface = createSurface(d.frameSurface.width / 2, d.frameSurface.height / 2, defaultPixelFormat);
@@ -31,20 +60,43 @@ bool demoStartUp(std::string& reason) {
     if (!d.frameOnPlatform)
         d.frameSurface = createSurface(d.frameSurface.width, d.frameSurface.height, defaultPixelFormat);
 
-    d.logoBitmap = loadBitmapSurface(102, &reason);
-    if (!d.logoBitmap.pixels) return false;
+    // Every picture travels inside the program, so one that cannot be loaded means a broken
+    // build: the first one missing is the reason the demo does not start.
+    bool complete = true;
+    auto picture = [&](uint16_t identifier) {
+        std::string why;
+        Surface s = loadBitmapSurface(identifier, &why);
+        if (!s.pixels && complete) {
+            complete = false;
+            reason = why;
+        }
+        return s;
+    };
+    d.logoBitmap = picture(102);
+    if (!complete) return false;
     d.logoSurface = createSurface(d.logoBitmap.width + 64, d.logoBitmap.height + 64, d.logoBitmap.format);
 
-    initRotozoomer();
-    initChain();
-    initFont();
+    // The effects' set-ups in their order: rotozoomer, chain, font with its scroller.
+    Surface texture = picture(107);
+    Surface bumpMap = picture(110);
+    initRotozoomer(texture, bumpMap);
+    Surface linkSprite = picture(114);
+    Surface spikeBallSprite = picture(119);
+    initChain(linkSprite, spikeBallSprite);
+    initFont(picture(115));
+    initScroller(embeddedScrollText());
+    if (!complete) return false;
 
-    // The song is embedded as resource XM 118; without it (or when it cannot be played) the demo
-    // runs on silently with its timeline at position 0.
-    setStreamCallbacks(resourceStreamOpen, resourceStreamClose, resourceStreamRead, resourceStreamSeek,
-                       resourceStreamTell);
-    std::string songReason;
-    d.song = loadModule("IDR_BSTG", nullptr, &songReason);
+    // The song is embedded as resource XM 118, and the player reads its bytes through the memory
+    // stream. Without it (or when it cannot be played) the demo runs on silently with its
+    // timeline at position 0.
+    const ResourceData songBytes = findResource("XM", 118);
+    std::string songReason = "the song (XM 118) is not among the embedded resources";
+    d.song = nullptr;
+    if (songBytes.bytes) {
+        useMemoryStream(songBytes.bytes, songBytes.size);
+        d.song = loadModule("IDR_BSTG", nullptr, &songReason);
+    }
     if (!d.song) std::fprintf(stderr, "skr4mm3lb0d: no music: %s\n", songReason.c_str());
     startPlayer(d.song, !d.manualFeeding);
 

@@ -16,7 +16,7 @@ TEST(FrameParameters, FirstFrameAndTheLightForTheSecond) {
     FrameDriver& d = frameDriver();
     computeFrameParameters(d);
     EXPECT_EQ(d.angle, 0);
-    EXPECT_EQ(rotozoomer().rotoZoom, 563);
+    EXPECT_EQ(d.rotoZoom, 563);
     EXPECT_EQ(d.offsetX, 0);
     EXPECT_EQ(d.offsetY, 25600);
     EXPECT_EQ(d.lightX, 0);
@@ -35,7 +35,7 @@ TEST(FrameParameters, FollowTheClock) {
     // r = 1 degree in radians: angle = sin(8°)·360·256, zoom = (cos(100°) + 1.2)·256,
     // offsetX += 0.02·120·256, offsetY = (sin(70°)·200 + 100)·256.
     EXPECT_EQ(d.angle, 12826);
-    EXPECT_EQ(rotozoomer().rotoZoom, 262);
+    EXPECT_EQ(d.rotoZoom, 262);
     EXPECT_EQ(d.offsetX, 614);
     EXPECT_EQ(d.offsetY, 73712);
     computeFrameParameters(d);
@@ -56,11 +56,11 @@ TEST(FrameParameters, OffsetXWrapsWhereThePictureRepeats) {
     EXPECT_GE(d.offsetX, 0);
     EXPECT_LT(d.offsetX, offsetXPeriod);
 
-    initRotozoomer();
+    initRotozoomer(loadBitmapSurface(107), loadBitmapSurface(110));
     Surface before = createSurface(320, 240, defaultPixelFormat), after = createSurface(320, 240, defaultPixelFormat);
     for (const int32_t angle : {0, 12826, -40000}) {
-        drawRotozoomer(before, angle, offsetXPeriod + 1000 - 614, 73712, 160 * 256, 120 * 256);
-        drawRotozoomer(after, angle, 1000 - 614, 73712, 160 * 256, 120 * 256);
+        drawRotozoomer(before, angle, d.rotoZoom, offsetXPeriod + 1000 - 614, 73712, 160 * 256, 120 * 256);
+        drawRotozoomer(after, angle, d.rotoZoom, 1000 - 614, 73712, 160 * 256, 120 * 256);
         EXPECT_EQ(std::memcmp(before.pixels, after.pixels, surfaceBytes(before)), 0) << "angle " << angle;
     }
     freeSurface(before);

@@ -77,7 +77,7 @@ TEST(LogoWobble, ClockAdvancesInWhole256thsOfASecond) {
         EXPECT_EQ(logoWobble().wobbleTime, 1000 + c.added) << c.frameStep;
     }
     freeSurface(empty);
-    logoWobble().wobbleTime = 0;
+    resetLogoWobble();
 }
 
 }  // namespace

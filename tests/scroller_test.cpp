@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "effects/font.h"
 #include "effects/scroller.h"
+#include "host/demo.h"
 
 namespace {
 
@@ -18,8 +20,7 @@ Surface makeSurface(int32_t w, int32_t h, const std::function<uint32_t(int32_t, 
     return s;
 }
 
-// The font and the scroller with a 288×72 font the test paints and a text it chooses; the
-// embedded text comes back afterwards.
+// The font and the scroller with a 288×72 font the test paints and a text it chooses.
 class Scroller : public testing::Test {
 protected:
     void SetUp() override {
@@ -30,7 +31,7 @@ protected:
         FontState& f = font();
         freeSurface(f.fontSurface);
         freeSurface(f.glyphSurface);
-        scroller() = ScrollerState{embeddedScrollText(), 0};
+        scroller() = ScrollerState{};
         freeSurface(work);
     }
     static void useFont(const std::function<uint32_t(int32_t, int32_t)>& pixel) {
