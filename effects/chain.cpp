@@ -30,7 +30,7 @@ void initChain(Surface linkSprite, Surface spikeBallSprite) {
 void layOutChain(int32_t spacing) {
     ChainState& c = chain();
     c.chainTime = 0;
-    for (int32_t i = 0; i < chainLength; ++i) {
+    for (int32_t i = 0; i < kChainLength; ++i) {
         Particle& p = c.chainParticles[i];
         p.anchored = i == 0 ? 1 : 0;
         p.x = 160 * 256 + ((i - 1) * spacing + 20) * 256;
@@ -73,8 +73,8 @@ void solveChain(float frameStep) {
 
 void drawChain(Surface& work) {
     const ChainState& c = chain();
-    for (int32_t i = 0; i <= chainLength - 2; ++i) {
-        const Surface& sprite = i == chainLength - 2 ? c.spikeBallSprite : c.linkSprite;
+    for (int32_t i = 0; i <= kChainLength - 2; ++i) {
+        const Surface& sprite = i == kChainLength - 2 ? c.spikeBallSprite : c.linkSprite;
         const Particle& p = c.chainParticles[i];
         blit(sprite, work, (p.x >> 8) - sprite.width / 2, (p.y >> 8) - sprite.height / 2, 1);
     }

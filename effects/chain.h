@@ -6,12 +6,12 @@
 #include "effects/particle.h"
 #include "gfx/surface.h"
 
-inline constexpr int32_t chainLength = 12;
+inline constexpr int32_t kChainLength = 12;
 
 struct ChainState {
     // In chain order: 0 is the anchor, 11 the free end. Each link points at the previous
     // element, so the array never moves after initChain.
-    std::array<Particle, chainLength> chainParticles;
+    std::array<Particle, kChainLength> chainParticles;
     Surface linkSprite;       // bitmap 114, 9×9
     Surface spikeBallSprite;  // bitmap 119, 41×41
     float   chainTime;        // seconds; the anchor's clock, advanced only by moveChainAnchor

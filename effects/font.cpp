@@ -22,7 +22,7 @@ void initFont(Surface fontSurface) {
 void drawGlyph(char character, Surface& destination, int32_t x, int32_t y) {
     FontState& f = font();
     const int32_t glyphsPerRow = f.glyphWidth > 0 ? f.fontSurface.width / f.glyphWidth : 0;
-    const size_t n = fontAlphabet.find(character);
+    const size_t n = kFontAlphabet.find(character);
     if (n == std::string_view::npos || glyphsPerRow == 0) return;  // no glyph, or no font
 
     // Cut the cell out over transparent black, so the key-coloured background stays clear.

@@ -1,13 +1,13 @@
 #pragma once
 // The bitmap font: fixed 16×24 cells of bitmap 115, 18 to a row, one cell per character of
-// fontAlphabet, numbered row by row.
+// kFontAlphabet, numbered row by row.
 #include <cstdint>
 #include <string_view>
 
 #include "gfx/surface.h"
 
 // Character n of this string is the glyph in cell n.
-inline constexpr std::string_view fontAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_.,:;!?/()";
+inline constexpr std::string_view kFontAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_.,:;!?/()";
 
 struct FontState {
     Surface fontSurface;   // bitmap 115: 288×72, three rows of 18 cells, key colour transparent
@@ -24,5 +24,5 @@ FontState& font();
 void initFont(Surface fontSurface);
 
 // Draws `character` onto `destination` with its top-left corner at (x, y), blended, through the
-// scratch surface (nothing is allocated). Characters outside fontAlphabet draw nothing.
+// scratch surface (nothing is allocated). Characters outside kFontAlphabet draw nothing.
 void drawGlyph(char character, Surface& destination, int32_t x, int32_t y);

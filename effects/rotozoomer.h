@@ -8,9 +8,9 @@
 #include "gfx/surface.h"
 
 // The slope table is indexed with texture coordinates, so neither bitmap may exceed this.
-inline constexpr int32_t bumpGradientSize = 128;
+inline constexpr int32_t kBumpGradientSize = 128;
 // The light table covers offsets of −256…255 pixels from the light in each direction.
-inline constexpr int32_t lightTableSize = 512;
+inline constexpr int32_t kLightTableSize = 512;
 
 // Slopes of the bump map at one texel, differences of red channels: −255…255.
 struct BumpSlope {
@@ -27,12 +27,12 @@ struct RotozoomerState {
 
     // Made from lightTable by prepareLightLevels for the fast paths: the light each entry gives
     // a pixel, min(255, (L·L) >> 8), row-major (entry q·512 + p, so that neighbouring pixels of
-    // a row read neighbouring bytes), then lightLevelPadding bytes of 0 that let a kernel read a
+    // a row read neighbouring bytes), then kLightLevelPadding bytes of 0 that let a kernel read a
     // whole word at any entry.
     std::vector<uint8_t>   lightLevels;
 };
 
-inline constexpr size_t lightLevelPadding = 3;
+inline constexpr size_t kLightLevelPadding = 3;
 
 RotozoomerState& rotozoomer();
 

@@ -52,7 +52,7 @@ bool decodeBitmap(const uint8_t* bytes, size_t size, Surface& out, std::string& 
     if (bitsAt < tableEnd || bitsAt > size || rowBytes * height > size - bitsAt)
         return fail(reason, "truncated pixel data");
 
-    Surface s = createSurface(width, height, defaultPixelFormat);
+    Surface s = createSurface(width, height, kDefaultPixelFormat);
     for (int32_t y = 0; y < height; ++y) {
         const size_t storedRow = bottomUp ? size_t(height - 1 - y) : size_t(y);
         const uint8_t* row = bytes + bitsAt + storedRow * rowBytes;

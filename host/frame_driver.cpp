@@ -52,7 +52,7 @@ void computeFrameParameters(FrameDriver& d) {
     d.rotoZoom = trunc32((std::cos(100 * r) + kZoomBias) * 256);  // 51 … 563
     // The step in 64 bits: a pause of a day (86 400 s) is 2.7·10^9, beyond int32.
     const int64_t step = static_cast<int64_t>(static_cast<double>(d.clock.frameStep) * 120 * 256);
-    d.offsetX = static_cast<int32_t>((d.offsetX + step) % offsetXPeriod);
+    d.offsetX = static_cast<int32_t>((d.offsetX + step) % kOffsetXPeriod);
     d.offsetY = trunc32((std::sin(70 * r) * 200 + 100) * 256);
 }
 

@@ -19,12 +19,12 @@ DemoState& demo() {
 }
 
 Surface loadBitmapSurface(uint16_t identifier, std::string* reason) {
-    Surface s{nullptr, 0, 0, defaultPixelFormat};
+    Surface s{nullptr, 0, 0, kDefaultPixelFormat};
     std::string why;
     PlatformBitmap converted{};
     if (platformOpenBitmap(identifier, converted)) {
         // The platform converts its own bitmaps straight into the surface's memory.
-        s = createSurface(converted.width, converted.height, defaultPixelFormat);
+        s = createSurface(converted.width, converted.height, kDefaultPixelFormat);
         if (!platformReadBitmap(converted, s.pixels)) {
             freeSurface(s);
             why = "bitmap " + std::to_string(identifier) + ": the platform cannot convert it";
@@ -49,16 +49,16 @@ std::string_view embeddedScrollText() {
 
 bool demoStartUp(std::string& reason) {
     DemoState& d = demo();
-    d.frameSurface = Surface{nullptr, 640, 480, defaultPixelFormat};
-    d.workSurface = createSurface(d.frameSurface.width / 2, d.frameSurface.height / 2, defaultPixelFormat);
-    d.effectSurface = createSurface(d.frameSurface.width / 2, d.frameSurface.height / 2, defaultPixelFormat);
+    d.frameSurface = Surface{nullptr, 640, 480, kDefaultPixelFormat};
+    d.workSurface = createSurface(d.frameSurface.width / 2, d.frameSurface.height / 2, kDefaultPixelFormat);
+    d.effectSurface = createSurface(d.frameSurface.width / 2, d.frameSurface.height / 2, kDefaultPixelFormat);
     // Where the platform has a presentation bitmap, the frame surface's pixels are its memory and
     // what is drawn is what is shown; elsewhere ordinary memory in the same byte order, which
     // presenting copies to the window.
     d.frameSurface.pixels = platformCreateFrameMemory(d.frameSurface.width, d.frameSurface.height);
     d.frameOnPlatform = d.frameSurface.pixels != nullptr;
     if (!d.frameOnPlatform)
-        d.frameSurface = createSurface(d.frameSurface.width, d.frameSurface.height, defaultPixelFormat);
+        d.frameSurface = createSurface(d.frameSurface.width, d.frameSurface.height, kDefaultPixelFormat);
 
     // Every picture travels inside the program, so one that cannot be loaded means a broken
     // build: the first one missing is the reason the demo does not start.
@@ -112,7 +112,7 @@ void demoShutdown() {
     d.song = nullptr;
     if (d.frameOnPlatform) {
         platformFreeFrameMemory(d.frameSurface.pixels);
-        d.frameSurface = Surface{nullptr, 0, 0, defaultPixelFormat};
+        d.frameSurface = Surface{nullptr, 0, 0, kDefaultPixelFormat};
         d.frameOnPlatform = false;
     }
     for (Surface* s : {&d.frameSurface, &d.workSurface, &d.effectSurface, &d.logoBitmap, &d.logoSurface})

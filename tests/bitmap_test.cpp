@@ -125,7 +125,7 @@ TEST(ColourKey, OnlyPureMagentaBecomesTransparent) {
     const Case cases[] = {
         {255, 0, 255, 0}, {255, 0, 254, 255}, {254, 0, 255, 255}, {255, 1, 255, 255}, {0, 0, 0, 255}, {255, 255, 255, 255},
     };
-    Surface s = createSurface(6, 1, defaultPixelFormat);
+    Surface s = createSurface(6, 1, kDefaultPixelFormat);
     for (int i = 0; i < 6; ++i) writePixel(32, pixelAddress(s, i, 0), bgra(cases[i].r, cases[i].g, cases[i].b, 0x5A));
     applyColourKey(s);
     for (int i = 0; i < 6; ++i) {

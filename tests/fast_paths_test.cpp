@@ -23,7 +23,7 @@ namespace {
 
 // The default format, 32 bits with other masks, 24 and 16 bits.
 const PixelFormat kFormats[] = {
-    defaultPixelFormat,
+    kDefaultPixelFormat,
     {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000, 0, 8, 16, 24, 32},
     {0x00FF0000, 0x0000FF00, 0x000000FF, 0, 16, 8, 0, 0, 24},
     {0xF800, 0x07E0, 0x001F, 0, 11, 5, 0, 0, 16},
@@ -111,7 +111,7 @@ TEST(FastPaths, RotozoomerMatchesThePlainPath) {
         // light values beyond 255, so P's limit is reached.
         const int32_t sizes[] = {1, 2, 16, 64, 128, 128, 128, 100};
         freeSurface(s.rotoTexture);
-        s.rotoTexture = randomSurface(rng, sizes[rng() % 8], sizes[rng() % 8], rng() % 6 ? defaultPixelFormat : anyFormat(rng));
+        s.rotoTexture = randomSurface(rng, sizes[rng() % 8], sizes[rng() % 8], rng() % 6 ? kDefaultPixelFormat : anyFormat(rng));
         s.bumpGradient.resize(128 * 128);
         for (BumpSlope& g : s.bumpGradient) g = {int16_t(between(rng, -300, 300)), int16_t(between(rng, -300, 300))};
         s.lightTable.resize(512 * 512);
@@ -127,7 +127,7 @@ TEST(FastPaths, RotozoomerMatchesThePlainPath) {
         const int32_t angle = between(rng, -(1 << 20), 1 << 20);
         const int32_t lightX = between(rng, -(1 << 18), 1 << 18), lightY = between(rng, -(1 << 18), 1 << 18);
         const int32_t widths[] = {320, 37, 1, 4, 5};
-        Surface out = randomSurface(rng, widths[rng() % 5], between(rng, 1, 240), rng() % 6 ? defaultPixelFormat : anyFormat(rng));
+        Surface out = randomSurface(rng, widths[rng() % 5], between(rng, 1, 240), rng() % 6 ? kDefaultPixelFormat : anyFormat(rng));
         EXPECT_TRUE(fastMatchesPlain(out, [&](Surface& o) { drawRotozoomer(o, angle, zoom, offsetX, offsetY, lightX, lightY); }))
             << "zoom " << zoom << " offsets " << offsetX << ", " << offsetY << " angle " << angle;
         freeSurface(out);

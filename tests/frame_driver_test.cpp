@@ -47,19 +47,19 @@ TEST(FrameParameters, FollowTheClock) {
 TEST(FrameParameters, OffsetXWrapsWhereThePictureRepeats) {
     resetFrameDriver(0);
     FrameDriver& d = frameDriver();
-    d.offsetX = offsetXPeriod - 100;
+    d.offsetX = kOffsetXPeriod - 100;
     d.clock.frameStep = 0.02f;  // + 614
     computeFrameParameters(d);
     EXPECT_EQ(d.offsetX, 514);
     d.clock.frameStep = 4294967.295f;  // the largest step the clock can take, 1.3·10^11 in all
     computeFrameParameters(d);
     EXPECT_GE(d.offsetX, 0);
-    EXPECT_LT(d.offsetX, offsetXPeriod);
+    EXPECT_LT(d.offsetX, kOffsetXPeriod);
 
     initRotozoomer(loadBitmapSurface(107), loadBitmapSurface(110));
-    Surface before = createSurface(320, 240, defaultPixelFormat), after = createSurface(320, 240, defaultPixelFormat);
+    Surface before = createSurface(320, 240, kDefaultPixelFormat), after = createSurface(320, 240, kDefaultPixelFormat);
     for (const int32_t angle : {0, 12826, -40000}) {
-        drawRotozoomer(before, angle, d.rotoZoom, offsetXPeriod + 1000 - 614, 73712, 160 * 256, 120 * 256);
+        drawRotozoomer(before, angle, d.rotoZoom, kOffsetXPeriod + 1000 - 614, 73712, 160 * 256, 120 * 256);
         drawRotozoomer(after, angle, d.rotoZoom, 1000 - 614, 73712, 160 * 256, 120 * 256);
         EXPECT_EQ(std::memcmp(before.pixels, after.pixels, surfaceBytes(before)), 0) << "angle " << angle;
     }

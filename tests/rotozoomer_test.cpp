@@ -14,7 +14,7 @@ uint32_t green(uint32_t v) { return (v >> 16) & 0xFF; }
 uint32_t blue(uint32_t v) { return v >> 24; }
 
 Surface makeSurface(int32_t w, int32_t h, const std::function<uint32_t(int32_t, int32_t)>& pixel) {
-    Surface s = createSurface(w, h, defaultPixelFormat);
+    Surface s = createSurface(w, h, kDefaultPixelFormat);
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) writePixel(32, pixelAddress(s, x, y), pixel(x, y));
     return s;
@@ -41,7 +41,7 @@ protected:
         s.lightTable.assign(512 * 512, 0);
         fillLightTable(s.lightTable);
         prepareLightLevels(s);
-        out = createSurface(320, 240, defaultPixelFormat);
+        out = createSurface(320, 240, kDefaultPixelFormat);
     }
     void TearDown() override {
         freeSurface(rotozoomer().rotoTexture);
@@ -129,7 +129,7 @@ TEST_F(Rotozoomer, SlopesAreLookedUpAtTheTexelShown) {
 // Nothing may be written past the end of a narrower output: pixels step by the output's size.
 TEST_F(Rotozoomer, NarrowOutputsStayInsideTheirBuffer) {
     for (uint8_t bits : {uint8_t(16), uint8_t(24), uint8_t(8)}) {
-        PixelFormat f = defaultPixelFormat;
+        PixelFormat f = kDefaultPixelFormat;
         f.bitsPerPixel = bits;
         std::vector<uint8_t> memory(64 * 48 * bits / 8 + 64, 0xA5);
         Surface narrow{memory.data(), 64, 48, f};
