@@ -12,8 +12,8 @@ struct ChainState {
     // In chain order: 0 is the anchor, 11 the free end. Each link points at the previous
     // element, so the array never moves after initChain.
     std::array<Particle, kChainLength> chainParticles;
-    Surface linkSprite;       // bitmap 114, 9×9
-    Surface spikeBallSprite;  // bitmap 119, 41×41
+    Surface linkSprite;       // 9×9 ball, key colour transparent
+    Surface spikeBallSprite;  // 41×41, key colour transparent
     float   chainTime;        // seconds; the anchor's clock, advanced only by moveChainAnchor
 };
 

@@ -1,5 +1,5 @@
 #pragma once
-// The bitmap font: fixed 16×24 cells of bitmap 115, 18 to a row, one cell per character of
+// The bitmap font: fixed 16×24 cells of the font picture, 18 to a row, one cell per character of
 // kFontAlphabet, numbered row by row.
 #include <cstdint>
 #include <string_view>
@@ -10,7 +10,7 @@
 inline constexpr std::string_view kFontAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_.,:;!?/()";
 
 struct FontState {
-    Surface fontSurface;   // bitmap 115: 288×72, three rows of 18 cells, key colour transparent
+    Surface fontSurface;   // 288×72: three rows of 18 cells, key colour transparent
     int32_t glyphWidth;    // pixels, 16
     int32_t glyphHeight;   // pixels, 24
     Surface glyphSurface;  // glyphWidth × glyphHeight scratch in fontSurface's format

@@ -20,8 +20,8 @@ struct BumpSlope {
 
 struct RotozoomerState {
     // Built once by initRotozoomer.
-    Surface                rotoTexture;   // bitmap 107, at most 128×128
-    Surface                bumpMap;       // bitmap 110, height in the red channel
+    Surface                rotoTexture;   // the tiling texture, at most 128×128
+    Surface                bumpMap;       // height in the red channel, at most 128×128
     std::vector<BumpSlope> bumpGradient;  // 128×128, entry x·128 + y (column-major)
     std::vector<uint16_t>  lightTable;    // 512×512, entry p·512 + q: 0…255, 255 at (256, 256)
 
@@ -37,8 +37,8 @@ inline constexpr size_t kLightLevelPadding = 3;
 RotozoomerState& rotozoomer();
 
 // Takes over the texture and the bump map (both at most 128×128; the effect frees them when set
-// up again) and builds the slope and light tables. Once, at start-up; calling it
-// again replaces what the previous call made.
+// up again) and builds the slope and light tables. Once, at start-up; calling it again replaces
+// what the previous call made.
 void initRotozoomer(Surface texture, Surface bumpMap);
 
 // Slopes of `bumpMap` (its top-left 128×128 at most) into `table` (128×128 entries, column-

@@ -57,12 +57,11 @@ std::vector<uint8_t> encodeBmp(int width, int height, int bitsPerPixel,
     const uint32_t pixelOffset = infoAt + kBmpInfoHeaderBytes + paletteBytes;
     const uint32_t fileBytes = pixelOffset + imageBytes;
 
-    // Both headers start as zeros: the reserved fields, and BI_RGB (uncompressed) with all
-    // colours important, stay so.
-    std::vector<uint8_t> out(infoAt + kBmpInfoHeaderBytes, 0);
+    std::vector<uint8_t> out(infoAt + kBmpInfoHeaderBytes);
     out.reserve(fileBytes);
     writeBmpField(out.data(), 0, kBmpSignature, 'B' | 'M' << 8);
     writeBmpField(out.data(), 0, kBmpFileBytes, fileBytes);
+    writeBmpField(out.data(), 0, kBmpReserved, 0);
     writeBmpField(out.data(), 0, kBmpPixelOffset, pixelOffset);
 
     // A positive height: rows are stored bottom-up.
@@ -76,6 +75,7 @@ std::vector<uint8_t> encodeBmp(int width, int height, int bitsPerPixel,
     writeBmpField(out.data(), infoAt, kBmpXPixelsPerMetre, kPixelsPerMetre);
     writeBmpField(out.data(), infoAt, kBmpYPixelsPerMetre, kPixelsPerMetre);
     writeBmpField(out.data(), infoAt, kBmpColoursUsed, uint32_t(palette.size()));
+    writeBmpField(out.data(), infoAt, kBmpColoursImportant, 0);  // all
 
     for (const Rgb& c : palette) {
         out.push_back(c.b);
