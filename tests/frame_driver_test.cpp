@@ -4,7 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "effects/chain.h"
+#include "effects/font.h"
+#include "effects/logo_wobble.h"
 #include "effects/rotozoomer.h"
+#include "effects/scroller.h"
 #include "host/demo.h"
 #include "host/frame_driver.h"
 #include "platform/offline/offline_platform.h"
@@ -131,6 +135,35 @@ TEST(StartUp, DrawsIntoThePlatformsFrameMemoryWhereItHasSome) {
     demoShutdown();
     EXPECT_EQ(p.frameMemoryReleases, 1) << "given back to the platform, not freed as a surface";
     EXPECT_EQ(demo().frameSurface.pixels, nullptr);
+}
+
+// A start-up run again in the same process (tools, tests) starts every effect over: the
+// pictures handed over again, and each effect's clock back at 0.
+TEST(StartUp, StartsEveryEffectFromTheBeginning) {
+    resetOfflinePlatform();
+    std::string reason;
+    ASSERT_TRUE(demoStartUp(reason)) << reason;
+    scroller().scrollPosition = 5000;
+    logoWobble().wobbleTime = 77;
+    chain().chainTime = 3.0f;
+    demoShutdown();
+
+    ASSERT_TRUE(demoStartUp(reason)) << reason;
+    EXPECT_EQ(scroller().scrollPosition, 0);
+    EXPECT_EQ(scroller().scrollText, embeddedScrollText());
+    EXPECT_FALSE(scroller().scrollText.empty());
+    EXPECT_EQ(logoWobble().wobbleTime, 0);
+    EXPECT_EQ(chain().chainTime, 0.0f);
+    EXPECT_EQ(frameDriver().rotoZoom, 256);
+    const Surface* pictures[] = {&rotozoomer().rotoTexture, &rotozoomer().bumpMap, &chain().linkSprite,
+                                 &chain().spikeBallSprite, &font().fontSurface};
+    const int32_t sizes[][2] = {{128, 128}, {128, 128}, {9, 9}, {41, 41}, {288, 72}};
+    for (size_t i = 0; i < std::size(pictures); ++i) {
+        EXPECT_NE(pictures[i]->pixels, nullptr) << i;
+        EXPECT_EQ(pictures[i]->width, sizes[i][0]) << i;
+        EXPECT_EQ(pictures[i]->height, sizes[i][1]) << i;
+    }
+    demoShutdown();
 }
 
 // Whole frames through the offline platform: 10 ms pass per presentation.
