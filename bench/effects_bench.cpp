@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "effects/chain.h"
+#include "effects/font.h"
 #include "effects/logo_reflection.h"
 #include "effects/logo_wobble.h"
 #include "effects/rotozoomer.h"
 #include "effects/scroller.h"
-#include "gfx/bitmap.h"
 #include "gfx/blit.h"
 #include "host/demo.h"
 #include "host/frame_driver.h"
@@ -49,7 +49,7 @@ void threePaths(benchmark::internal::Benchmark* b) { b->Arg(0)->Arg(1)->Arg(2)->
 struct LogoCanvas {
     Surface logo = loadBitmapSurface(102);
     Surface canvas = createSurface(logo.width + 64, logo.height + 64, logo.format);
-    Surface work = createSurface(320, 240, defaultPixelFormat);
+    Surface work = createSurface(320, 240, kDefaultPixelFormat);
     void redraw() {
         std::memset(canvas.pixels, 0, surfaceBytes(canvas));
         blit(logo, canvas, 32, 32, 1);
@@ -64,12 +64,11 @@ LogoCanvas& logoCanvas() {
 void rotozoomerDraw(benchmark::State& state) {
     const DrawPathsFor paths(state);
     if (!paths.usable) return;
-    initRotozoomer();
-    rotozoomer().rotoZoom = 300;
-    Surface out = createSurface(320, 240, defaultPixelFormat);
+    initRotozoomer(loadBitmapSurface(107), loadBitmapSurface(110));
+    Surface out = createSurface(320, 240, kDefaultPixelFormat);
     int32_t angle = 0;
     for (auto _ : state) {
-        drawRotozoomer(out, angle, 5000, 7000, 160 * 256, 120 * 256);
+        drawRotozoomer(out, angle, 300, 5000, 7000, 160 * 256, 120 * 256);
         angle += 97;
         benchmark::DoNotOptimize(out.pixels);
     }
@@ -105,8 +104,8 @@ BENCHMARK(logoReflectionDraw)->Apply(threePaths);
 void chainFrame(benchmark::State& state) {
     const DrawPathsFor paths(state);
     if (!paths.usable) return;
-    initChain();
-    Surface work = createSurface(320, 240, defaultPixelFormat);
+    initChain(loadBitmapSurface(114), loadBitmapSurface(119));
+    Surface work = createSurface(320, 240, kDefaultPixelFormat);
     for (auto _ : state) {
         moveChainAnchor(1.0f / 60);
         solveChain(1.0f / 60);
@@ -121,8 +120,9 @@ BENCHMARK(chainFrame)->Apply(threePaths);
 void scrollerDraw(benchmark::State& state) {
     const DrawPathsFor paths(state);
     if (!paths.usable) return;
-    initFont();
-    Surface work = createSurface(320, 240, defaultPixelFormat);
+    initFont(loadBitmapSurface(115));
+    initScroller(embeddedScrollText());
+    Surface work = createSurface(320, 240, kDefaultPixelFormat);
     for (auto _ : state) {
         scroller().scrollPosition = 20 * 2048;
         drawScroller(work, 1.0f / 60);
@@ -150,7 +150,7 @@ void upscale2xDraw(benchmark::State& state) {
     const DrawPathsFor paths(state);
     if (!paths.usable) return;
     LogoCanvas& c = logoCanvas();
-    Surface frame = createSurface(640, 480, defaultPixelFormat);
+    Surface frame = createSurface(640, 480, kDefaultPixelFormat);
     for (auto _ : state) {
         upscale2x(c.work, frame, 0, 0);
         benchmark::DoNotOptimize(frame.pixels);

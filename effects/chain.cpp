@@ -2,13 +2,10 @@
 
 #include <cmath>
 
-#include "gfx/bitmap.h"
+#include "effects/degrees.h"
 #include "gfx/blit.h"
 
 namespace {
-
-// Degrees to radians, the single-precision constant 0.017453292f.
-constexpr double kDegreesToRadians = double(0.017453292f);
 
 constexpr int32_t kStartY = 30860;  // 8.8: 120 pixels plus 140/256
 constexpr int32_t kGravity = 50;    // 8.8 pixels per second, added once per pass
@@ -21,19 +18,19 @@ ChainState& chain() {
     return state;
 }
 
-void initChain() {
+void initChain(Surface linkSprite, Surface spikeBallSprite) {
     ChainState& c = chain();
     freeSurface(c.linkSprite);
     freeSurface(c.spikeBallSprite);
-    c.linkSprite = loadBitmapSurface(114);
-    c.spikeBallSprite = loadBitmapSurface(119);
+    c.linkSprite = linkSprite;
+    c.spikeBallSprite = spikeBallSprite;
     layOutChain(c.linkSprite.width);
 }
 
 void layOutChain(int32_t spacing) {
     ChainState& c = chain();
     c.chainTime = 0;
-    for (int32_t i = 0; i < chainLength; ++i) {
+    for (int32_t i = 0; i < kChainLength; ++i) {
         Particle& p = c.chainParticles[i];
         p.anchored = i == 0 ? 1 : 0;
         p.x = 160 * 256 + ((i - 1) * spacing + 20) * 256;
@@ -76,8 +73,8 @@ void solveChain(float frameStep) {
 
 void drawChain(Surface& work) {
     const ChainState& c = chain();
-    for (int32_t i = 0; i <= chainLength - 2; ++i) {
-        const Surface& sprite = i == chainLength - 2 ? c.spikeBallSprite : c.linkSprite;
+    for (int32_t i = 0; i <= kChainLength - 2; ++i) {
+        const Surface& sprite = i == kChainLength - 2 ? c.spikeBallSprite : c.linkSprite;
         const Particle& p = c.chainParticles[i];
         blit(sprite, work, (p.x >> 8) - sprite.width / 2, (p.y >> 8) - sprite.height / 2, 1);
     }

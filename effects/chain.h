@@ -6,22 +6,22 @@
 #include "effects/particle.h"
 #include "gfx/surface.h"
 
-inline constexpr int32_t chainLength = 12;
+inline constexpr int32_t kChainLength = 12;
 
 struct ChainState {
     // In chain order: 0 is the anchor, 11 the free end. Each link points at the previous
     // element, so the array never moves after initChain.
-    std::array<Particle, chainLength> chainParticles;
-    Surface linkSprite;       // bitmap 114, 9×9
-    Surface spikeBallSprite;  // bitmap 119, 41×41
+    std::array<Particle, kChainLength> chainParticles;
+    Surface linkSprite;       // 9×9 ball, key colour transparent
+    Surface spikeBallSprite;  // 41×41, key colour transparent
     float   chainTime;        // seconds; the anchor's clock, advanced only by moveChainAnchor
 };
 
 ChainState& chain();
 
-// Loads the two sprites and lays the chain out with layOutChain, one link-sprite width apart.
-// Once, at start-up; calling it again starts over.
-void initChain();
+// Takes over the two sprites (the effect frees them when set up again) and lays the chain out
+// with layOutChain, one link-sprite width apart. Once, at start-up; calling it again starts over.
+void initChain(Surface linkSprite, Surface spikeBallSprite);
 
 // The start layout: particle i at (180 + (i − 1)·spacing, 120 + 140/256) pixels, at rest, each
 // linked to its predecessor at their start distance; the anchor's clock back to 0.

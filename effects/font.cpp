@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "effects/scroller.h"
-#include "gfx/bitmap.h"
 #include "gfx/blit.h"
 
 FontState& font() {
@@ -11,22 +9,20 @@ FontState& font() {
     return state;
 }
 
-void initFont() {
+void initFont(Surface fontSurface) {
     FontState& f = font();
     freeSurface(f.fontSurface);
     freeSurface(f.glyphSurface);
-    f.fontSurface = loadBitmapSurface(115);
+    f.fontSurface = fontSurface;
     f.glyphWidth = 16;
     f.glyphHeight = 24;
     f.glyphSurface = createSurface(f.glyphWidth, f.glyphHeight, f.fontSurface.format);
-    // The font's set-up is the scroller's: the text starts its run from the beginning.
-    scroller().scrollPosition = 0;
 }
 
 void drawGlyph(char character, Surface& destination, int32_t x, int32_t y) {
     FontState& f = font();
     const int32_t glyphsPerRow = f.glyphWidth > 0 ? f.fontSurface.width / f.glyphWidth : 0;
-    const size_t n = fontAlphabet.find(character);
+    const size_t n = kFontAlphabet.find(character);
     if (n == std::string_view::npos || glyphsPerRow == 0) return;  // no glyph, or no font
 
     // Cut the cell out over transparent black, so the key-coloured background stays clear.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "effects/degrees.h"
 #include "gfx/pixel32.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -11,9 +12,6 @@
 #endif
 
 namespace {
-
-// Degrees to radians, the single-precision constant 0.017453292f.
-constexpr double kDegreesToRadians = double(0.017453292f);
 
 // 10·sin or 10·cos of an angle in degrees, shifted to 0…20 and truncated.
 int32_t waveSin(double degrees) { return static_cast<int32_t>(10 * std::sin(degrees * kDegreesToRadians) + 10); }
@@ -82,6 +80,8 @@ LogoWobbleState& logoWobble() {
     static LogoWobbleState state{};
     return state;
 }
+
+void resetLogoWobble() { logoWobble() = LogoWobbleState{}; }
 
 void drawLogoWobble(Surface& logo, float frameStep) {
     LogoWobbleState& w = logoWobble();

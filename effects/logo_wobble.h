@@ -10,6 +10,9 @@ struct LogoWobbleState {
 
 LogoWobbleState& logoWobble();
 
+// Starts the wobble's clock from 0. The wobble has no pictures or tables to set up.
+void resetLogoWobble();
+
 // Advances wobbleTime by frameStep (seconds, truncated to 1/256 s) and displaces every pixel of
 // `logoSurface` in place: pixel (i, j) takes the old pixel (i + l + o, j + m), l, m and o being
 // 0…20, or transparent black (0) where that lies beyond the right or bottom edge.

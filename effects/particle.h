@@ -15,7 +15,7 @@ struct ParticleLink {
     int32_t restLength;                                  // 8.8 pixels to keep from `other`
 };
 
-inline constexpr int32_t maxParticleLinks = 100;
+inline constexpr int32_t kMaxParticleLinks = 100;
 
 struct Particle {
     uint8_t      anchored;   // 1: placed from outside, no gravity
@@ -24,7 +24,7 @@ struct Particle {
     int32_t      vx;         // 8.8 pixels per second
     int32_t      vy;         // 8.8 pixels per second
     int32_t      linkCount;  // used entries of `links`; the rest are never read
-    ParticleLink links[maxParticleLinks];
+    ParticleLink links[kMaxParticleLinks];
 };
 
 // Puts `particle` at link.restLength from link.other along the line between them, adds the

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "gfx/bitmap.h"
+#include "effects/degrees.h"
 #include "gfx/pixel32.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -14,9 +14,6 @@
 #endif
 
 namespace {
-
-// Degrees to radians, the single-precision constant 0.017453292f.
-constexpr double kDegreesToRadians = double(0.017453292f);
 
 // The height is the byte in bits 8–15 of the pixel value, taken directly: the red channel of
 // the default format, whatever the surface's own masks say.
@@ -58,10 +55,10 @@ void rotoPixels(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, int3
         }
         const int32_t tx = x & wrapX, ty = y & wrapY;
         const uint32_t t = loadWord(tex.pixels + 4 * (size_t(ty) * size_t(tex.width) + size_t(tx)));
-        const BumpSlope g = gradient[tx * bumpGradientSize + ty];
-        const int32_t lx = std::clamp(g.gx + lightColumn, 0, lightTableSize - 1);
-        const int32_t ly = std::clamp(g.gy + lightRow, 0, lightTableSize - 1);
-        const uint32_t P = levels[ly * lightTableSize + lx] * 0x010101u;
+        const BumpSlope g = gradient[tx * kBumpGradientSize + ty];
+        const int32_t lx = std::clamp(g.gx + lightColumn, 0, kLightTableSize - 1);
+        const int32_t ly = std::clamp(g.gy + lightRow, 0, kLightTableSize - 1);
+        const uint32_t P = levels[ly * kLightTableSize + lx] * 0x010101u;
         // Per colour byte ((t >> 1) + P) >> 1 as (a & b) + ((a ^ b) >> 1): at most
         // (127 + 255) >> 1 = 191, so no byte carries into the next and the plain path's limit of
         // 255 never applies.
@@ -118,8 +115,8 @@ int32_t rotoFours(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, in
     const __m128i four = _mm_set1_epi32(4);
     const __m128i lightRow = _mm_set1_epi32(f.LY + 256 - i);
     const __m128i zero = _mm_setzero_si128();
-    const __m128i lightMax = _mm_set1_epi16(lightTableSize - 1);
-    const __m128i lightOffsetWeights = _mm_set1_epi32((1 << 16) | lightTableSize);  // ly·512 + lx
+    const __m128i lightMax = _mm_set1_epi16(kLightTableSize - 1);
+    const __m128i lightOffsetWeights = _mm_set1_epi32((1 << 16) | kLightTableSize);  // ly·512 + lx
     const __m128i halfMask = _mm_set1_epi32(0x007F7F7F);
     const __m128i lowBits = _mm_set1_epi8(1);
     const __m128i alpha = _mm_set1_epi32(int32_t(0xFF000000u));
@@ -183,7 +180,7 @@ __attribute__((target("avx2"))) int32_t rotoEights(uint8_t* row, const Rotozoome
     const __m256i eight = _mm256_set1_epi32(8);
     const __m256i lightRow = _mm256_set1_epi32(f.LY + 256 - i);
     const __m256i zero = _mm256_setzero_si256();
-    const __m256i lightMax = _mm256_set1_epi32(lightTableSize - 1);
+    const __m256i lightMax = _mm256_set1_epi32(kLightTableSize - 1);
     const __m256i spread = _mm256_setr_epi8(0, 0, 0, -128, 4, 4, 4, -128, 8, 8, 8, -128, 12, 12, 12, -128,  //
                                             0, 0, 0, -128, 4, 4, 4, -128, 8, 8, 8, -128, 12, 12, 12, -128);
     const __m256i halfMask = _mm256_set1_epi32(0x007F7F7F);
@@ -216,14 +213,14 @@ __attribute__((target("avx2"))) int32_t rotoEights(uint8_t* row, const Rotozoome
 }
 #endif
 
-// The draw for a texture and an output of defaultPixelFormat. False (nothing drawn) where the
+// The draw for a texture and an output of kDefaultPixelFormat. False (nothing drawn) where the
 // plain path must serve: a texture size that is not a power of two, or a zoom or offsets so large
 // that the plain path's 32-bit coordinates would overflow.
 bool drawRotozoomerFast(Surface& out, const RotoFrame& f) {
     const RotozoomerState& s = rotozoomer();
     const int32_t TW = s.rotoTexture.width, TH = s.rotoTexture.height;
     if ((TW & (TW - 1)) != 0 || (TH & (TH - 1)) != 0) return false;
-    if (s.lightLevels.size() != size_t(lightTableSize) * lightTableSize + lightLevelPadding) return false;
+    if (s.lightLevels.size() != size_t(kLightTableSize) * kLightTableSize + kLightLevelPadding) return false;
     // The largest |u·Cs − v·Sn| of the frame; below 2^30, with offsets below 2^30, nothing of
     // the plain path's arithmetic leaves 32 bits.
     const int64_t Z = std::abs(int64_t(f.Z));
@@ -255,75 +252,75 @@ bool drawRotozoomerFast(Surface& out, const RotoFrame& f) {
 }  // namespace
 
 RotozoomerState& rotozoomer() {
-    static RotozoomerState state{256, {}, {}, {}, {}, {}};
+    static RotozoomerState state{};
     return state;
 }
 
 void fillBumpGradient(const Surface& map, std::vector<BumpSlope>& table) {
-    const int32_t W = std::min(map.width, bumpGradientSize);
-    const int32_t H = std::min(map.height, bumpGradientSize);
+    const int32_t W = std::min(map.width, kBumpGradientSize);
+    const int32_t H = std::min(map.height, kBumpGradientSize);
     for (int32_t y = 0; y < H; ++y) {
         for (int32_t x = 0; x < W; ++x) {
             const int32_t gx = height(map, std::min(x + 1, W - 1), y) - height(map, std::max(x - 1, 0), y);
             const int32_t gy = height(map, x, std::min(y + 1, H - 1)) - height(map, x, std::max(y - 1, 0));
-            table[size_t(x) * bumpGradientSize + size_t(y)] = {int16_t(gx), int16_t(gy)};
+            table[size_t(x) * kBumpGradientSize + size_t(y)] = {int16_t(gx), int16_t(gy)};
         }
     }
 }
 
 void fillLightTable(std::vector<uint16_t>& table) {
-    for (int32_t p = 0; p < lightTableSize; ++p) {
-        for (int32_t q = 0; q < lightTableSize; ++q) {
+    for (int32_t p = 0; p < kLightTableSize; ++p) {
+        for (int32_t q = 0; q < kLightTableSize; ++q) {
             const float dx = static_cast<float>((p - 256) / 256.0);
             const float dy = static_cast<float>((q - 256) / 256.0);
             const double r = std::sqrt(double(dx) * dx + double(dy) * dy);
             float f = static_cast<float>(1 - r);
             if (f < 0) f = 0;
-            table[size_t(p) * lightTableSize + size_t(q)] = uint16_t(255 * std::pow(double(f), 2.0));
+            table[size_t(p) * kLightTableSize + size_t(q)] = uint16_t(255 * std::pow(double(f), 2.0));
         }
     }
 }
 
 void prepareLightLevels(RotozoomerState& s) {
     s.lightLevels.clear();
-    if (s.lightTable.size() != size_t(lightTableSize) * lightTableSize) return;  // nothing to draw with
-    s.lightLevels.assign(size_t(lightTableSize) * lightTableSize + lightLevelPadding, 0);
-    for (int32_t q = 0; q < lightTableSize; ++q) {
-        for (int32_t p = 0; p < lightTableSize; ++p) {
-            const uint32_t L = s.lightTable[size_t(p) * lightTableSize + size_t(q)];
-            s.lightLevels[size_t(q) * lightTableSize + size_t(p)] = uint8_t(std::min(255u, (L * L) >> 8));
+    if (s.lightTable.size() != size_t(kLightTableSize) * kLightTableSize) return;  // nothing to draw with
+    s.lightLevels.assign(size_t(kLightTableSize) * kLightTableSize + kLightLevelPadding, 0);
+    for (int32_t q = 0; q < kLightTableSize; ++q) {
+        for (int32_t p = 0; p < kLightTableSize; ++p) {
+            const uint32_t L = s.lightTable[size_t(p) * kLightTableSize + size_t(q)];
+            s.lightLevels[size_t(q) * kLightTableSize + size_t(p)] = uint8_t(std::min(255u, (L * L) >> 8));
         }
     }
 }
 
-void initRotozoomer() {
+void initRotozoomer(Surface texture, Surface bumpMap) {
     RotozoomerState& s = rotozoomer();
     freeSurface(s.rotoTexture);
     freeSurface(s.bumpMap);
-    s.rotoTexture = loadBitmapSurface(107);
-    s.bumpMap = loadBitmapSurface(110);
-    s.bumpGradient.assign(size_t(bumpGradientSize) * bumpGradientSize, BumpSlope{0, 0});
-    s.lightTable.assign(size_t(lightTableSize) * lightTableSize, 0);
+    s.rotoTexture = texture;
+    s.bumpMap = bumpMap;
+    s.bumpGradient.assign(size_t(kBumpGradientSize) * kBumpGradientSize, BumpSlope{0, 0});
+    s.lightTable.assign(size_t(kLightTableSize) * kLightTableSize, 0);
     fillBumpGradient(s.bumpMap, s.bumpGradient);
     fillLightTable(s.lightTable);
     prepareLightLevels(s);
 }
 
-void drawRotozoomer(Surface& out, int32_t angle, int32_t offsetX, int32_t offsetY, int32_t lightX,
+void drawRotozoomer(Surface& out, int32_t angle, int32_t zoom, int32_t offsetX, int32_t offsetY, int32_t lightX,
                     int32_t lightY) {
     const RotozoomerState& s = rotozoomer();
     const Surface& tex = s.rotoTexture;
     const int32_t TW = tex.width, TH = tex.height;
-    if (TW <= 0 || TH <= 0 || TW > bumpGradientSize || TH > bumpGradientSize) return;
-    if (s.bumpGradient.size() != size_t(bumpGradientSize) * bumpGradientSize) return;
-    if (s.lightTable.size() != size_t(lightTableSize) * lightTableSize) return;
+    if (TW <= 0 || TH <= 0 || TW > kBumpGradientSize || TH > kBumpGradientSize) return;
+    if (s.bumpGradient.size() != size_t(kBumpGradientSize) * kBumpGradientSize) return;
+    if (s.lightTable.size() != size_t(kLightTableSize) * kLightTableSize) return;
 
     // Rotation as 8.8 sine and cosine: 256 stands for 1.0.
     const double theta = angle / 256.0 * kDegreesToRadians;
     const int32_t Sn = static_cast<int32_t>(256 * std::sin(theta));
     const int32_t Cs = static_cast<int32_t>(256 * std::cos(theta));
 
-    const int32_t W = out.width, H = out.height, Z = s.rotoZoom;
+    const int32_t W = out.width, H = out.height, Z = zoom;
     const int32_t halfW = W / 2, halfH = H / 2;
     const int32_t LX = lightX >> 8, LY = lightY >> 8;  // whole pixels
     // Eight texture widths (heights) in 8.8 keep the coordinates positive over a wide range;
@@ -351,10 +348,10 @@ void drawRotozoomer(Surface& out, int32_t angle, int32_t offsetX, int32_t offset
             const int32_t ty = std::abs((((u * Sn + v * Cs) >> 8) + BY) >> 8) % TH;
             const uint32_t t = readPixel(texBits, pixelAddress(tex, tx, ty));
 
-            const BumpSlope g = gradient[tx * bumpGradientSize + ty];
-            const int32_t lx = std::clamp(g.gx - j + LX + 256, 0, lightTableSize - 1);
-            const int32_t ly = std::clamp(g.gy - i + LY + 256, 0, lightTableSize - 1);
-            const uint32_t L = light[lx * lightTableSize + ly];
+            const BumpSlope g = gradient[tx * kBumpGradientSize + ty];
+            const int32_t lx = std::clamp(g.gx - j + LX + 256, 0, kLightTableSize - 1);
+            const int32_t ly = std::clamp(g.gy - i + LY + 256, 0, kLightTableSize - 1);
+            const uint32_t L = light[lx * kLightTableSize + ly];
             const uint32_t P = std::min(255u, (L * L) >> 8);
 
             // Half the texture plus the light, halved: at most (127 + 254) >> 1 = 190.

@@ -8,9 +8,9 @@
 #include "gfx/surface.h"
 
 // The slope table is indexed with texture coordinates, so neither bitmap may exceed this.
-inline constexpr int32_t bumpGradientSize = 128;
+inline constexpr int32_t kBumpGradientSize = 128;
 // The light table covers offsets of −256…255 pixels from the light in each direction.
-inline constexpr int32_t lightTableSize = 512;
+inline constexpr int32_t kLightTableSize = 512;
 
 // Slopes of the bump map at one texel, differences of red channels: −255…255.
 struct BumpSlope {
@@ -19,28 +19,27 @@ struct BumpSlope {
 };
 
 struct RotozoomerState {
-    int32_t rotoZoom;  // 8.8: texels (1/256) advanced per output pixel; 256 = one texel per pixel
-
     // Built once by initRotozoomer.
-    Surface                rotoTexture;   // bitmap 107, at most 128×128
-    Surface                bumpMap;       // bitmap 110, height in the red channel
+    Surface                rotoTexture;   // the tiling texture, at most 128×128
+    Surface                bumpMap;       // height in the red channel, at most 128×128
     std::vector<BumpSlope> bumpGradient;  // 128×128, entry x·128 + y (column-major)
     std::vector<uint16_t>  lightTable;    // 512×512, entry p·512 + q: 0…255, 255 at (256, 256)
 
     // Made from lightTable by prepareLightLevels for the fast paths: the light each entry gives
     // a pixel, min(255, (L·L) >> 8), row-major (entry q·512 + p, so that neighbouring pixels of
-    // a row read neighbouring bytes), then lightLevelPadding bytes of 0 that let a kernel read a
+    // a row read neighbouring bytes), then kLightLevelPadding bytes of 0 that let a kernel read a
     // whole word at any entry.
     std::vector<uint8_t>   lightLevels;
 };
 
-inline constexpr size_t lightLevelPadding = 3;
+inline constexpr size_t kLightLevelPadding = 3;
 
 RotozoomerState& rotozoomer();
 
-// Loads the texture and the bump map and builds the slope and light tables. Once, at start-up;
-// calling it again replaces what the previous call made.
-void initRotozoomer();
+// Takes over the texture and the bump map (both at most 128×128; the effect frees them when set
+// up again) and builds the slope and light tables. Once, at start-up; calling it again replaces
+// what the previous call made.
+void initRotozoomer(Surface texture, Surface bumpMap);
 
 // Slopes of `bumpMap` (its top-left 128×128 at most) into `table` (128×128 entries, column-
 // major): at the borders the missing neighbour is the border pixel itself. Entries outside the
@@ -55,8 +54,9 @@ void fillLightTable(std::vector<uint16_t>& table);
 // right size the plain path draws.
 void prepareLightLevels(RotozoomerState& state);
 
-// Fills every pixel of `out` with alpha 255. All arguments 8.8: angle in 1/256 degree, offsets
-// in 1/256 texel, light position in 1/256 pixel of `out`. Reads rotoZoom and the tables. Draws
-// nothing when the texture is missing or larger than 128×128.
-void drawRotozoomer(Surface& out, int32_t angle, int32_t offsetX, int32_t offsetY, int32_t lightX,
+// Fills every pixel of `out` with alpha 255. All arguments 8.8: angle in 1/256 degree, zoom in
+// 1/256 texel advanced per output pixel (256: one texel per pixel), offsets in 1/256 texel,
+// light position in 1/256 pixel of `out`. Draws nothing when the texture is missing or larger
+// than 128×128.
+void drawRotozoomer(Surface& out, int32_t angle, int32_t zoom, int32_t offsetX, int32_t offsetY, int32_t lightX,
                     int32_t lightY);

@@ -4,25 +4,15 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/resources.h"
-
-namespace {
-
-// Degrees to radians, the single-precision constant 0.017453292f.
-constexpr double kDegreesToRadians = double(0.017453292f);
-
-}  // namespace
-
-std::string_view embeddedScrollText() {
-    const ResourceData r = findNamedResource("scrolltext.txt");
-    if (!r.bytes) return {};
-    return {reinterpret_cast<const char*>(r.bytes), r.size};
-}
+#include "effects/degrees.h"
+#include "effects/font.h"
 
 ScrollerState& scroller() {
-    static ScrollerState state{embeddedScrollText(), 0};
+    static ScrollerState state{};
     return state;
 }
+
+void initScroller(std::string_view text) { scroller() = ScrollerState{text, 0}; }
 
 void drawScroller(Surface& work, float frameStep) {
     ScrollerState& s = scroller();

@@ -1,5 +1,5 @@
 #pragma once
-// Rows of pixels of defaultPixelFormat, for the fast paths. Such a pixel is four bytes in memory,
+// Rows of pixels of kDefaultPixelFormat, for the fast paths. Such a pixel is four bytes in memory,
 // blue, green, red, alpha; loaded as one little-endian 32-bit word it is
 // blue | green << 8 | red << 16 | alpha << 24, so every channel is one byte of the word, and the
 // operations below work byte by byte exactly as blendPixel works channel by channel. Each gives

@@ -20,7 +20,7 @@ DrawPaths& drawPaths() {
 }
 
 bool isDefaultFormat(const PixelFormat& f) {
-    const PixelFormat& d = defaultPixelFormat;
+    const PixelFormat& d = kDefaultPixelFormat;
     return f.redMask == d.redMask && f.greenMask == d.greenMask && f.blueMask == d.blueMask &&
            f.alphaMask == d.alphaMask && f.redShift == d.redShift && f.greenShift == d.greenShift &&
            f.blueShift == d.blueShift && f.alphaShift == d.alphaShift && f.bitsPerPixel == d.bitsPerPixel;

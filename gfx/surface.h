@@ -21,7 +21,7 @@ struct PixelFormat {
 
 // 32-bit pixels read most significant byte first, so bytes in memory are blue, green, red,
 // alpha: the byte order of the platform's 32-bit bitmaps, which pass through unconverted.
-inline constexpr PixelFormat defaultPixelFormat = {
+inline constexpr PixelFormat kDefaultPixelFormat = {
     0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF, 8, 16, 24, 0, 32};
 
 struct Surface {
@@ -33,7 +33,7 @@ struct Surface {
 
 // Drawing has two paths. The plain one goes pixel by pixel through readPixel / writePixel /
 // blendPixel and serves every format; it is the reference. Where every surface an operation
-// touches has defaultPixelFormat, a fast path takes over that gives the same bits. Tests and
+// touches has kDefaultPixelFormat, a fast path takes over that gives the same bits. Tests and
 // benchmarks switch the fast paths off to run the reference.
 struct DrawPaths {
     bool fast;  // true (the default): default-format surfaces take the fast paths
@@ -42,7 +42,7 @@ struct DrawPaths {
 
 DrawPaths& drawPaths();
 
-// Every field equal to defaultPixelFormat's.
+// Every field equal to kDefaultPixelFormat's.
 bool isDefaultFormat(const PixelFormat& format);
 
 // Whether an operation on these surfaces takes its fast path: fast paths on and both formats

@@ -3,28 +3,13 @@
 // the logo and the song. Lives until the process ends.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "gfx/surface.h"
 
 struct Module;
 
-// The header every presentation passes with the frame: 640 wide, 480 high top-down, 32 bits.
-struct PresentationHeader {
-    uint32_t biSize;          // 40
-    int32_t  biWidth;         // 640
-    int32_t  biHeight;        // −480: rows top to bottom
-    uint16_t biPlanes;        // 1
-    uint16_t biBitCount;      // 32
-    uint32_t biCompression;   // BI_RGB (0)
-    uint32_t biSizeImage;     // 0
-    int32_t  biXPelsPerMeter; // 0
-    int32_t  biYPelsPerMeter; // 0
-    uint32_t biClrUsed;       // 256; no colour table applies to 32-bit pixels
-    uint32_t biClrImportant;  // 0
-};
-
 struct DemoState {
-    PresentationHeader presentationHeader;
     Surface frameSurface;   // 640×480, what the window shows
     Surface workSurface;    // 320×240, the composition
     Surface effectSurface;  // 320×240, the rotozoomer's output
@@ -40,9 +25,10 @@ struct DemoState {
 
 DemoState& demo();
 
-// Builds the surfaces, the logo, the effects' tables and the song, starts the player, then starts
-// the demo clock, so the pre-rendering of the music is not counted as demo time. False when a
-// picture the demo needs cannot be loaded; `reason` then says which and why.
+// Builds the surfaces, the logo, the effects with their pictures and tables, and the song, starts
+// the player, then starts the demo clock, so the pre-rendering of the music is not counted as
+// demo time. False when a picture the demo needs cannot be loaded; `reason` then says which and
+// why. A song that cannot be loaded is reported on stderr and the demo runs silently.
 bool demoStartUp(std::string& reason);
 
 // Says once, on standard error, that the demo plays silently and why, as soon as the player
@@ -51,3 +37,12 @@ void reportSilence();
 
 // Stops the player and releases what the start-up made. The process ends right after.
 void demoShutdown();
+
+// The embedded bitmap with this number, through the platform's own converter where it has one,
+// else decoded from its BMP bytes; colour-keyed. The caller owns the surface. When the bitmap is
+// missing or malformed: an empty 0×0 surface and the reason in `reason`.
+Surface loadBitmapSurface(uint16_t identifier, std::string* reason = nullptr);
+
+// The embedded scroll text, resources/scrolltext.txt: one upper-case line whose bytes live as
+// long as the process. Empty when missing.
+std::string_view embeddedScrollText();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "effects/chain.h"
+#include "effects/degrees.h"
 #include "effects/logo_reflection.h"
 #include "effects/logo_wobble.h"
 #include "effects/rotozoomer.h"
@@ -15,8 +16,6 @@
 
 namespace {
 
-// Degrees to radians as the single-precision constant 0.017453292f (0.01745329238474369).
-constexpr double kDegreesToRadians = double(0.017453292f);
 // The zoom's offset, 1.2 rounded to single precision (1.2000000476837158).
 constexpr double kZoomBias = double(1.2f);
 
@@ -41,8 +40,8 @@ const FrameClock& frameClock() { return frameDriver().clock; }
 void resetFrameDriver(uint32_t tickNow) {
     frameDriver() = FrameDriver{};
     frameDriver().clock.lastTick = tickNow;
-    rotozoomer().rotoZoom = 256;
-    logoWobble().wobbleTime = 0;  // the wobble has no set-up of its own; its clock starts here
+    frameDriver().rotoZoom = 256;
+    resetLogoWobble();  // the wobble has no set-up of its own; its clock starts with the frames
 }
 
 void computeFrameParameters(FrameDriver& d) {
@@ -50,10 +49,10 @@ void computeFrameParameters(FrameDriver& d) {
     const float turn = static_cast<float>(std::fmod(static_cast<double>(d.clock.demoTime), 360.0));
     const double r = kDegreesToRadians * turn;
     d.angle = trunc32(std::sin(8 * r) * 360 * 256);
-    rotozoomer().rotoZoom = trunc32((std::cos(100 * r) + kZoomBias) * 256);  // 51 … 563
+    d.rotoZoom = trunc32((std::cos(100 * r) + kZoomBias) * 256);  // 51 … 563
     // The step in 64 bits: a pause of a day (86 400 s) is 2.7·10^9, beyond int32.
     const int64_t step = static_cast<int64_t>(static_cast<double>(d.clock.frameStep) * 120 * 256);
-    d.offsetX = static_cast<int32_t>((d.offsetX + step) % offsetXPeriod);
+    d.offsetX = static_cast<int32_t>((d.offsetX + step) % kOffsetXPeriod);
     d.offsetY = trunc32((std::sin(70 * r) * 200 + 100) * 256);
 }
 
@@ -82,9 +81,9 @@ void advanceFrameClock(FrameClock& c, uint32_t now) {
 // The background layer: the rotozoomer, still before position 8, faded in over 63 frames.
 static void drawBackground(FrameDriver& d, DemoState& s) {
     if (d.scenePosition >= kRotationPosition)
-        drawRotozoomer(s.effectSurface, d.angle, d.offsetX, d.offsetY, d.lightX, d.lightY);
+        drawRotozoomer(s.effectSurface, d.angle, d.rotoZoom, d.offsetX, d.offsetY, d.lightX, d.lightY);
     else
-        drawRotozoomer(s.effectSurface, 0, 0, 0, d.lightX, d.lightY);
+        drawRotozoomer(s.effectSurface, 0, d.rotoZoom, 0, 0, d.lightX, d.lightY);  // the zoom still moves
     if (d.effectFade < 250) {
         d.effectFade += 4;
         blitFaded(s.effectSurface, s.workSurface, 0, 0, d.effectFade);

@@ -14,7 +14,7 @@ struct FrameClock {
 // offsetX grows by 120 texels a second, so it wraps to 0 at this many 1/256 texels (about 4.9
 // hours) instead of overflowing 32 bits after 19. The period is 256 × a multiple of every
 // power-of-two texture width up to 128, so the rotozoomer shows the same picture either side.
-inline constexpr int32_t offsetXPeriod = int32_t(1) << 29;
+inline constexpr int32_t kOffsetXPeriod = int32_t(1) << 29;
 
 struct FrameDriver {
     FrameClock clock;
@@ -27,8 +27,9 @@ struct FrameDriver {
     uint8_t logoFade;    // logo fade-in, +2 per frame up to 250
 
     // Animation parameters, 8.8 fixed point.
-    int32_t angle;    // 1/256 degree
-    int32_t offsetX;  // 1/256 texel, accumulated per frame, kept in 0 … offsetXPeriod − 1
+    int32_t angle;     // 1/256 degree
+    int32_t rotoZoom;  // 1/256 texel per output pixel: 51 … 563, and 256 before the first frame
+    int32_t offsetX;  // 1/256 texel, accumulated per frame, kept in 0 … kOffsetXPeriod − 1
     int32_t offsetY;  // 1/256 texel
     int32_t lightX;   // 1/256 pixel; computed after the effects, so used one frame late
     int32_t lightY;   // 1/256 pixel
@@ -40,7 +41,7 @@ const FrameClock& frameClock();
 // Everything back to its start-up value, with the clock's last tick at `tickNow`.
 void resetFrameDriver(uint32_t tickNow);
 
-// Step 1 of a frame: angle, zoom (written to the rotozoomer) and texture offsets from the clock.
+// Step 1 of a frame: angle, zoom and texture offsets from the clock.
 void computeFrameParameters(FrameDriver& driver);
 
 // Step 2: follow the song position p while it rises; freeze for good once it goes back.

@@ -1,12 +1,14 @@
 #include <cstdio>
 
 #include "effects/chain.h"
+#include "effects/font.h"
 #include "effects/rotozoomer.h"
 #include "effects/scroller.h"
 #include "gfx/bitmap.h"
 #include "host/demo.h"
 #include "host/frame_driver.h"
 #include "platform/platform.h"
+#include "platform/resources.h"
 #include "player/loader.h"
 #include "player/player.h"
 #include "player/stream.h"
@@ -16,35 +18,85 @@ DemoState& demo() {
     return state;
 }
 
+Surface loadBitmapSurface(uint16_t identifier, std::string* reason) {
+    Surface s{nullptr, 0, 0, kDefaultPixelFormat};
+    std::string why;
+    PlatformBitmap converted{};
+    if (platformOpenBitmap(identifier, converted)) {
+        // The platform converts its own bitmaps straight into the surface's memory.
+        s = createSurface(converted.width, converted.height, kDefaultPixelFormat);
+        if (!platformReadBitmap(converted, s.pixels)) {
+            freeSurface(s);
+            why = "bitmap " + std::to_string(identifier) + ": the platform cannot convert it";
+        }
+    } else {
+        const ResourceData data = findResource("BITMAP", identifier);
+        if (!data.bytes)
+            why = "bitmap " + std::to_string(identifier) + ": not among the embedded resources";
+        else if (!decodeBitmap(data.bytes, data.size, s, why))
+            why = "bitmap " + std::to_string(identifier) + ": " + why;
+    }
+    if (s.pixels) applyColourKey(s);
+    if (reason) *reason = why;
+    return s;
+}
+
+std::string_view embeddedScrollText() {
+    const ResourceData r = findNamedResource("scrolltext.txt");
+    if (!r.bytes) return {};
+    return {reinterpret_cast<const char*>(r.bytes), r.size};
+}
+
 bool demoStartUp(std::string& reason) {
     DemoState& d = demo();
-    d.presentationHeader = {40, 640, -480, 1, 32, 0, 0, 0, 0, 256, 0};
-
-    d.frameSurface = Surface{nullptr, 640, 480, defaultPixelFormat};
-    d.workSurface = createSurface(d.frameSurface.width / 2, d.frameSurface.height / 2, defaultPixelFormat);
-    d.effectSurface = createSurface(d.frameSurface.width / 2, d.frameSurface.height / 2, defaultPixelFormat);
+    d.frameSurface = Surface{nullptr, 640, 480, kDefaultPixelFormat};
+    d.workSurface = createSurface(d.frameSurface.width / 2, d.frameSurface.height / 2, kDefaultPixelFormat);
+    d.effectSurface = createSurface(d.frameSurface.width / 2, d.frameSurface.height / 2, kDefaultPixelFormat);
     // Where the platform has a presentation bitmap, the frame surface's pixels are its memory and
     // what is drawn is what is shown; elsewhere ordinary memory in the same byte order, which
     // presenting copies to the window.
     d.frameSurface.pixels = platformCreateFrameMemory(d.frameSurface.width, d.frameSurface.height);
     d.frameOnPlatform = d.frameSurface.pixels != nullptr;
     if (!d.frameOnPlatform)
-        d.frameSurface = createSurface(d.frameSurface.width, d.frameSurface.height, defaultPixelFormat);
+        d.frameSurface = createSurface(d.frameSurface.width, d.frameSurface.height, kDefaultPixelFormat);
 
-    d.logoBitmap = loadBitmapSurface(102, &reason);
-    if (!d.logoBitmap.pixels) return false;
+    // Every picture travels inside the program, so one that cannot be loaded means a broken
+    // build: the first one missing is the reason the demo does not start.
+    bool complete = true;
+    auto picture = [&](uint16_t identifier) {
+        std::string why;
+        Surface s = loadBitmapSurface(identifier, &why);
+        if (!s.pixels && complete) {
+            complete = false;
+            reason = why;
+        }
+        return s;
+    };
+    d.logoBitmap = picture(102);
+    if (!complete) return false;
     d.logoSurface = createSurface(d.logoBitmap.width + 64, d.logoBitmap.height + 64, d.logoBitmap.format);
 
-    initRotozoomer();
-    initChain();
-    initFont();
+    // The effects' set-ups in their order: rotozoomer, chain, font with its scroller.
+    Surface texture = picture(107);
+    Surface bumpMap = picture(110);
+    initRotozoomer(texture, bumpMap);
+    Surface linkSprite = picture(114);
+    Surface spikeBallSprite = picture(119);
+    initChain(linkSprite, spikeBallSprite);
+    initFont(picture(115));
+    initScroller(embeddedScrollText());
+    if (!complete) return false;
 
-    // The song is embedded as resource XM 118; without it (or when it cannot be played) the demo
-    // runs on silently with its timeline at position 0.
-    setStreamCallbacks(resourceStreamOpen, resourceStreamClose, resourceStreamRead, resourceStreamSeek,
-                       resourceStreamTell);
-    std::string songReason;
-    d.song = loadModule("IDR_BSTG", nullptr, &songReason);
+    // The song is embedded as resource XM 118, and the player reads its bytes through the memory
+    // stream. Without it (or when it cannot be played) the demo runs on silently with its
+    // timeline at position 0.
+    const ResourceData songBytes = findResource("XM", 118);
+    std::string songReason = "the song (XM 118) is not among the embedded resources";
+    d.song = nullptr;
+    if (songBytes.bytes) {
+        useMemoryStream(songBytes.bytes, songBytes.size);
+        d.song = loadModule("IDR_BSTG", nullptr, &songReason);
+    }
     if (!d.song) std::fprintf(stderr, "skr4mm3lb0d: no music: %s\n", songReason.c_str());
     // Without its thread the player is fed by the frames: 60 a second keep its 2-s ring full.
     d.feedFromFrames = startPlayer(d.song, !d.manualFeeding) == PlayerStart::withoutFeeder;
@@ -75,7 +127,7 @@ void demoShutdown() {
     d.feedFromFrames = false;
     if (d.frameOnPlatform) {
         platformFreeFrameMemory(d.frameSurface.pixels);
-        d.frameSurface = Surface{nullptr, 0, 0, defaultPixelFormat};
+        d.frameSurface = Surface{nullptr, 0, 0, kDefaultPixelFormat};
         d.frameOnPlatform = false;
     }
     for (Surface* s : {&d.frameSurface, &d.workSurface, &d.effectSurface, &d.logoBitmap, &d.logoSurface})

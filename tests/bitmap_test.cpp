@@ -5,16 +5,13 @@
 #include <vector>
 
 #include "gfx/bitmap.h"
+#include "gfx/bmp_layout.h"
+#include "host/demo.h"
 #include "tools/bmp_writer.h"
 
 namespace {
 
-// Where BITMAPFILEHEADER + BITMAPINFOHEADER keep the fields the broken cases change.
-constexpr size_t kOffBits = 10, kWidth = 18, kHeight = 22, kBitCount = 28, kCompression = 30, kClrUsed = 46;
-
-void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
-}
+constexpr size_t kInfoAt = kBmpFileHeaderBytes;  // the info header's place in a file
 
 uint32_t bgra(uint32_t r, uint32_t g, uint32_t b, uint32_t a) { return b << 24 | g << 16 | r << 8 | a; }
 
@@ -48,12 +45,12 @@ TEST(DecodeBitmap, ReadsTopDownFilesAndPackedDibs) {
     std::vector<uint8_t> file = smallBitmap();
     // Top-down: the same rows stored in the other order under a negative height.
     std::vector<uint8_t> topDown = file;
-    const size_t bits = file[kOffBits];
+    const size_t bits = readBmpField(file.data(), file.size(), 0, kBmpPixelOffset);
     std::memcpy(&topDown[bits], &file[bits + 4], 4);
     std::memcpy(&topDown[bits + 4], &file[bits], 4);
-    put32(topDown, kHeight, uint32_t(-2));
+    writeBmpField(topDown.data(), kInfoAt, kBmpHeight, uint32_t(-2));
     // A packed DIB, as a resource section stores it: no file header.
-    const std::vector<uint8_t> dib(file.begin() + 14, file.end());
+    const std::vector<uint8_t> dib(file.begin() + kInfoAt, file.end());
     const std::vector<uint8_t>* variants[] = {&topDown, &dib};
     for (const std::vector<uint8_t>* bytes : variants) {
         Surface s{};
@@ -67,7 +64,7 @@ TEST(DecodeBitmap, ReadsTopDownFilesAndPackedDibs) {
 
 TEST(DecodeBitmap, IndexPastTheColourTableIsBlack) {
     std::vector<uint8_t> file = smallBitmap(8);
-    file[file[kOffBits]] = 200;  // bottom-left pixel: index 200 of a 6-entry table
+    file[readBmpField(file.data(), file.size(), 0, kBmpPixelOffset)] = 200;  // bottom-left pixel: index 200 of a 6-entry table
     Surface s{};
     std::string reason;
     ASSERT_TRUE(decodeBitmap(file.data(), file.size(), s, reason)) << reason;
@@ -79,32 +76,28 @@ TEST(DecodeBitmap, RefusesBrokenFilesWithAReason) {
     const std::vector<uint8_t> good = smallBitmap();
     struct Case {
         const char* what;
-        size_t      at;
+        size_t      header;  // 0: the file header
+        BmpField    field;
         uint32_t    value;
         const char* reasonPart;
     };
     const Case cases[] = {
-        {"24 bits per pixel", kBitCount, 24 | (1u << 16), "bits per pixel"},
-        {"1 bit per pixel", kBitCount, 1 | (1u << 16), "bits per pixel"},
-        {"run-length compressed", kCompression, 2, "compressed"},
-        {"zero width", kWidth, 0, "size"},
-        {"negative width", kWidth, uint32_t(-3), "size"},
-        {"zero height", kHeight, 0, "size"},
-        {"absurd width", kWidth, 1u << 30, "size"},
-        {"absurd top-down height", kHeight, uint32_t(-(1 << 30)), "size"},
-        {"more colours than the depth holds", kClrUsed, 17, "palette"},
-        {"pixel data past the end", kOffBits, 4000, "truncated"},
-        {"wider than the data", kWidth, 4000, "truncated"},
-        {"header size past the end", 14, 100000, "header"},
+        {"24 bits per pixel", kInfoAt, kBmpBitsPerPixel, 24, "bits per pixel"},
+        {"1 bit per pixel", kInfoAt, kBmpBitsPerPixel, 1, "bits per pixel"},
+        {"run-length compressed", kInfoAt, kBmpCompression, 2, "compressed"},
+        {"zero width", kInfoAt, kBmpWidth, 0, "size"},
+        {"negative width", kInfoAt, kBmpWidth, uint32_t(-3), "size"},
+        {"zero height", kInfoAt, kBmpHeight, 0, "size"},
+        {"absurd width", kInfoAt, kBmpWidth, 1u << 30, "size"},
+        {"absurd top-down height", kInfoAt, kBmpHeight, uint32_t(-(1 << 30)), "size"},
+        {"more colours than the depth holds", kInfoAt, kBmpColoursUsed, 17, "palette"},
+        {"pixel data past the end", 0, kBmpPixelOffset, 4000, "truncated"},
+        {"wider than the data", kInfoAt, kBmpWidth, 4000, "truncated"},
+        {"header size past the end", kInfoAt, kBmpInfoBytes, 100000, "header"},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> file = good;
-        if (c.at == kBitCount) {
-            file[c.at] = uint8_t(c.value);
-            file[c.at + 1] = 0;
-        } else {
-            put32(file, c.at, c.value);
-        }
+        writeBmpField(file.data(), c.header, c.field, c.value);
         Surface s{};
         std::string reason;
         EXPECT_FALSE(decodeBitmap(file.data(), file.size(), s, reason)) << c.what;
@@ -132,7 +125,7 @@ TEST(ColourKey, OnlyPureMagentaBecomesTransparent) {
     const Case cases[] = {
         {255, 0, 255, 0}, {255, 0, 254, 255}, {254, 0, 255, 255}, {255, 1, 255, 255}, {0, 0, 0, 255}, {255, 255, 255, 255},
     };
-    Surface s = createSurface(6, 1, defaultPixelFormat);
+    Surface s = createSurface(6, 1, kDefaultPixelFormat);
     for (int i = 0; i < 6; ++i) writePixel(32, pixelAddress(s, i, 0), bgra(cases[i].r, cases[i].g, cases[i].b, 0x5A));
     applyColourKey(s);
     for (int i = 0; i < 6; ++i) {

@@ -16,7 +16,7 @@ uint32_t bgra(uint32_t r, uint32_t g, uint32_t b, uint32_t a) { return b << 24 |
 // for the default format, so blends are opaque).
 struct TestSurface {
     Surface s;
-    TestSurface(int w, int h, const PixelFormat& f = defaultPixelFormat) : s(createSurface(w, h, f)) {}
+    TestSurface(int w, int h, const PixelFormat& f = kDefaultPixelFormat) : s(createSurface(w, h, f)) {}
     ~TestSurface() { freeSurface(s); }
     uint32_t at(int x, int y) const { return readPixel(s.format.bitsPerPixel, pixelAddress(s, x, y)); }
     void set(int x, int y, uint32_t v) { writePixel(s.format.bitsPerPixel, pixelAddress(s, x, y), v); }

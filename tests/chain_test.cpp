@@ -10,7 +10,7 @@ namespace {
 uint32_t bgra(uint32_t r, uint32_t g, uint32_t b, uint32_t a) { return b << 24 | g << 16 | r << 8 | a; }
 
 Surface solid(int32_t w, int32_t h, uint32_t v) {
-    Surface s = createSurface(w, h, defaultPixelFormat);
+    Surface s = createSurface(w, h, kDefaultPixelFormat);
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) writePixel(32, pixelAddress(s, x, y), v);
     return s;
@@ -20,7 +20,7 @@ TEST(ParticleChain, StartLayout) {
     layOutChain(9);
     const ChainState& c = chain();
     EXPECT_EQ(c.chainTime, 0.0f);
-    for (int32_t i = 0; i < chainLength; ++i) {
+    for (int32_t i = 0; i < kChainLength; ++i) {
         const Particle& p = c.chainParticles[i];
         EXPECT_EQ(p.x, (171 + 9 * i) * 256) << i;
         EXPECT_EQ(p.y, 30860) << i;
@@ -84,7 +84,7 @@ TEST(ParticleChain, SolverStepsInWhole256thsOfASecond) {
         EXPECT_EQ(anchor.vy, 0) << "no gravity on the anchor";
     }
     // A step of 0 moves nothing, while gravity still adds to the velocities.
-    for (int32_t i = 1; i < chainLength; ++i) {
+    for (int32_t i = 1; i < kChainLength; ++i) {
         EXPECT_EQ(chain().chainParticles[i].x, (171 + 9 * i) * 256) << i;
         EXPECT_EQ(chain().chainParticles[i].y, 30860) << i;
         EXPECT_GT(chain().chainParticles[i].vy, 0) << i;
@@ -97,7 +97,7 @@ TEST(ParticleChain, HangsAndSwingsUnderGravity) {
     const auto& p = chain().chainParticles;
     EXPECT_EQ(p[0].x, 171 * 256);
     EXPECT_EQ(p[0].y, 30860);
-    for (int32_t i = 1; i < chainLength; ++i) {
+    for (int32_t i = 1; i < kChainLength; ++i) {
         const double dx = (p[i].x - p[i - 1].x) / 256.0, dy = (p[i].y - p[i - 1].y) / 256.0;
         // 9 pixels, plus what the last integration of a pass adds after the constraint.
         EXPECT_NEAR(std::sqrt(dx * dx + dy * dy), 9.0, 0.2) << "link " << i;
@@ -128,7 +128,7 @@ TEST(ParticleChain, DrawsBallsAndTheSpikedBallCentred) {
     freeSurface(c.spikeBallSprite);
     c.linkSprite = solid(9, 9, bgra(255, 0, 0, 255));
     c.spikeBallSprite = solid(41, 41, bgra(0, 0, 255, 255));
-    for (int32_t i = 0; i < chainLength; ++i) {
+    for (int32_t i = 0; i < kChainLength; ++i) {
         c.chainParticles[i].x = (20 + 10 * i) * 256 + 200;  // fractions are dropped
         c.chainParticles[i].y = 30 * 256;
     }
@@ -136,7 +136,7 @@ TEST(ParticleChain, DrawsBallsAndTheSpikedBallCentred) {
     c.chainParticles[10].y = 100 * 256;
     c.chainParticles[11].x = 200 * 256;
     c.chainParticles[11].y = 200 * 256;
-    Surface work = createSurface(320, 240, defaultPixelFormat);
+    Surface work = createSurface(320, 240, kDefaultPixelFormat);
     drawChain(work);
     auto at = [&](int32_t x, int32_t y) { return readPixel(32, pixelAddress(work, x, y)); };
     const uint32_t ball = bgra(254, 0, 0, 255), spike = bgra(0, 0, 254, 255);  // blended over black

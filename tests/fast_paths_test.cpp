@@ -14,6 +14,7 @@
 #include "effects/logo_wobble.h"
 #include "effects/rotozoomer.h"
 #include "gfx/blit.h"
+#include "host/demo.h"
 #include "host/frame_driver.h"
 #include "platform/offline/offline_platform.h"
 #include "tools/offline_run.h"
@@ -22,7 +23,7 @@ namespace {
 
 // The default format, 32 bits with other masks, 24 and 16 bits.
 const PixelFormat kFormats[] = {
-    defaultPixelFormat,
+    kDefaultPixelFormat,
     {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000, 0, 8, 16, 24, 32},
     {0x00FF0000, 0x0000FF00, 0x000000FF, 0, 16, 8, 0, 0, 24},
     {0xF800, 0x07E0, 0x001F, 0, 11, 5, 0, 0, 16},
@@ -110,7 +111,7 @@ TEST(FastPaths, RotozoomerMatchesThePlainPath) {
         // light values beyond 255, so P's limit is reached.
         const int32_t sizes[] = {1, 2, 16, 64, 128, 128, 128, 100};
         freeSurface(s.rotoTexture);
-        s.rotoTexture = randomSurface(rng, sizes[rng() % 8], sizes[rng() % 8], rng() % 6 ? defaultPixelFormat : anyFormat(rng));
+        s.rotoTexture = randomSurface(rng, sizes[rng() % 8], sizes[rng() % 8], rng() % 6 ? kDefaultPixelFormat : anyFormat(rng));
         s.bumpGradient.resize(128 * 128);
         for (BumpSlope& g : s.bumpGradient) g = {int16_t(between(rng, -300, 300)), int16_t(between(rng, -300, 300))};
         s.lightTable.resize(512 * 512);
@@ -119,21 +120,20 @@ TEST(FastPaths, RotozoomerMatchesThePlainPath) {
         if (trial % 16 == 15) s.lightLevels.clear();  // not prepared: the plain path must serve
         // Zooms both ways, some too large for the fast path's 32-bit bound (plain path then).
         const int32_t zooms[] = {256, 51, 563, -300, 0, 1, 4000, 7000};
-        s.rotoZoom = rng() % 2 ? zooms[rng() % 8] : between(rng, -700, 700);
+        const int32_t zoom = rng() % 2 ? zooms[rng() % 8] : between(rng, -700, 700);
         // Offsets far below zero mirror the texture; lights anywhere, clamped by the table.
         const int32_t offsetX = rng() % 4 ? between(rng, -1 << 20, 1 << 24) : between(rng, -(1 << 29), 1 << 29);
         const int32_t offsetY = between(rng, -1 << 20, 1 << 24);
         const int32_t angle = between(rng, -(1 << 20), 1 << 20);
         const int32_t lightX = between(rng, -(1 << 18), 1 << 18), lightY = between(rng, -(1 << 18), 1 << 18);
         const int32_t widths[] = {320, 37, 1, 4, 5};
-        Surface out = randomSurface(rng, widths[rng() % 5], between(rng, 1, 240), rng() % 6 ? defaultPixelFormat : anyFormat(rng));
-        EXPECT_TRUE(fastMatchesPlain(out, [&](Surface& o) { drawRotozoomer(o, angle, offsetX, offsetY, lightX, lightY); }))
-            << "zoom " << s.rotoZoom << " offsets " << offsetX << ", " << offsetY << " angle " << angle;
+        Surface out = randomSurface(rng, widths[rng() % 5], between(rng, 1, 240), rng() % 6 ? kDefaultPixelFormat : anyFormat(rng));
+        EXPECT_TRUE(fastMatchesPlain(out, [&](Surface& o) { drawRotozoomer(o, angle, zoom, offsetX, offsetY, lightX, lightY); }))
+            << "zoom " << zoom << " offsets " << offsetX << ", " << offsetY << " angle " << angle;
         freeSurface(out);
     }
     drawPaths().wide = processorIsWide;
-    initRotozoomer();
-    s.rotoZoom = 256;
+    initRotozoomer(loadBitmapSurface(107), loadBitmapSurface(110));
 }
 
 TEST(FastPaths, LogoWobbleAndReflectionMatchThePlainPath) {
@@ -160,7 +160,7 @@ TEST(FastPaths, LogoWobbleAndReflectionMatchThePlainPath) {
         freeSurface(work);
     }
     drawPaths().wide = processorIsWide;
-    logoWobble().wobbleTime = 0;
+    resetLogoWobble();
 }
 
 // The presented frames of each scene, offline at 25 frames per second from the start, and with

@@ -4,7 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "effects/chain.h"
+#include "effects/font.h"
+#include "effects/logo_wobble.h"
 #include "effects/rotozoomer.h"
+#include "effects/scroller.h"
 #include "host/demo.h"
 #include "host/frame_driver.h"
 #include "platform/offline/offline_platform.h"
@@ -16,7 +20,7 @@ TEST(FrameParameters, FirstFrameAndTheLightForTheSecond) {
     FrameDriver& d = frameDriver();
     computeFrameParameters(d);
     EXPECT_EQ(d.angle, 0);
-    EXPECT_EQ(rotozoomer().rotoZoom, 563);
+    EXPECT_EQ(d.rotoZoom, 563);
     EXPECT_EQ(d.offsetX, 0);
     EXPECT_EQ(d.offsetY, 25600);
     EXPECT_EQ(d.lightX, 0);
@@ -35,7 +39,7 @@ TEST(FrameParameters, FollowTheClock) {
     // r = 1 degree in radians: angle = sin(8°)·360·256, zoom = (cos(100°) + 1.2)·256,
     // offsetX += 0.02·120·256, offsetY = (sin(70°)·200 + 100)·256.
     EXPECT_EQ(d.angle, 12826);
-    EXPECT_EQ(rotozoomer().rotoZoom, 262);
+    EXPECT_EQ(d.rotoZoom, 262);
     EXPECT_EQ(d.offsetX, 614);
     EXPECT_EQ(d.offsetY, 73712);
     computeFrameParameters(d);
@@ -47,20 +51,20 @@ TEST(FrameParameters, FollowTheClock) {
 TEST(FrameParameters, OffsetXWrapsWhereThePictureRepeats) {
     resetFrameDriver(0);
     FrameDriver& d = frameDriver();
-    d.offsetX = offsetXPeriod - 100;
+    d.offsetX = kOffsetXPeriod - 100;
     d.clock.frameStep = 0.02f;  // + 614
     computeFrameParameters(d);
     EXPECT_EQ(d.offsetX, 514);
     d.clock.frameStep = 4294967.295f;  // the largest step the clock can take, 1.3·10^11 in all
     computeFrameParameters(d);
     EXPECT_GE(d.offsetX, 0);
-    EXPECT_LT(d.offsetX, offsetXPeriod);
+    EXPECT_LT(d.offsetX, kOffsetXPeriod);
 
-    initRotozoomer();
-    Surface before = createSurface(320, 240, defaultPixelFormat), after = createSurface(320, 240, defaultPixelFormat);
+    initRotozoomer(loadBitmapSurface(107), loadBitmapSurface(110));
+    Surface before = createSurface(320, 240, kDefaultPixelFormat), after = createSurface(320, 240, kDefaultPixelFormat);
     for (const int32_t angle : {0, 12826, -40000}) {
-        drawRotozoomer(before, angle, offsetXPeriod + 1000 - 614, 73712, 160 * 256, 120 * 256);
-        drawRotozoomer(after, angle, 1000 - 614, 73712, 160 * 256, 120 * 256);
+        drawRotozoomer(before, angle, d.rotoZoom, kOffsetXPeriod + 1000 - 614, 73712, 160 * 256, 120 * 256);
+        drawRotozoomer(after, angle, d.rotoZoom, 1000 - 614, 73712, 160 * 256, 120 * 256);
         EXPECT_EQ(std::memcmp(before.pixels, after.pixels, surfaceBytes(before)), 0) << "angle " << angle;
     }
     freeSurface(before);
@@ -134,6 +138,35 @@ TEST(StartUp, DrawsIntoThePlatformsFrameMemoryWhereItHasSome) {
     demoShutdown();
     EXPECT_EQ(p.frameMemoryReleases, 1) << "given back to the platform, not freed as a surface";
     EXPECT_EQ(demo().frameSurface.pixels, nullptr);
+}
+
+// A start-up run again in the same process (tools, tests) starts every effect over: the
+// pictures handed over again, and each effect's clock back at 0.
+TEST(StartUp, StartsEveryEffectFromTheBeginning) {
+    resetOfflinePlatform();
+    std::string reason;
+    ASSERT_TRUE(demoStartUp(reason)) << reason;
+    scroller().scrollPosition = 5000;
+    logoWobble().wobbleTime = 77;
+    chain().chainTime = 3.0f;
+    demoShutdown();
+
+    ASSERT_TRUE(demoStartUp(reason)) << reason;
+    EXPECT_EQ(scroller().scrollPosition, 0);
+    EXPECT_EQ(scroller().scrollText, embeddedScrollText());
+    EXPECT_FALSE(scroller().scrollText.empty());
+    EXPECT_EQ(logoWobble().wobbleTime, 0);
+    EXPECT_EQ(chain().chainTime, 0.0f);
+    EXPECT_EQ(frameDriver().rotoZoom, 256);
+    const Surface* pictures[] = {&rotozoomer().rotoTexture, &rotozoomer().bumpMap, &chain().linkSprite,
+                                 &chain().spikeBallSprite, &font().fontSurface};
+    const int32_t sizes[][2] = {{128, 128}, {128, 128}, {9, 9}, {41, 41}, {288, 72}};
+    for (size_t i = 0; i < std::size(pictures); ++i) {
+        EXPECT_NE(pictures[i]->pixels, nullptr) << i;
+        EXPECT_EQ(pictures[i]->width, sizes[i][0]) << i;
+        EXPECT_EQ(pictures[i]->height, sizes[i][1]) << i;
+    }
+    demoShutdown();
 }
 
 // Whole frames through the offline platform: 10 ms pass per presentation.

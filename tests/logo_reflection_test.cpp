@@ -15,7 +15,7 @@ struct GuardedWork {
     std::vector<uint8_t> memory;
     Surface s;
     GuardedWork(uint32_t fill) : memory(kGuard + 320 * 240 * 4 + kGuard, 0xA5) {
-        s = Surface{memory.data() + kGuard, 320, 240, defaultPixelFormat};
+        s = Surface{memory.data() + kGuard, 320, 240, kDefaultPixelFormat};
         for (int32_t y = 0; y < s.height; ++y)
             for (int32_t x = 0; x < s.width; ++x) writePixel(32, pixelAddress(s, x, y), fill);
     }
@@ -29,7 +29,7 @@ struct GuardedWork {
 
 // The 336×112 logo canvas, transparent black but for the pixels a test sets.
 struct Canvas {
-    Surface s = createSurface(336, 112, defaultPixelFormat);
+    Surface s = createSurface(336, 112, kDefaultPixelFormat);
     ~Canvas() { freeSurface(s); }
     void set(int32_t x, int32_t y, uint32_t v) { writePixel(32, pixelAddress(s, x, y), v); }
 };

@@ -7,7 +7,7 @@ namespace {
 // A 336×112 canvas, the logo surface's size, whose every pixel names its own place:
 // x in the high 16 bits, y in bits 8–15, and alpha 255, so no pixel is 0.
 struct Canvas {
-    Surface s = createSurface(336, 112, defaultPixelFormat);
+    Surface s = createSurface(336, 112, kDefaultPixelFormat);
     Canvas() {
         for (int32_t y = 0; y < s.height; ++y)
             for (int32_t x = 0; x < s.width; ++x) writePixel(32, pixelAddress(s, x, y), place(x, y));
@@ -70,14 +70,14 @@ TEST(LogoWobble, ClockAdvancesInWhole256thsOfASecond) {
         int32_t added;      // 8.8 seconds
     };
     const Case cases[] = {{0.1f, 25}, {1.0f / 60, 4}, {1.0f / 512, 0}, {0.0039f, 0}, {0.004f, 1}};
-    Surface empty = createSurface(0, 0, defaultPixelFormat);
+    Surface empty = createSurface(0, 0, kDefaultPixelFormat);
     for (const Case& c : cases) {
         logoWobble().wobbleTime = 1000;
         drawLogoWobble(empty, c.frameStep);
         EXPECT_EQ(logoWobble().wobbleTime, 1000 + c.added) << c.frameStep;
     }
     freeSurface(empty);
-    logoWobble().wobbleTime = 0;
+    resetLogoWobble();
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ uint32_t green(uint32_t v) { return (v >> 16) & 0xFF; }
 uint32_t blue(uint32_t v) { return v >> 24; }
 
 Surface makeSurface(int32_t w, int32_t h, const std::function<uint32_t(int32_t, int32_t)>& pixel) {
-    Surface s = createSurface(w, h, defaultPixelFormat);
+    Surface s = createSurface(w, h, kDefaultPixelFormat);
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) writePixel(32, pixelAddress(s, x, y), pixel(x, y));
     return s;
@@ -36,17 +36,15 @@ protected:
         RotozoomerState& s = rotozoomer();
         freeSurface(s.rotoTexture);
         freeSurface(s.bumpMap);
-        s.rotoZoom = 256;
         s.rotoTexture = makeSurface(128, 128, namedTexel);
         s.bumpGradient.assign(128 * 128, BumpSlope{0, 0});
         s.lightTable.assign(512 * 512, 0);
         fillLightTable(s.lightTable);
         prepareLightLevels(s);
-        out = createSurface(320, 240, defaultPixelFormat);
+        out = createSurface(320, 240, kDefaultPixelFormat);
     }
     void TearDown() override {
         freeSurface(rotozoomer().rotoTexture);
-        rotozoomer().rotoZoom = 256;
         freeSurface(out);
     }
     uint32_t at(int32_t x, int32_t y) const { return readPixel(32, pixelAddress(out, x, y)); }
@@ -56,7 +54,7 @@ protected:
 };
 
 TEST_F(Rotozoomer, StillTextureUnlitShowsEachTexelAtAQuarter) {
-    drawRotozoomer(out, 0, 0, 0, kFarLight, kFarLight);
+    drawRotozoomer(out, 0, 256, 0, 0, kFarLight, kFarLight);
     for (int32_t i = 0; i < 240; ++i) {
         for (int32_t j = 0; j < 320; ++j) {
             const uint32_t v = at(j, i);
@@ -94,8 +92,7 @@ TEST_F(Rotozoomer, MapsPixelsToTexels) {
         {"90 degrees", 256, 90 * 256, 0, 160, 121, 127, 0},
     };
     for (const Case& c : cases) {
-        rotozoomer().rotoZoom = c.zoom;
-        drawRotozoomer(out, c.angle, c.offsetX, 0, kFarLight, kFarLight);
+        drawRotozoomer(out, c.angle, c.zoom, c.offsetX, 0, kFarLight, kFarLight);
         const uint32_t v = at(c.j, c.i);
         EXPECT_EQ(texelX(v), c.tx) << c.what << " at " << c.j << ", " << c.i;
         EXPECT_EQ(texelY(v), c.ty) << c.what << " at " << c.j << ", " << c.i;
@@ -105,7 +102,7 @@ TEST_F(Rotozoomer, MapsPixelsToTexels) {
 TEST_F(Rotozoomer, WhiteUnderTheLightIsTheBrightest190) {
     freeSurface(rotozoomer().rotoTexture);
     rotozoomer().rotoTexture = makeSurface(128, 128, [](int32_t, int32_t) { return bgra(255, 255, 255, 255); });
-    drawRotozoomer(out, 0, 0, 0, 100 * 256 + 255, 50 * 256);  // whole pixels: (100, 50)
+    drawRotozoomer(out, 0, 256, 0, 0, 100 * 256 + 255, 50 * 256);  // whole pixels: (100, 50)
     EXPECT_EQ(at(100, 50), bgra(190, 190, 190, 255));
     uint32_t brightest = 0;
     for (int32_t i = 0; i < 240; ++i)
@@ -122,7 +119,7 @@ TEST_F(Rotozoomer, SlopesAreLookedUpAtTheTexelShown) {
     rotozoomer().rotoTexture = makeSurface(128, 128, [](int32_t, int32_t) { return bgra(255, 255, 255, 255); });
     const int32_t tx = (100 + 96) % 128, ty = (50 + 8) % 128;  // shown at (100, 50)
     rotozoomer().bumpGradient[tx * 128 + ty] = BumpSlope{30, -20};
-    drawRotozoomer(out, 0, 0, 0, 100 * 256, 50 * 256);
+    drawRotozoomer(out, 0, 256, 0, 0, 100 * 256, 50 * 256);
     // lightTable[286·512 + 236] = 188, P = (188·188) >> 8 = 138, (127 + 138) >> 1 = 132.
     EXPECT_EQ(at(100, 50), bgra(132, 132, 132, 255));
     // A flat neighbour one pixel away: L = 253, P = 250, (127 + 250) >> 1 = 188.
@@ -132,11 +129,11 @@ TEST_F(Rotozoomer, SlopesAreLookedUpAtTheTexelShown) {
 // Nothing may be written past the end of a narrower output: pixels step by the output's size.
 TEST_F(Rotozoomer, NarrowOutputsStayInsideTheirBuffer) {
     for (uint8_t bits : {uint8_t(16), uint8_t(24), uint8_t(8)}) {
-        PixelFormat f = defaultPixelFormat;
+        PixelFormat f = kDefaultPixelFormat;
         f.bitsPerPixel = bits;
         std::vector<uint8_t> memory(64 * 48 * bits / 8 + 64, 0xA5);
         Surface narrow{memory.data(), 64, 48, f};
-        drawRotozoomer(narrow, 0, 0, 0, kFarLight, kFarLight);
+        drawRotozoomer(narrow, 0, 256, 0, 0, kFarLight, kFarLight);
         for (size_t k = memory.size() - 64; k < memory.size(); ++k) ASSERT_EQ(memory[k], 0xA5) << int(bits);
     }
 }
@@ -145,7 +142,7 @@ TEST_F(Rotozoomer, DrawsNothingWithoutAUsableTexture) {
     for (int32_t size : {0, 129}) {
         freeSurface(rotozoomer().rotoTexture);
         rotozoomer().rotoTexture = makeSurface(size, size, namedTexel);
-        drawRotozoomer(out, 0, 0, 0, kFarLight, kFarLight);
+        drawRotozoomer(out, 0, 256, 0, 0, kFarLight, kFarLight);
         EXPECT_EQ(at(0, 0), 0u) << size;
     }
 }

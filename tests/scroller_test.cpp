@@ -5,21 +5,22 @@
 #include <string>
 #include <vector>
 
+#include "effects/font.h"
 #include "effects/scroller.h"
+#include "host/demo.h"
 
 namespace {
 
 uint32_t bgra(uint32_t r, uint32_t g, uint32_t b, uint32_t a) { return b << 24 | g << 16 | r << 8 | a; }
 
 Surface makeSurface(int32_t w, int32_t h, const std::function<uint32_t(int32_t, int32_t)>& pixel) {
-    Surface s = createSurface(w, h, defaultPixelFormat);
+    Surface s = createSurface(w, h, kDefaultPixelFormat);
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) writePixel(32, pixelAddress(s, x, y), pixel(x, y));
     return s;
 }
 
-// The font and the scroller with a 288×72 font the test paints and a text it chooses; the
-// embedded text comes back afterwards.
+// The font and the scroller with a 288×72 font the test paints and a text it chooses.
 class Scroller : public testing::Test {
 protected:
     void SetUp() override {
@@ -30,7 +31,7 @@ protected:
         FontState& f = font();
         freeSurface(f.fontSurface);
         freeSurface(f.glyphSurface);
-        scroller() = ScrollerState{embeddedScrollText(), 0};
+        scroller() = ScrollerState{};
         freeSurface(work);
     }
     static void useFont(const std::function<uint32_t(int32_t, int32_t)>& pixel) {
@@ -52,7 +53,7 @@ protected:
     bool columnEmpty(int32_t x) const { return topEdge(x) < 0; }
 
     // Wider than the work surface, so that ten characters from x = 256 fit.
-    Surface work = createSurface(640, 240, defaultPixelFormat);
+    Surface work = createSurface(640, 240, kDefaultPixelFormat);
 };
 
 // Each font pixel names its place: x / 2 in red, x odd in blue, y in green, all offset by 2,
@@ -175,7 +176,7 @@ TEST(ScrollText, KeepsTheMessageRules) {
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\'') ++apostrophes;
-        const bool glyph = fontAlphabet.find(c) != std::string_view::npos;
+        const bool glyph = kFontAlphabet.find(c) != std::string_view::npos;
         EXPECT_TRUE((glyph && !(c >= '0' && c <= '9')) || c == ' ' || c == '\'')
             << "character " << i << ": '" << c << "' (" << int(c) << ")";
     }

@@ -43,7 +43,7 @@ TEST(PixelAccess, OtherDepthsReadZeroAndWriteNothing) {
 TEST(PixelAccess, DefaultFormatIsBlueGreenRedAlphaInMemory) {
     const uint8_t bytes[4] = {0x11, 0x22, 0x33, 0x44};
     const uint32_t v = readPixel(32, bytes);
-    const PixelFormat& f = defaultPixelFormat;
+    const PixelFormat& f = kDefaultPixelFormat;
     EXPECT_EQ((v & f.blueMask) >> f.blueShift, 0x11u);
     EXPECT_EQ((v & f.greenMask) >> f.greenShift, 0x22u);
     EXPECT_EQ((v & f.redMask) >> f.redShift, 0x33u);
@@ -63,7 +63,7 @@ TEST(BlendPixel, WeighsBySourceAlphaWithSeparateShifts) {
         {"half alpha mixes", bgra(100, 100, 100, 255), bgra(200, 200, 200, 128), bgra(149, 149, 149, 128)},
         {"channels stay apart", bgra(10, 20, 30, 0), bgra(200, 100, 50, 255), bgra(199, 99, 49, 255)},
     };
-    for (const Case& c : cases) EXPECT_EQ(blendPixel(defaultPixelFormat, c.dst, c.src), c.expected) << c.what;
+    for (const Case& c : cases) EXPECT_EQ(blendPixel(kDefaultPixelFormat, c.dst, c.src), c.expected) << c.what;
 }
 
 TEST(BlendPixel, NarrowFormatsWithoutAlphaKeepTheDarkenedDestination) {
@@ -73,7 +73,7 @@ TEST(BlendPixel, NarrowFormatsWithoutAlphaKeepTheDarkenedDestination) {
 }
 
 TEST(CreateSurface, SizesMemoryByDepth) {
-    for (const PixelFormat& f : {defaultPixelFormat, kFormat888, kFormat565}) {
+    for (const PixelFormat& f : {kDefaultPixelFormat, kFormat888, kFormat565}) {
         Surface s = createSurface(7, 3, f);
         EXPECT_EQ(surfaceBytes(s), 7u * 3u * f.bitsPerPixel / 8);
         EXPECT_EQ(pixelAddress(s, 2, 1) - s.pixels, (2 + 7) * f.bitsPerPixel / 8);

@@ -1,24 +1,13 @@
-#include "bmp_writer.h"
+#include "tools/bmp_writer.h"
 
 #include <cstddef>
 #include <stdexcept>
 
+#include "gfx/bmp_layout.h"
+
 namespace {
 
-constexpr uint32_t kFileHeaderSize = 14;
-constexpr uint32_t kInfoHeaderSize = 40;
 constexpr uint32_t kPixelsPerMetre = 2835;  // 72 dpi; viewers only use it for print size
-
-// BMP stores every multi-byte field little-endian regardless of the host.
-void put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(uint8_t(v & 0xFF));
-    out.push_back(uint8_t((v >> 8) & 0xFF));
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
 
 void validate(int width, int height, int bitsPerPixel, const std::vector<Rgb>& palette,
               const std::vector<uint8_t>& indices) {
@@ -61,35 +50,32 @@ std::vector<uint8_t> encodeBmp(int width, int height, int bitsPerPixel,
                                const std::vector<Rgb>& palette, const std::vector<uint8_t>& indices) {
     validate(width, height, bitsPerPixel, palette, indices);
 
-    // Rows are padded to whole 32-bit words.
-    const uint32_t rowBytes = ((uint32_t(width) * uint32_t(bitsPerPixel) + 31) / 32) * 4;
+    const uint32_t rowBytes = uint32_t(bmpRowBytes(size_t(width), size_t(bitsPerPixel)));
     const uint32_t imageBytes = rowBytes * uint32_t(height);
-    const uint32_t paletteBytes = uint32_t(palette.size()) * 4;
-    const uint32_t pixelOffset = kFileHeaderSize + kInfoHeaderSize + paletteBytes;
+    const uint32_t paletteBytes = uint32_t(palette.size()) * kBmpColourEntryBytes;
+    const uint32_t infoAt = kBmpFileHeaderBytes;
+    const uint32_t pixelOffset = infoAt + kBmpInfoHeaderBytes + paletteBytes;
     const uint32_t fileBytes = pixelOffset + imageBytes;
 
-    std::vector<uint8_t> out;
+    std::vector<uint8_t> out(infoAt + kBmpInfoHeaderBytes);
     out.reserve(fileBytes);
+    writeBmpField(out.data(), 0, kBmpSignature, 'B' | 'M' << 8);
+    writeBmpField(out.data(), 0, kBmpFileBytes, fileBytes);
+    writeBmpField(out.data(), 0, kBmpReserved, 0);
+    writeBmpField(out.data(), 0, kBmpPixelOffset, pixelOffset);
 
-    // BITMAPFILEHEADER
-    out.push_back('B');
-    out.push_back('M');
-    put32(out, fileBytes);
-    put32(out, 0);  // two reserved 16-bit fields
-    put32(out, pixelOffset);
-
-    // BITMAPINFOHEADER; a positive height means rows are stored bottom-up.
-    put32(out, kInfoHeaderSize);
-    put32(out, uint32_t(width));
-    put32(out, uint32_t(height));
-    put16(out, 1);  // planes
-    put16(out, uint32_t(bitsPerPixel));
-    put32(out, 0);  // BI_RGB: uncompressed
-    put32(out, imageBytes);
-    put32(out, kPixelsPerMetre);
-    put32(out, kPixelsPerMetre);
-    put32(out, uint32_t(palette.size()));  // colours used
-    put32(out, 0);                         // all colours important
+    // A positive height: rows are stored bottom-up.
+    writeBmpField(out.data(), infoAt, kBmpInfoBytes, kBmpInfoHeaderBytes);
+    writeBmpField(out.data(), infoAt, kBmpWidth, uint32_t(width));
+    writeBmpField(out.data(), infoAt, kBmpHeight, uint32_t(height));
+    writeBmpField(out.data(), infoAt, kBmpPlanes, 1);
+    writeBmpField(out.data(), infoAt, kBmpBitsPerPixel, uint32_t(bitsPerPixel));
+    writeBmpField(out.data(), infoAt, kBmpCompression, kBmpUncompressed);
+    writeBmpField(out.data(), infoAt, kBmpImageBytes, imageBytes);
+    writeBmpField(out.data(), infoAt, kBmpXPixelsPerMetre, kPixelsPerMetre);
+    writeBmpField(out.data(), infoAt, kBmpYPixelsPerMetre, kPixelsPerMetre);
+    writeBmpField(out.data(), infoAt, kBmpColoursUsed, uint32_t(palette.size()));
+    writeBmpField(out.data(), infoAt, kBmpColoursImportant, 0);  // all
 
     for (const Rgb& c : palette) {
         out.push_back(c.b);

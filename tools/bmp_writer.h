@@ -9,10 +9,10 @@ struct Rgb {
     friend bool operator==(const Rgb&, const Rgb&) = default;
 };
 
-// Encodes a palette image as a BMP file: BITMAPFILEHEADER (14 bytes) + BITMAPINFOHEADER (40 bytes,
-// BI_RGB, biClrUsed = palette size) + colour table (blue, green, red, 0 per entry) + rows stored
-// bottom row first, each row padded to a multiple of 4 bytes. `indices` holds width × height
-// palette indices, top row first. bitsPerPixel is 4 or 8.
+// Encodes a palette image as a BMP file in the layout of gfx/bmp_layout.h: uncompressed, one
+// colour table entry per palette colour (the colours-used field says how many), rows stored
+// bottom row first. `indices` holds width × height palette indices, top row first. bitsPerPixel
+// is 4 or 8.
 //
 // For 4 bits per pixel the high nibble of each byte is the left pixel. Throws
 // std::invalid_argument if the sizes, depth or palette do not fit together, or if an index
