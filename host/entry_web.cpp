@@ -10,6 +10,7 @@
 
 #include "host/demo.h"
 #include "host/frame_driver.h"
+#include "maths/portable_math.h"
 #include "platform/platform.h"
 #include "platform/web/web_platform.h"
 #include "player/player.h"
@@ -106,6 +107,13 @@ EMSCRIPTEN_KEEPALIVE void webQuit() { webPlatform().quitRequested = true; }
 // What the page shows the tests: the song's audible order position and the scene's position.
 EMSCRIPTEN_KEEPALIVE int webSongPosition() { return getSongPosition(demo().song); }
 EMSCRIPTEN_KEEPALIVE int webScenePosition() { return frameDriver().scenePosition; }
+
+// The high (half 1) or low (half 0) 32 bits of portableMathDigest, which the tests compare with
+// the native build's.
+EMSCRIPTEN_KEEPALIVE uint32_t webMathDigest(int half) {
+    const uint64_t digest = portableMathDigest();
+    return uint32_t(half ? digest >> 32 : digest);
+}
 
 }  // extern "C"
 

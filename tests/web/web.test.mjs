@@ -94,6 +94,14 @@ test('the question starts the demo: canvas 640x480, the logo, the song in real t
   });
 });
 
+test('the .wasm computes sines, cosines and powers of two bit for bit as the native build', async () => {
+  await withPage('/?window', async (page) => {
+    await page.waitFor('window.skr && skr.state === "ready"');
+    const recorded = readFileSync(join(root, 'tests', 'portable_math_digest.txt'), 'utf8').trim();
+    assert.equal(await page.evaluate('skr.mathDigest()'), recorded);
+  });
+});
+
 test('?window: no question, a click anywhere starts it and the stop control ends it', async () => {
   await withPage('/?window', async (page) => {
     await page.waitFor('window.skr && skr.state === "ready"');
