@@ -71,6 +71,7 @@ test('the question starts the demo: canvas 640x480, the logo, the song in real t
     assert.deepEqual(errorsIn(page), [], 'console errors while loading');
     await page.clickElement('#no');
     await page.waitFor('skr.state === "running"');
+    assert.equal(await page.evaluate('skr.audioKind'), 'AudioWorklet');
     const startedAt = await page.evaluate('skr.startedAt');
 
     // Position 1 comes 3.84 s into the song: the demo's clock is the sound that has played.
@@ -108,6 +109,7 @@ test('?window: no question, a click anywhere starts it and the stop control ends
     assert.ok(await page.evaluate('document.getElementById("question").hidden'), 'no question');
     await page.click(20, 20);
     await page.waitFor('skr.state === "running"');
+    assert.equal(await page.evaluate('skr.audioKind'), 'AudioWorklet');
     assert.equal(await page.evaluate('skr.fullScreen'), false);
     await page.clickElement('#stop');
     await page.waitFor('skr.state === "ended"', 5);
