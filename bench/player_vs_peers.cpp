@@ -61,7 +61,7 @@ double renderOurs(const fs::path& file, int64_t frames) {
     if (!m) return -1;
     resetOfflineAudio();
     const double started = cpuSeconds();
-    if (!startPlayer(m, false)) {
+    if (startPlayer(m, false) != PlayerStart::playing) {
         freeModule(m);
         return -1;
     }

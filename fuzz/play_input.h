@@ -32,7 +32,7 @@ inline bool playInput(const uint8_t* data, size_t size) {
     Module* m = loadModule("fuzz", nullptr);
     if (!m) return false;
     resetOfflineAudio();
-    if (startPlayer(m, false)) {
+    if (startPlayer(m, false) == PlayerStart::playing) {
         const PlayerState& p = player();
         for (int64_t block = 1; block <= kBlocksAfterStart; ++block) {
             offlineAudio().position.store(uint32_t(block * p.blockFrames * 4));

@@ -33,7 +33,9 @@ struct DemoState {
     Module* song;           // nullptr: the demo runs silently with the timeline at position 0
     bool    manualFeeding;  // set before start-up by offline tools, which call feedPlayer
                             // themselves in place of the feeder thread
+    bool    feedFromFrames;   // the player's thread could not start: every frame feeds it
     bool    frameOnPlatform;  // frameSurface's pixels are the platform's presentation memory
+    bool    silenceReported;  // the one line about playing without a sound device is out
 };
 
 DemoState& demo();
@@ -42,6 +44,10 @@ DemoState& demo();
 // the demo clock, so the pre-rendering of the music is not counted as demo time. False when a
 // picture the demo needs cannot be loaded; `reason` then says which and why.
 bool demoStartUp(std::string& reason);
+
+// Says once, on standard error, that the demo plays silently and why, as soon as the player
+// has no sound device: none opened at start-up, or it went away later. Every frame asks.
+void reportSilence();
 
 // Stops the player and releases what the start-up made. The process ends right after.
 void demoShutdown();

@@ -29,9 +29,10 @@ WebEntry& webEntry() {
     return state;
 }
 
-// Re-renders every block of the ring behind the audio side's play position.
+// Re-renders every block of the ring behind the play position: the audio side's, or the silent
+// clock's where the browser gave no audio.
 void feed() {
-    if (player().playing && player().deviceOpen) feedPlayer();
+    if (player().playing) feedPlayer();
 }
 
 }  // namespace

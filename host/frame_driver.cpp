@@ -71,8 +71,10 @@ void computeLight(FrameDriver& d) {
 }
 
 void advanceFrameClock(FrameClock& c, uint32_t now) {
-    if (now <= c.lastTick) return;  // counter standing still, or wrapped past zero
-    const float step = static_cast<float>((static_cast<double>(now) - static_cast<double>(c.lastTick)) / 1000.0);
+    // ms; unsigned, so a counter that wrapped past zero makes an ordinary step.
+    const uint32_t elapsed = now - c.lastTick;
+    if (elapsed == 0) return;  // the counter stands still
+    const float step = static_cast<float>(static_cast<double>(elapsed) / 1000.0);
     c.demoTime = c.demoTime + step;
     c.frameStep = step;
     c.lastTick = now;
@@ -109,7 +111,9 @@ void renderFrame() {
     const float frameStep = d.clock.frameStep;
 
     computeFrameParameters(d);
+    if (s.feedFromFrames) feedPlayer();
     followSongPosition(d, getSongPosition(s.song));
+    reportSilence();
 
     std::memset(s.workSurface.pixels, 0, surfaceBytes(s.workSurface));
     if (d.scenePosition >= kBackgroundPosition) drawBackground(d, s);

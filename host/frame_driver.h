@@ -49,8 +49,9 @@ void followSongPosition(FrameDriver& driver, int32_t p);
 // The light for the next frame, from demoTime in degrees (not reduced modulo 360).
 void computeLight(FrameDriver& driver);
 
-// The clock's rule: a tick count at or below lastTick (unsigned) changes nothing; otherwise the
-// step is (now − lastTick) / 1000 s, rounded to single precision, and is added to demoTime.
+// The clock's rule: a tick count equal to lastTick changes nothing; otherwise the step is
+// (now − lastTick) / 1000 s, the difference taken in unsigned 32 bits (so the counter's wrap past
+// zero is an ordinary step), rounded to single precision, and is added to demoTime.
 void advanceFrameClock(FrameClock& clock, uint32_t now);
 
 // One whole frame: parameters, timeline, composition, presentation, clock.

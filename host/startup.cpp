@@ -46,10 +46,24 @@ bool demoStartUp(std::string& reason) {
     std::string songReason;
     d.song = loadModule("IDR_BSTG", nullptr, &songReason);
     if (!d.song) std::fprintf(stderr, "skr4mm3lb0d: no music: %s\n", songReason.c_str());
-    startPlayer(d.song, !d.manualFeeding);
+    // Without its thread the player is fed by the frames: 60 a second keep its 2-s ring full.
+    d.feedFromFrames = startPlayer(d.song, !d.manualFeeding) == PlayerStart::withoutFeeder;
+    if (d.feedFromFrames)
+        std::fprintf(stderr, "skr4mm3lb0d: the music's thread could not start; the frames feed the music\n");
+    d.silenceReported = false;
+    reportSilence();
 
     resetFrameDriver(platformTickCount());
     return true;
+}
+
+void reportSilence() {
+    DemoState& d = demo();
+    if (d.silenceReported) return;
+    const char* reason = playerSilenceReason();
+    if (!reason) return;
+    std::fprintf(stderr, "skr4mm3lb0d: no audio device (%s); the demo plays silently\n", reason);
+    d.silenceReported = true;
 }
 
 void demoShutdown() {
@@ -58,6 +72,7 @@ void demoShutdown() {
     // aborts), and a start-up run again (tools, tests) loads the song again.
     freeModule(d.song);
     d.song = nullptr;
+    d.feedFromFrames = false;
     if (d.frameOnPlatform) {
         platformFreeFrameMemory(d.frameSurface.pixels);
         d.frameSurface = Surface{nullptr, 0, 0, defaultPixelFormat};

@@ -5,15 +5,17 @@
 
 // Opens the default output for 16-bit stereo at `rate` frames per second over `bytes` bytes
 // of `ring` (which stays owned by the caller and alive until audioDeviceClose). Nothing is
-// played before audioDeviceStart. False when no device can be opened.
-bool audioDeviceOpen(const int16_t* ring, uint32_t bytes, int32_t rate);
+// played before audioDeviceStart. False when no device can be opened; `reason` then says why,
+// in the system's words, valid until the next call into the device.
+bool audioDeviceOpen(const int16_t* ring, uint32_t bytes, int32_t rate, const char** reason);
 
 // Starts playing the ring from its first byte, looping for ever.
 void audioDeviceStart();
 
-// Bytes played since the start: a 32-bit count that keeps growing across loops and wraps at
-// 2^32. Safe to call from the feeder thread.
-uint32_t audioDevicePosition();
+// Bytes played since the device opened, into `bytes`: a 32-bit count that keeps growing across
+// loops and wraps at 2^32 (it need not start at 0). False once the device has stopped for good
+// (unplugged, removed, failing); `reason` then says why. Safe to call from the feeder thread.
+bool audioDevicePosition(uint32_t& bytes, const char** reason);
 
 // Stops playing and closes the device; nothing happens when none is open.
 void audioDeviceClose();

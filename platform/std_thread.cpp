@@ -1,10 +1,9 @@
-// The worker thread on the C++ runtime's own threads (Linux and the offline tools).
+#include "platform/std_thread.h"
+
 #include <system_error>
 #include <thread>
 
-#include "platform/thread.h"
-
-bool platformStartThread(PlatformThread& thread, void (*body)()) {
+bool startStdThread(PlatformThread& thread, void (*body)()) {
     try {
         thread.handle = new std::thread(body);
     } catch (const std::system_error&) {
@@ -13,7 +12,7 @@ bool platformStartThread(PlatformThread& thread, void (*body)()) {
     return thread.handle != nullptr;
 }
 
-void platformJoinThread(PlatformThread& thread) {
+void joinStdThread(PlatformThread& thread) {
     auto* t = static_cast<std::thread*>(thread.handle);
     if (!t) return;
     t->join();

@@ -1,7 +1,7 @@
 #pragma once
 // One worker thread as the player needs it: started on a plain function and joined once that
-// function has returned. std::thread where the C++ runtime has it (Linux, the offline tools);
-// CreateThread on Windows, whose cross-compiled runtime has no std::thread.
+// function has returned. std::thread where the C++ runtime has it (Linux, the offline platform,
+// through std_thread.h); CreateThread on Windows, whose cross-compiled runtime has no std::thread.
 
 struct PlatformThread {
     void* handle;  // the backend's thread; nullptr while none is started

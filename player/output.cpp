@@ -1,10 +1,12 @@
 #include "player/output.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
 #include "platform/audio.h"
+#include "platform/platform.h"
 #include "player/mixer.h"
 #include "player/module.h"
 #include "player/sequencer.h"
@@ -57,10 +59,40 @@ void renderBlock() {
     p.writeBlock.store(b + 1 == p.blockCount ? 0 : b + 1);
 }
 
+// From here on the silent clock plays, from `framesPlayed` on: the song goes on where the device
+// left it, with no jump.
+static void playSilently(PlayerState& p, const char* reason, uint64_t framesPlayed) {
+    std::snprintf(p.silenceReason, sizeof p.silenceReason, "%s", reason);
+    p.silentClock = startSilentClock(kMixRate, framesPlayed, platformTickCount());
+    p.silent.store(true, std::memory_order_release);
+}
+
+// Frames played since the start: the device's, or the silent clock's once the device has
+// stopped. The device's 32-bit byte count wraps every 6.8 hours, which is no whole number of
+// rings, so only its steps are taken (the unsigned difference since the last poll, far below
+// 2^32) and summed in 64 bits.
+static uint64_t framesPlayed(PlayerState& p) {
+    if (!p.silent.load(std::memory_order_relaxed)) {
+        const char* reason = "";
+        uint32_t bytes = 0;
+        if (audioDevicePosition(bytes, &reason)) {
+            p.bytesPlayed += uint32_t(bytes - p.deviceBytes);
+            p.deviceBytes = bytes;
+            return p.bytesPlayed / 4;
+        }
+        playSilently(p, reason, p.bytesPlayed / 4);
+    }
+    return silentClockFrames(p.silentClock, platformTickCount());
+}
+
+const char* playerSilenceReason() {
+    const PlayerState& p = player();
+    return p.silent.load(std::memory_order_acquire) ? p.silenceReason : nullptr;
+}
+
 void feedPlayer() {
     PlayerState& p = player();
-    const uint32_t bytes = audioDevicePosition();
-    const int32_t playingBlock = int32_t((bytes / 4) % uint32_t(p.ringFrames)) / p.blockFrames;
+    const int32_t playingBlock = int32_t(framesPlayed(p) % uint64_t(p.ringFrames)) / p.blockFrames;
     while (p.writeBlock.load() != playingBlock && !p.stopRequested.load()) {
         p.rendering.store(true);
         // The block about to be rewritten has been played: readers move on to the next one before
@@ -93,6 +125,7 @@ bool stopPlayer(Module* module) {
     p.feederEnded.store(true);
     if (p.deviceOpen) audioDeviceClose();
     p.deviceOpen = false;
+    p.silent.store(false);
     delete[] p.mixBufferMemory;
     delete[] p.outputBuffer;
     delete[] p.syncRecords;
@@ -122,10 +155,10 @@ void resetPlayback(Module& m) {
     setBpm(m, m.defaultBpm);
 }
 
-bool startPlayer(Module* module, bool feederThread) {
-    if (!module) return false;
+PlayerStart startPlayer(Module* module, bool feederThread) {
+    if (!module) return PlayerStart::refused;
     stopPlayer(module);
-    if (!streamCallbacksInstalled()) return false;
+    if (!streamCallbacksInstalled()) return PlayerStart::refused;
 
     PlayerState& p = player();
     p.blockFrames = (kMixRate * 20 / 1000 + 3) / 4 * 4;
@@ -138,8 +171,8 @@ bool startPlayer(Module* module, bool feederThread) {
     p.framesMixed = 0;
     p.syncRecords = new SyncRecord[p.blockCount]();
     p.outputBuffer = new int16_t[size_t(p.ringFrames) * 2]();
-    if (!audioDeviceOpen(p.outputBuffer, uint32_t(p.ringFrames) * 4, kMixRate)) return false;
-    p.deviceOpen = true;
+    const char* reason = "";
+    p.deviceOpen = audioDeviceOpen(p.outputBuffer, uint32_t(p.ringFrames) * 4, kMixRate, &reason);
 
     // 16-byte alignment of the float image: 8 bytes per frame plus 256 spare bytes.
     p.mixBufferMemory = new float[size_t(p.ringFrames) * 2 + 64]();
@@ -149,11 +182,19 @@ bool startPlayer(Module* module, bool feederThread) {
     do renderBlock();
     while (p.writeBlock.load() != 0);
 
-    audioDeviceStart();
+    // The device starts, or the silent clock in its place, at the same moment: the ring's first
+    // block plays now. The device's count before it starts is its zero.
+    p.bytesPlayed = 0;
+    if (p.deviceOpen && audioDevicePosition(p.deviceBytes, &reason))
+        audioDeviceStart();
+    else
+        playSilently(p, reason, 0);
     p.stopRequested.store(false);
-    p.feederEnded.store(!feederThread);
-    if (feederThread) platformStartThread(p.feeder, ::feederThread);
-    return true;
+    if (!feederThread) return PlayerStart::playing;
+    p.feederEnded.store(false);
+    if (platformStartThread(p.feeder, ::feederThread)) return PlayerStart::playing;
+    p.feederEnded.store(true);
+    return PlayerStart::withoutFeeder;
 }
 
 int32_t getSongPosition(const Module* module) {

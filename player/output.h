@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/silent_clock.h"
 #include "platform/thread.h"
 
 struct Module;
@@ -36,6 +37,14 @@ struct PlayerState {
     bool        deviceOpen;
     int64_t     framesMixed;    // frames rendered since startPlayer: a tick runs at this output frame
 
+    // Where the play position comes from: the device, or the silent clock where none opened or
+    // the device went away. The feeder switches; the host reads `silent` and then the reason.
+    uint64_t          bytesPlayed;         // since the start, summed from the device's steps
+    uint32_t          deviceBytes;         // the device's own count at the last poll
+    SilentClock       silentClock;         // frames, once `silent`
+    std::atomic<bool> silent;              // no device plays: the silent clock stands in
+    char              silenceReason[256];  // why, in the system's words; set before `silent`
+
     std::atomic<int32_t> writeBlock;     // next block to render
     std::atomic<int32_t> readBlock;      // block whose record getSongPosition returns
     std::atomic<bool>    stopRequested;  // ends the feeder thread
@@ -46,12 +55,25 @@ struct PlayerState {
 
 PlayerState& player();
 
+// What startPlayer achieved.
+enum class PlayerStart {
+    refused,        // no module, or no stream callbacks: nothing plays
+    playing,        // the ring plays, on the device or the silent clock, and the feeder thread
+                    // refills it (or the caller, where it asked for no thread)
+    withoutFeeder,  // the ring plays, but no feeder thread could start: the caller must refill it
+                    // with feedPlayer, at least once a second (the ring holds 2 s)
+};
+
 // Starts playing the module from its beginning: stops what played before, opens the device,
 // pre-renders the whole ring on this thread, starts the device and, with `feederThread`, the
 // feeder thread at time-critical priority. Without it the caller drives feedPlayer itself (the
-// offline tools). False without a module, without installed stream callbacks, or without a
-// device (then the module stays marked as playing with empty records until stopPlayer).
-bool startPlayer(Module* module, bool feederThread = true);
+// offline tools). Where no device opens, the song plays silently on the silent clock (see
+// playerSilenceReason).
+PlayerStart startPlayer(Module* module, bool feederThread = true);
+
+// Why the player plays silently (no device opened, or the device went away), or nullptr while
+// a device plays or nothing does. Safe to call from any thread.
+const char* playerSilenceReason();
 
 // The voices, the channels and the module's playback fields as they stand when a song starts
 // from its beginning (order 0, row 0, default tempo and BPM). startPlayer does this; tests that

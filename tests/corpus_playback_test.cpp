@@ -33,7 +33,7 @@ TEST(CorpusPlayback, EveryModulePlaysForAMinute) {
         Module* m = loadModule(entry.path().c_str(), nullptr, &reason);
         ASSERT_NE(m, nullptr) << reason;
         resetOfflineAudio();
-        ASSERT_TRUE(startPlayer(m, false));
+        ASSERT_EQ(startPlayer(m, false), PlayerStart::playing);
         const PlayerState& p = player();
         bool sound = false;
         int32_t highestPosition = 0;

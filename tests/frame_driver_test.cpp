@@ -67,7 +67,9 @@ TEST(FrameParameters, OffsetXWrapsWhereThePictureRepeats) {
     freeSurface(after);
 }
 
-TEST(FrameClock, AdvancesOnlyWhenTheTickCountRises) {
+// The step is the unsigned 32-bit difference of the tick counts: a counter that wrapped past
+// zero (after 49.7 days; on Windows counted from boot) makes an ordinary step.
+TEST(FrameClock, AdvancesByTheTicksSinceTheLastStep) {
     struct Case {
         const char* what;
         uint32_t    lastTick, now;
@@ -77,7 +79,8 @@ TEST(FrameClock, AdvancesOnlyWhenTheTickCountRises) {
     const Case cases[] = {
         {"16 ms", 1000, 1016, 2.0f + 0.016f, 0.016f, 1016},
         {"unchanged", 1000, 1000, 2.0f, 0.25f, 1000},
-        {"below: the counter wrapped", 0xFFFFFFF0u, 5, 2.0f, 0.25f, 0xFFFFFFF0u},
+        {"the counter wrapped past zero", 0xFFFFFFF0u, 5, 2.0f + 0.021f, 0.021f, 5},
+        {"wrapped onto zero", 0xFFFFFFFFu, 0, 2.0f + 0.001f, 0.001f, 0},
         {"the largest step", 0, 0xFFFFFFFFu, 2.0f + 4294967.295f, 4294967.295f, 0xFFFFFFFFu},
     };
     for (const Case& c : cases) {

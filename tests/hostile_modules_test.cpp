@@ -128,7 +128,7 @@ void playAndCheck(Module& m, int seconds, Outcome outcome) {
     tickCounter() = {m.tickCallback, 0};
     m.tickCallback = countedTick;
     resetOfflineAudio();
-    ASSERT_TRUE(startPlayer(&m, false));
+    ASSERT_EQ(startPlayer(&m, false), PlayerStart::playing);
     const PlayerState& p = player();
     EXPECT_LE(tickCounter().ticks, tickBound(p.ringFrames, shortest)) << "ticks in the first ring";
     bool sound = anySound();

@@ -58,14 +58,17 @@ protected:
         module.initialGlobalVolume = 64;
         ticksRun() = 0;
     }
-    void TearDown() override { stopPlayer(&module); }
+    void TearDown() override {
+        stopPlayer(&module);
+        resetOfflineAudio();  // a refusing or removed device stays with these tests
+    }
 
     // Moves the device to the start of block k of the ring's first loop, or later loops.
     static void playBlock(int64_t k) { offlineAudio().position.store(uint32_t(k * 884 * 4)); }
 };
 
 TEST_F(Player, TheRingIsAHundredBlocksOf884FramesPrefilledAtStart) {
-    ASSERT_TRUE(startPlayer(&module, false));
+    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
     const PlayerState& p = player();
     EXPECT_EQ(p.blockFrames, 884);
     EXPECT_EQ(p.ringFrames, 88400);
@@ -81,7 +84,7 @@ TEST_F(Player, TheRingIsAHundredBlocksOf884FramesPrefilledAtStart) {
 }
 
 TEST_F(Player, ATickStraddlingTwoBlocksContinuesInTheNext) {
-    ASSERT_TRUE(startPlayer(&module, false));
+    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
     // Block 0: a tick of 882 frames and 2 of the next; block 1 starts with the 880 left, so the
     // records show 2 ticks after block 0 and 3 after block 1 (the third at frame 1764).
     EXPECT_EQ(player().syncRecords[0].orderPosition.load(), 2);
@@ -94,12 +97,12 @@ TEST_F(Player, ATickStraddlingTwoBlocksContinuesInTheNext) {
 
 TEST_F(Player, PlayTimeGrows20MsPerUnbrokenBlock) {
     module.defaultBpm = 1;  // 110250 frames per tick: no block is split
-    ASSERT_TRUE(startPlayer(&module, false));
+    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
     for (int b = 0; b < 100; ++b) ASSERT_EQ(player().syncRecords[b].playTimeMs.load(), 20 * (b + 1)) << b;
 }
 
 TEST_F(Player, TheSongPositionFollowsTheBlockBeingPlayed) {
-    ASSERT_TRUE(startPlayer(&module, false));
+    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
     EXPECT_EQ(getSongPosition(&module), 2) << "block 0's record right after the start";
     playBlock(1);
     feedPlayer();  // block 0 was played: it is rendered again, one ring later
@@ -118,8 +121,39 @@ TEST_F(Player, TheSongPositionFollowsTheBlockBeingPlayed) {
     EXPECT_EQ(player().syncRecords[2].orderPosition.load(), ticksByEndOfBlock202 & 0xFF);
 }
 
+// The device's byte count is 32 bits wide and wraps every 6.8 hours, at 2^30 frames, which is no
+// whole number of rings (2^30 mod 88400 = 35424). Here it starts just below 2^32 and wraps twice:
+// across each wrap the device plays one block after another, and the feeder must refill exactly
+// the block just played, keeping its whole ring of lead.
+TEST_F(Player, TheDevicesByteCountWrapsWithoutASkip) {
+    constexpr uint64_t kBlockBytes = 884 * 4;
+    offlineAudio().startPosition = uint32_t(0x100000000ull - 5 * kBlockBytes - 100);
+    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
+    uint64_t played = 0;  // bytes since the start, as a count that never wraps would say
+    auto playTo = [&](uint64_t bytes) {
+        played = bytes;
+        offlineAudio().position.store(uint32_t(offlineAudio().startPosition + played));
+        feedPlayer();
+    };
+    auto expectEachBlockOnce = [&](const char* where) {
+        for (int step = 0; step < 12; ++step) {
+            const int64_t mixed = player().framesMixed;
+            playTo(played + kBlockBytes);
+            ASSERT_EQ(player().readBlock.load(), int32_t(played / kBlockBytes % 100)) << where << ", step " << step;
+            ASSERT_EQ(player().framesMixed - mixed, 884) << where << ", step " << step << ": one block refilled";
+        }
+    };
+    expectEachBlockOnce("the first wrap");
+    // On to just before the second wrap, in steps of under 2^32 bytes (polls are 5 ms apart).
+    const uint64_t secondWrap = 0x100000000ull * 2 - offlineAudio().startPosition;
+    playTo(played + 0x80000000ull);
+    playTo(secondWrap - 6 * kBlockBytes - 1000);
+    ASSERT_EQ(player().readBlock.load(), int32_t(played / kBlockBytes % 100));
+    expectEachBlockOnce("the second wrap");
+}
+
 TEST_F(Player, StopForgetsThePositionAndStartRestartsTheSong) {
-    ASSERT_TRUE(startPlayer(&module, false));
+    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
     playBlock(40);
     feedPlayer();
     EXPECT_NE(getSongPosition(&module), 0);
@@ -127,28 +161,78 @@ TEST_F(Player, StopForgetsThePositionAndStartRestartsTheSong) {
     EXPECT_EQ(getSongPosition(&module), 0);
     EXPECT_FALSE(offlineAudio().open);
     EXPECT_FALSE(stopPlayer(nullptr));
-    ASSERT_TRUE(startPlayer(&module, false));
-    ASSERT_TRUE(startPlayer(&module, false));  // twice in a row: one fresh start
+    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
+    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);  // twice in a row: one fresh start
     EXPECT_EQ(module.row, 0);
     EXPECT_EQ(getSongPosition(&module), 2);
 }
 
-TEST_F(Player, RefusesWithoutModuleCallbacksOrDevice) {
-    EXPECT_FALSE(startPlayer(nullptr, false));
+TEST_F(Player, RefusesWithoutModuleOrCallbacks) {
+    EXPECT_EQ(startPlayer(nullptr, false), PlayerStart::refused);
     setStreamCallbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_FALSE(startPlayer(&module, false));
+    EXPECT_EQ(startPlayer(&module, false), PlayerStart::refused);
     EXPECT_FALSE(offlineAudio().open);
-    useMemoryStream(nullptr, 0);
-    offlineAudio().refuseOpen = true;
-    EXPECT_FALSE(startPlayer(&module, false));
-    EXPECT_EQ(getSongPosition(&module), 0) << "marked as playing, with empty records";
     EXPECT_EQ(ticksRun(), 0) << "nothing rendered";
+    EXPECT_EQ(playerSilenceReason(), nullptr);
+}
+
+// The block the device plays `ms` after the start, at 44100 frames a second.
+int32_t blockAfterMs(uint64_t ms) { return int32_t(ms * 44100 / 1000 / 884 % 100); }
+
+// Where no device opens, the song plays on the silent clock: its position advances with the tick
+// count exactly as a device's would, also where the tick count wraps past zero.
+TEST_F(Player, WithoutADeviceTheSongPlaysOnTheTickCount) {
+    resetOfflinePlatform();
+    const uint32_t start = 0xFFFFFFFFu - 5000;  // the tick count wraps 5 s into the song
+    offlinePlatform().tickCount = start;
+    offlineAudio().refuseOpen = true;
+    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
+    ASSERT_NE(playerSilenceReason(), nullptr);
+    EXPECT_STREQ(playerSilenceReason(), "the offline device refuses to open");
+    EXPECT_EQ(ticksRun(), 101) << "the ring is pre-rendered as for a device";
+    for (uint64_t ms = 0; ms <= 12000; ms += 20) {
+        offlinePlatform().tickCount = start + uint32_t(ms);
+        feedPlayer();
+        ASSERT_EQ(player().readBlock.load(), blockAfterMs(ms)) << ms << " ms";
+    }
+    EXPECT_EQ(player().framesMixed, 88400 + int64_t(12000 * 44100 / 1000 / 884) * 884) << "no block skipped or redone";
     EXPECT_TRUE(stopPlayer(&module));
+    EXPECT_EQ(playerSilenceReason(), nullptr) << "a stop forgets it";
+}
+
+// A device that goes away (unplugged) hands over to the silent clock where it stopped: the song
+// position neither jumps back nor forward, and then moves on with the tick count.
+TEST_F(Player, ADeviceThatStopsHandsOverWithoutAJump) {
+    resetOfflinePlatform();
+    offlinePlatform().tickCount = 70000;
+    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
+    const uint32_t stoppedAt = (137 * 884 + 500) * 4;  // block 37 of the second loop, part played
+    offlineAudio().position.store(stoppedAt);
+    feedPlayer();
+    ASSERT_EQ(player().readBlock.load(), 37);
+    const int64_t mixed = player().framesMixed;
+    const int32_t heard = getSongPosition(&module);
+    EXPECT_EQ(playerSilenceReason(), nullptr);
+
+    offlineAudio().removed.store(true);
+    offlinePlatform().tickCount += 3;  // the last poll was 3 ms ago
+    feedPlayer();
+    ASSERT_NE(playerSilenceReason(), nullptr);
+    EXPECT_STREQ(playerSilenceReason(), "the offline device was removed");
+    EXPECT_EQ(player().readBlock.load(), 37) << "no jump";
+    EXPECT_EQ(player().framesMixed, mixed) << "nothing rendered again";
+    EXPECT_EQ(getSongPosition(&module), heard);
+    // 384 frames were left of block 37: at 44.1 frames a ms, block 38 starts 8.7 ms later.
+    for (const auto& [ms, block] : {std::pair{8, 37}, {9, 38}, {29, 39}, {1009, 87}}) {
+        offlinePlatform().tickCount = 70003 + ms;
+        feedPlayer();
+        EXPECT_EQ(player().readBlock.load(), block) << ms << " ms after the device stopped";
+    }
 }
 
 TEST_F(Player, TheFeederThreadKeepsUpWithTheDeviceAndStops) {
     for (int run = 0; run < 2; ++run) {  // start, stop, and start again
-        ASSERT_TRUE(startPlayer(&module, true));
+        ASSERT_EQ(startPlayer(&module, true), PlayerStart::playing);
         for (int64_t block = 1; block <= 250; block += 7) {
             playBlock(block);
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -162,13 +246,56 @@ TEST_F(Player, TheFeederThreadKeepsUpWithTheDeviceAndStops) {
     }
 }
 
+// A feeder thread that cannot start is its own failure: the device plays all the same, and
+// whoever started the player refills the ring with feedPlayer.
+TEST_F(Player, AFeederThreadThatCannotStartIsReported) {
+    resetOfflinePlatform();
+    offlinePlatform().refuseThreads = true;
+    ASSERT_EQ(startPlayer(&module, true), PlayerStart::withoutFeeder);
+    EXPECT_TRUE(offlineAudio().started) << "the device plays";
+    EXPECT_FALSE(player().feeder.joinable());
+    EXPECT_TRUE(player().feederEnded.load());
+    playBlock(30);
+    feedPlayer();
+    EXPECT_EQ(player().readBlock.load(), 30);
+    EXPECT_TRUE(stopPlayer(&module));
+    offlinePlatform().refuseThreads = false;
+}
+
+// The demo without the player's thread: one line on standard error, and every frame feeds the
+// player, so the song position follows the device as it would with the thread.
+TEST(DemoWithoutFeederThread, TheFramesFeedThePlayer) {
+    resetOfflinePlatform();
+    resetOfflineAudio();
+    offlinePlatform().refuseThreads = true;
+    offlinePlatform().tickPerPresent = 17;
+    testing::internal::CaptureStderr();
+    std::string reason;
+    ASSERT_TRUE(demoStartUp(reason)) << reason;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "skr4mm3lb0d: the music's thread could not start; the frames feed the music\n");
+    ASSERT_TRUE(demo().feedFromFrames);
+    // 10 s of frames at about 60 a second, the device playing in step with the tick count.
+    const uint32_t start = offlinePlatform().tickCount;
+    while (offlinePlatform().tickCount - start < 10000) {
+        const uint64_t ms = offlinePlatform().tickCount - start;
+        offlineAudio().position.store(uint32_t(ms * 44100 / 1000 * 4));
+        renderFrame();
+        const int32_t playing = int32_t(ms * 44100 / 1000 / 884 % 100);
+        ASSERT_EQ(player().readBlock.load(), playing) << ms << " ms";
+    }
+    EXPECT_EQ(frameDriver().scenePosition, 2) << "the song's position 2 starts at 7.68 s";
+    demoShutdown();
+    offlinePlatform().refuseThreads = false;
+}
+
 // The position the frames read never goes back while the song goes forward: the feeder rewrites
 // a block's record with music a whole ring (2 s) ahead, and no reader may see that record as the
 // one being played and then the older one after it. Here the device races through 150 blocks (the
 // records count ticks, about one per block, and stay below 256) while this thread reads the
 // position as fast as it can.
 TEST_F(Player, TheSongPositionNeverGoesBackWhileTheFeederRenders) {
-    ASSERT_TRUE(startPlayer(&module, true));
+    ASSERT_EQ(startPlayer(&module, true), PlayerStart::playing);
     std::atomic<bool> played{false};
     std::thread device([&] {
         for (int64_t block = 1; block <= 150; ++block) {
@@ -229,7 +356,7 @@ TEST(ThreadedPlayback, FramesFollowTheSongPositionWhileTheFeederRendersAcrossARe
     demo().song = song;
 
     for (int run = 0; run < 2; ++run) {  // start, play, then restart from the top and play again
-        ASSERT_TRUE(startPlayer(song, true));
+        ASSERT_EQ(startPlayer(song, true), PlayerStart::playing);
         // The device plays one block per frame; the feeder refills behind it while frames run.
         for (int64_t block = 1; block <= 60; ++block) {
             offlineAudio().position.store(uint32_t(block * 884 * 4));
@@ -317,7 +444,7 @@ TEST(Stereo, PanningRunsFromHardLeftToHardRight) {
 
         // What the device gets: frame 600 lies after row 0's 128-frame ramp, frame 1500 after
         // row 1's.
-        ASSERT_TRUE(startPlayer(m, false));
+        ASSERT_EQ(startPlayer(m, false), PlayerStart::playing);
         const int16_t* out = player().outputBuffer;
         EXPECT_EQ(out[2 * 600], c.leftOut);
         EXPECT_EQ(out[2 * 600 + 1], c.rightOut);

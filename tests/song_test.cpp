@@ -51,7 +51,7 @@ SongRender renderSong() {
     r.linear = (m->flags & 1) != 0;
 
     resetOfflineAudio();
-    if (!startPlayer(m, false)) {
+    if (startPlayer(m, false) != PlayerStart::playing) {
         r.reason = "the player did not start";
         freeModule(m);
         return r;

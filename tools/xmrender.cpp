@@ -173,7 +173,7 @@ int run(const Options& o) {
     Render r;
     if (ok) {
         resetOfflineAudio();
-        ok = startPlayer(m, false) ? true : fail(o.input, "the player could not start");
+        ok = startPlayer(m, false) == PlayerStart::playing ? true : fail(o.input, "the player could not start");
     }
     if (ok) {
         ok = writeWavHeader(wav, 0, kTool);  // the sizes are filled in at the end

@@ -10,27 +10,41 @@ OfflineAudio& offlineAudio() {
 void resetOfflineAudio() {
     OfflineAudio& a = offlineAudio();
     a.refuseOpen = false;
+    a.startPosition = 0;
     a.open = false;
     a.started = false;
     a.ring = nullptr;
     a.ringBytes = 0;
     a.position.store(0);
+    a.removed.store(false);
 }
 
-bool audioDeviceOpen(const int16_t* ring, uint32_t bytes, int32_t) {
+bool audioDeviceOpen(const int16_t* ring, uint32_t bytes, int32_t, const char** reason) {
     OfflineAudio& a = offlineAudio();
-    if (a.refuseOpen || a.open) return false;
+    if (a.refuseOpen || a.open) {
+        *reason = a.open ? "already open" : "the offline device refuses to open";
+        return false;
+    }
     a.open = true;
     a.started = false;
     a.ring = ring;
     a.ringBytes = bytes;
-    a.position.store(0);
+    a.position.store(a.startPosition);
+    a.removed.store(false);
     return true;
 }
 
 void audioDeviceStart() { offlineAudio().started = true; }
 
-uint32_t audioDevicePosition() { return offlineAudio().position.load(); }
+bool audioDevicePosition(uint32_t& bytes, const char** reason) {
+    const OfflineAudio& a = offlineAudio();
+    bytes = a.position.load();
+    if (a.removed.load()) {
+        *reason = "the offline device was removed";
+        return false;
+    }
+    return true;
+}
 
 void audioDeviceClose() {
     OfflineAudio& a = offlineAudio();

@@ -1,6 +1,7 @@
 #include "platform/offline/offline_platform.h"
 
 #include "platform/platform.h"
+#include "platform/std_thread.h"
 
 OfflinePlatform& offlinePlatform() {
     static OfflinePlatform state;
@@ -17,6 +18,16 @@ void resetOfflinePlatform() {
 uint32_t platformTickCount() { return offlinePlatform().tickCount; }
 
 void platformSleep(uint32_t milliseconds) { offlinePlatform().tickCount += milliseconds; }
+
+bool platformStartThread(PlatformThread& thread, void (*body)()) {
+    if (offlinePlatform().refuseThreads) {
+        thread.handle = nullptr;
+        return false;
+    }
+    return startStdThread(thread, body);
+}
+
+void platformJoinThread(PlatformThread& thread) { joinStdThread(thread); }
 
 bool platformAskYesNo(const char* text, const char* caption) {
     OfflinePlatform& p = offlinePlatform();

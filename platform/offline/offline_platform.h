@@ -1,6 +1,7 @@
 #pragma once
-// The offline platform: a virtual tick count and an in-memory window. Tools render the demo
-// with it deterministically; tests drive the host through it and read what it was asked to do.
+// The offline platform: a virtual tick count, an in-memory window and real threads that a test
+// can refuse. Tools render the demo with it deterministically; tests drive the host through it
+// and read what it was asked to do.
 #include <cstdint>
 #include <span>
 #include <string>
@@ -15,6 +16,7 @@ struct OfflinePlatform {
     uint32_t tickPerPresent;        // ms added to tickCount by every presentation
     int      quitAfterFrames;       // platformPollQuit answers true once this many were presented
     bool     hasFrameMemory;        // hands out frame memory of its own, as Windows does
+    bool     refuseThreads;         // platformStartThread fails, as where no thread can be made
 
     // Recorded during the run.
     int         questionsAsked;

@@ -1,5 +1,6 @@
 // The audio device on SDL2: a callback that copies the looping ring at its own cursor and counts
-// the bytes it has handed over, which is the play position the feeder polls.
+// the bytes it has handed over, which is the play position the feeder polls. A device that SDL
+// reports stopped while it should play (unplugged, its server gone) has stopped for good.
 #include <SDL.h>
 
 #include <atomic>
@@ -15,6 +16,8 @@ struct SdlAudio {
     uint32_t              ringBytes;
     uint32_t              cursor;       // next byte of the ring to hand over; audio thread only
     std::atomic<uint32_t> bytesPlayed;  // grows across loops, wraps at 2^32
+    std::atomic<bool>     started;      // unpaused: from then on a stopped device is a lost one
+    char                  reason[256];  // why the device could not be opened
 };
 
 SdlAudio& audio() {
@@ -35,16 +38,30 @@ void SDLCALL copyFromRing(void*, Uint8* stream, int length) {
     a.bytesPlayed.fetch_add(uint32_t(length));
 }
 
+// SDL's error text, kept: SDL may overwrite its own before the caller reads it.
+const char* keepError(SdlAudio& a) {
+    SDL_strlcpy(a.reason, SDL_GetError(), sizeof a.reason);
+    if (!a.reason[0]) SDL_strlcpy(a.reason, "unknown error", sizeof a.reason);
+    return a.reason;
+}
+
 }  // namespace
 
-bool audioDeviceOpen(const int16_t* ring, uint32_t bytes, int32_t rate) {
+bool audioDeviceOpen(const int16_t* ring, uint32_t bytes, int32_t rate, const char** reason) {
     SdlAudio& a = audio();
-    if (a.device || bytes == 0) return false;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    if (a.device || bytes == 0) {
+        *reason = a.device ? "already open" : "empty buffer";
+        return false;
+    }
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        *reason = keepError(a);
+        return false;
+    }
     a.ring = reinterpret_cast<const uint8_t*>(ring);
     a.ringBytes = bytes;
     a.cursor = 0;
     a.bytesPlayed.store(0);
+    a.started.store(false);
     SDL_AudioSpec want{};
     want.freq = rate;
     want.format = AUDIO_S16LSB;
@@ -53,6 +70,7 @@ bool audioDeviceOpen(const int16_t* ring, uint32_t bytes, int32_t rate) {
     want.callback = copyFromRing;
     a.device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
     if (!a.device) {
+        *reason = keepError(a);
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
@@ -60,16 +78,28 @@ bool audioDeviceOpen(const int16_t* ring, uint32_t bytes, int32_t rate) {
 }
 
 void audioDeviceStart() {
-    if (audio().device) SDL_PauseAudioDevice(audio().device, 0);
+    SdlAudio& a = audio();
+    if (!a.device) return;
+    SDL_PauseAudioDevice(a.device, 0);
+    a.started.store(true);
 }
 
-uint32_t audioDevicePosition() { return audio().bytesPlayed.load(); }
+bool audioDevicePosition(uint32_t& bytes, const char** reason) {
+    SdlAudio& a = audio();
+    bytes = a.bytesPlayed.load();
+    if (a.started.load() && SDL_GetAudioDeviceStatus(a.device) == SDL_AUDIO_STOPPED) {
+        *reason = "the device was removed";
+        return false;
+    }
+    return true;
+}
 
 void audioDeviceClose() {
     SdlAudio& a = audio();
     if (!a.device) return;
     SDL_CloseAudioDevice(a.device);  // waits for a running callback to return
     a.device = 0;
+    a.started.store(false);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 

@@ -1,6 +1,6 @@
 // The platform layer on SDL2: window, display mode, question box, presentation (through a GPU
 // renderer with vsync, or straight into the window's own surface) with pacing, events and the
-// tick count.
+// tick count; the player's thread is the C++ runtime's.
 #include <SDL.h>
 
 #if defined(__linux__)
@@ -9,6 +9,7 @@
 
 #include "platform/frame_pacer.h"
 #include "platform/platform.h"
+#include "platform/std_thread.h"
 
 namespace {
 
@@ -97,6 +98,9 @@ uint32_t platformTickCount() {
 }
 
 void platformSleep(uint32_t milliseconds) { SDL_Delay(milliseconds); }
+
+bool platformStartThread(PlatformThread& thread, void (*body)()) { return startStdThread(thread, body); }
+void platformJoinThread(PlatformThread& thread) { joinStdThread(thread); }
 
 bool platformAskYesNo(const char* text, const char* caption) {
     const SDL_MessageBoxButtonData buttons[] = {

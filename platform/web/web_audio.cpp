@@ -40,9 +40,12 @@ int postRingChanges() {
     return messages;
 }
 
-bool audioDeviceOpen(const int16_t* ring, uint32_t bytes, int32_t rate) {
+bool audioDeviceOpen(const int16_t* ring, uint32_t bytes, int32_t rate, const char** reason) {
     WebAudio& a = webAudio();
-    if (a.open || bytes == 0 || !skrWebAudioOpen(bytes, rate)) return false;
+    if (a.open || bytes == 0 || !skrWebAudioOpen(bytes, rate)) {
+        *reason = "the browser gave no audio context";
+        return false;
+    }
     a.open = true;
     a.started = false;
     a.ring = reinterpret_cast<const uint8_t*>(ring);
@@ -62,11 +65,15 @@ void audioDeviceStart() {
 // The frames the audio side has played, as bytes; the feeder polls this just before it rewrites
 // the blocks behind it, so what it rewrote at the last poll goes out now, a whole ring (2 s)
 // before it is due.
-uint32_t audioDevicePosition() {
+bool audioDevicePosition(uint32_t& bytes, const char** reason) {
     WebAudio& a = webAudio();
-    if (!a.open) return 0;
+    if (!a.open) {
+        *reason = "the audio context is closed";
+        return false;
+    }
     if (a.started) postRingChanges();
-    return skrWebAudioPlayedBytes();
+    bytes = skrWebAudioPlayedBytes();
+    return true;
 }
 
 void audioDeviceClose() {

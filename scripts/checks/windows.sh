@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The Windows executable under Wine, in a fresh prefix in a temporary folder with its own Xvfb.
 # Three runs:
-#  - with an argument and without an audio driver (the demo then runs silently, its scene held at
-#    the logo): it opens "Skr4mm3lb0d" with a 640×480 client area (as Windows itself reports it),
-#    shows the logo over black after a few seconds with no magenta (the colour key), ignores
-#    other keys, and Escape ends it with exit code 0;
+#  - with an argument and without an audio driver (waveOutOpen fails, so the demo says so in one
+#    line on stderr and plays silently on the tick count): it opens "Skr4mm3lb0d" with a 640×480
+#    client area (as Windows itself reports it), shows the logo over black after a few seconds
+#    with no magenta (the colour key), shows the background once the song has reached position 4
+#    (15.35 s), ignores other keys, and Escape ends it with exit code 0;
 #  - without arguments: it asks in a box titled "Fullscreen", opens the window after No, and
 #    Escape ends it with exit code 0;
 #  - with an argument and an ALSA default device that writes to a file: closing the window ends
@@ -15,7 +16,7 @@
 #    own buffer runs dry and then goes on where it was (tests/e2e/compare_capture.cpp). The
 #    device is not paced (Wine plays it about four times faster than real time), which leaves the
 #    feeder less slack than a sound card would and would hurry the scenes along: hence the silent
-#    window run. The comparison is skipped with a note while no song is embedded.
+#    window run, whose scenes keep the song's real time. The comparison is skipped with a note while no song is embedded.
 # Builds the mingw preset (build/mingw) and xmrender (build/win-native) itself; keeps the
 # screenshot and logs in build/mingw/windows-check/. Exits non-zero with a FAIL line on failure.
 set -u
@@ -91,8 +92,8 @@ timeout 180 wineboot -i >"$out/wineboot.log" 2>&1 || fail "wineboot failed (see 
 x86_64-w64-mingw32-g++ -O2 -static -o "$work/probe.exe" "$root/tests/e2e/win32_window_probe.cpp" ||
     fail "cannot build the window probe"
 
-# Wine's audio driver: "" (none: the demo runs silently with its timeline held at the logo) or
-# "alsa" (the capture above).
+# Wine's audio driver: "" (none: waveOutOpen fails and the demo plays silently) or "alsa" (the
+# capture above).
 useAudioDriver() {
     wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d "$1" /f >>"$out/wineboot.log" 2>&1 ||
         fail "cannot set Wine's audio driver to '$1' (see $out/wineboot.log)"
@@ -129,9 +130,13 @@ expectEnd() {
     [ "$code" -eq 0 ] || fail "exit code $code after $1"
 }
 
-# The window, without sound: the scene stays at the logo over black however long the run.
+# The window, without sound: the song still moves on, in real time.
 useAudioDriver ""
 startDemo window
+for _ in $(seq 200); do grep -q 'no audio device' "$out/demo-window.log" && break; sleep 0.05; done
+songStart=$(date +%s.%N)  # the line comes as the player starts
+grep -q 'skr4mm3lb0d: no audio device (.*); the demo plays silently' "$out/demo-window.log" ||
+    fail "no line about the missing audio device (see $out/demo-window.log)"
 client=$(wine "$work/probe.exe" 2>/dev/null | tr -d '\r')
 [ "$client" = 640x480 ] || fail "client area is '$client' as Windows reports it, expected 640x480"
 shown=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
@@ -145,13 +150,20 @@ awk -v c="$corner" 'BEGIN { exit !(c == 0) }' || fail "the background is not bla
 # The colour key: the pictures' magenta backgrounds are transparent, never on screen.
 magenta=$(convert "$out/logo.png" -fx 'r > 0.9 && g < 0.1 && b > 0.9' -format '%[fx:mean*w*h]' info:)
 [ "$magenta" = 0 ] || fail "$magenta magenta pixels on screen: the colour key failed (see $out/logo.png)"
+# Position 4 from 15.35 s of song time, and its background's fade-in of about a second.
+sleep "$(awk -v s="$songStart" -v n="$(date +%s.%N)" 'BEGIN { d = s + 17.5 - n; print (d > 0 ? d : 0) }')"
+import -window "$window" "$out/position4.png" || fail "screenshot failed"
+corner=$(convert "$out/position4.png" -crop 40x40+0+440 +repage -format '%[fx:maxima]' info:)
+awk -v c="$corner" 'BEGIN { exit !(c > 0) }' ||
+    fail "no background 17.5 s into the silent song, which reached position 4 at 15.35 s (see $out/position4.png)"
 xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
 xdotool key --clearmodifiers a  # other keys do nothing
 sleep 0.5
 kill -0 "$demoPid" 2>/dev/null || fail "a key other than Escape ended the demo"
 xdotool key --clearmodifiers Escape
 expectEnd Escape
-echo "window: client area 640x480 (X window $shown), logo on screen (mean $top), Escape ended it with code 0"
+echo "window: client area 640x480 (X window $shown), logo on screen (mean $top), the background after" \
+    "position 4 without a sound device, Escape ended it with code 0"
 
 # Without arguments it asks first; No opens the window.
 launchDemo question

@@ -1,0 +1,8 @@
+#pragma once
+// The worker thread on the C++ runtime's own std::thread, for the backends that have it (SDL on
+// Linux, the offline platform); each backend's platformStartThread and platformJoinThread call
+// these.
+#include "platform/thread.h"
+
+bool startStdThread(PlatformThread& thread, void (*body)());
+void joinStdThread(PlatformThread& thread);
