@@ -4,6 +4,7 @@
 
 #include "effects/degrees.h"
 #include "gfx/blit.h"
+#include "maths/portable_math.h"
 
 namespace {
 
@@ -53,8 +54,8 @@ void moveChainAnchor(float frameStep) {
     c.chainTime = c.chainTime + frameStep;
     const double t = c.chainTime;
     Particle& anchor = c.chainParticles[0];
-    anchor.x = static_cast<int32_t>((std::sin(t * 60 * kDegreesToRadians) * 90 + 160) * 256);
-    anchor.y = static_cast<int32_t>((std::cos(t * 80 * kDegreesToRadians) * 65 + 75) * 256);
+    anchor.x = static_cast<int32_t>((portableSin(t * 60 * kDegreesToRadians) * 90 + 160) * 256);
+    anchor.y = static_cast<int32_t>((portableCos(t * 80 * kDegreesToRadians) * 65 + 75) * 256);
 }
 
 void solveChain(float frameStep) {

@@ -5,6 +5,7 @@
 
 #include "effects/degrees.h"
 #include "gfx/pixel32.h"
+#include "maths/portable_math.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -14,8 +15,8 @@
 namespace {
 
 // 10·sin or 10·cos of an angle in degrees, shifted to 0…20 and truncated.
-int32_t waveSin(double degrees) { return static_cast<int32_t>(10 * std::sin(degrees * kDegreesToRadians) + 10); }
-int32_t waveCos(double degrees) { return static_cast<int32_t>(10 * std::cos(degrees * kDegreesToRadians) + 10); }
+int32_t waveSin(double degrees) { return static_cast<int32_t>(10 * portableSin(degrees * kDegreesToRadians) + 10); }
+int32_t waveCos(double degrees) { return static_cast<int32_t>(10 * portableCos(degrees * kDegreesToRadians) + 10); }
 
 // Largest canvas the fast path keeps its per-column and per-row waves for on the stack.
 constexpr int32_t kFastMaxSide = 1024;

@@ -7,6 +7,7 @@
 
 #include "effects/degrees.h"
 #include "gfx/pixel32.h"
+#include "maths/portable_math.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -276,7 +277,7 @@ void fillLightTable(std::vector<uint16_t>& table) {
             const double r = std::sqrt(double(dx) * dx + double(dy) * dy);
             float f = static_cast<float>(1 - r);
             if (f < 0) f = 0;
-            table[size_t(p) * kLightTableSize + size_t(q)] = uint16_t(255 * std::pow(double(f), 2.0));
+            table[size_t(p) * kLightTableSize + size_t(q)] = uint16_t(255 * (double(f) * double(f)));
         }
     }
 }
@@ -317,8 +318,8 @@ void drawRotozoomer(Surface& out, int32_t angle, int32_t zoom, int32_t offsetX, 
 
     // Rotation as 8.8 sine and cosine: 256 stands for 1.0.
     const double theta = angle / 256.0 * kDegreesToRadians;
-    const int32_t Sn = static_cast<int32_t>(256 * std::sin(theta));
-    const int32_t Cs = static_cast<int32_t>(256 * std::cos(theta));
+    const int32_t Sn = static_cast<int32_t>(256 * portableSin(theta));
+    const int32_t Cs = static_cast<int32_t>(256 * portableCos(theta));
 
     const int32_t W = out.width, H = out.height, Z = zoom;
     const int32_t halfW = W / 2, halfH = H / 2;

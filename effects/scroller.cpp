@@ -6,6 +6,7 @@
 
 #include "effects/degrees.h"
 #include "effects/font.h"
+#include "maths/portable_math.h"
 
 ScrollerState& scroller() {
     static ScrollerState state{};
@@ -35,7 +36,7 @@ void drawScroller(Surface& work, float frameStep) {
         // Neighbours lie 40 degrees apart on the wave.
         const float a = static_cast<float>((40.0 * double(i) + phase) * kDegreesToRadians);
         const double ad = a;
-        const float wave = static_cast<float>(20 * std::cos(ad / 2) + 5 * std::sin(ad / 4) * std::sin(2 * ad));
+        const float wave = static_cast<float>(20 * portableCos(ad / 2) + 5 * portableSin(ad / 4) * portableSin(2 * ad));
         const int32_t y = static_cast<int32_t>(wave) + 170;
         if (y > -32 && y < work.height) drawGlyph(s.scrollText[i], work, x, y);
     }

@@ -11,6 +11,7 @@
 #include "effects/scroller.h"
 #include "gfx/blit.h"
 #include "host/demo.h"
+#include "maths/portable_math.h"
 #include "platform/platform.h"
 #include "player/player.h"
 
@@ -48,12 +49,12 @@ void computeFrameParameters(FrameDriver& d) {
     // demoTime read as degrees, reduced to one turn and rounded to single precision.
     const float turn = static_cast<float>(std::fmod(static_cast<double>(d.clock.demoTime), 360.0));
     const double r = kDegreesToRadians * turn;
-    d.angle = trunc32(std::sin(8 * r) * 360 * 256);
-    d.rotoZoom = trunc32((std::cos(100 * r) + kZoomBias) * 256);  // 51 … 563
+    d.angle = trunc32(portableSin(8 * r) * 360 * 256);
+    d.rotoZoom = trunc32((portableCos(100 * r) + kZoomBias) * 256);  // 51 … 563
     // The step in 64 bits: a pause of a day (86 400 s) is 2.7·10^9, beyond int32.
     const int64_t step = static_cast<int64_t>(static_cast<double>(d.clock.frameStep) * 120 * 256);
     d.offsetX = static_cast<int32_t>((d.offsetX + step) % kOffsetXPeriod);
-    d.offsetY = trunc32((std::sin(70 * r) * 200 + 100) * 256);
+    d.offsetY = trunc32((portableSin(70 * r) * 200 + 100) * 256);
 }
 
 void followSongPosition(FrameDriver& d, int32_t p) {
@@ -64,8 +65,8 @@ void followSongPosition(FrameDriver& d, int32_t p) {
 
 void computeLight(FrameDriver& d) {
     const double degrees = static_cast<double>(d.clock.demoTime);
-    d.lightX = trunc32((std::sin(kDegreesToRadians * degrees * 20) * 60 + 160) * 256);
-    d.lightY = trunc32((std::cos(kDegreesToRadians * degrees * 30) * 75 + 120) * 256);
+    d.lightX = trunc32((portableSin(kDegreesToRadians * degrees * 20) * 60 + 160) * 256);
+    d.lightY = trunc32((portableCos(kDegreesToRadians * degrees * 30) * 75 + 120) * 256);
 }
 
 void advanceFrameClock(FrameClock& c, uint32_t now) {

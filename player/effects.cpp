@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "maths/portable_math.h"
 #include "player/channel.h"
 #include "player/envelopes.h"
 #include "player/mixer.h"
@@ -27,7 +28,7 @@ uint8_t low(uint8_t v) { return v & 0x0F; }
 
 // Waveform value for a position −32…31: sine |sin(2πp/64)| × 256 with π as 3.141592, a ramp, or
 // a square.
-int32_t sineWave(int8_t p) { return int32_t(std::fabs(std::sin(2 * p * 3.141592 / 64)) * 256); }
+int32_t sineWave(int8_t p) { return int32_t(std::fabs(portableSin(2 * p * 3.141592 / 64)) * 256); }
 int32_t vibratoRamp(int8_t p) { return p >= 0 ? (p * 8) & 0xFF : 255 - ((p * 8) & 0xFF); }
 
 // Positions move by the speed as 8-bit values and fold back into −32…31.

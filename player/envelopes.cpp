@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "maths/portable_math.h"
 #include "player/channel.h"
 #include "player/module.h"
 
@@ -91,7 +92,7 @@ void stepEnvelope(Channel& c, EnvelopeState e, const EnvelopeShape& s, uint8_t u
 // Auto-vibrato waveforms over a position 0…255, in −64…64.
 int32_t autoVibratoWave(uint8_t type, int32_t p) {
     switch (type) {
-    case 0: return int32_t(std::sin(2 * p * double(3.141592f) / 256) * 64);
+    case 0: return int32_t(portableSin(2 * p * double(3.141592f) / 256) * 64);
     case 1: return p < 128 ? 64 : -64;
     case 2: return (128 - ((p + 128) % 256)) >> 1;
     case 3: return (128 - ((384 - p) % 256)) >> 1;

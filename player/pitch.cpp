@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "maths/portable_math.h"
 #include "player/channel.h"
 #include "player/mixer.h"
 #include "player/module.h"
@@ -15,7 +16,7 @@ constexpr double kVolumeScale = 7.4214767664670944e-9;
 constexpr int32_t kMinimumFrequency = 100;  // Hz; lower pitches step as this
 
 int32_t amigaBase(int32_t note) {
-    return static_cast<int32_t>(13.375 * std::pow(2.0, (132 - note) / 12.0));
+    return static_cast<int32_t>(13.375 * portableExp2((132 - note) / 12.0));
 }
 
 }  // namespace
@@ -33,7 +34,7 @@ int32_t periodFrequency(int32_t period, int32_t periodDelta, bool linear) {
     if (linear) {
         // 2^((4608 − period + periodDelta) / 768), computed without integer overflow. Beyond
         // 2^31 − 1 Hz no step fits the mixer's 32-bit integer part: such pitches are limited.
-        const double f = 8363.0 * std::pow(2.0, (4608.0 - double(period) + double(periodDelta)) / 768.0);
+        const double f = 8363.0 * portableExp2((4608.0 - double(period) + double(periodDelta)) / 768.0);
         return f >= 2147483647.0 ? 2147483647 : static_cast<int32_t>(f);
     }
     const int64_t q = int64_t(period) + periodDelta;

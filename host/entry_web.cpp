@@ -1,0 +1,122 @@
+// The program's entry in a web browser. The browser calls in and never lets a loop block: the
+// page (platform/web/index.html) asks the question in its own buttons, then starts the demo
+// here, calls one frame step per animation frame, feeds the player whenever the audio side
+// reports its position, and asks to quit on Escape, on leaving full screen or on its stop
+// control. No feeder thread runs: the player is fed on this, the page's only thread.
+#include <emscripten.h>
+
+#include <cstdio>
+#include <string>
+
+#include "host/demo.h"
+#include "host/frame_driver.h"
+#include "maths/portable_math.h"
+#include "platform/platform.h"
+#include "platform/web/web_platform.h"
+#include "player/player.h"
+
+namespace {
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+
+struct WebEntry {
+    bool running;  // between a successful webStart and the end of the last frame step
+};
+
+WebEntry& webEntry() {
+    static WebEntry state{};
+    return state;
+}
+
+// Re-renders every block of the ring behind the play position: the audio side's, or the silent
+// clock's where the browser gave no audio.
+void feed() {
+    if (player().playing) feedPlayer();
+}
+
+}  // namespace
+
+extern "C" {
+
+// Starts the demo as the page decided: `windowMode` (the address holds ?window) skips the
+// question; otherwise `answerYes` is the answer given in the page and `fullScreen` says the
+// canvas was sent to full screen in that click. `virtualClock`: the capture mode, whose tick
+// count the page sets frame by frame. Returns 0, or 1 with a message on the console.
+EMSCRIPTEN_KEEPALIVE int webStart(int windowMode, int answerYes, int fullScreen, int virtualClock) {
+    WebPlatform& w = webPlatform();
+    w.answerYes = answerYes != 0;
+    w.fullScreen = fullScreen != 0;
+    w.virtualClock = virtualClock != 0;
+    w.tickCount = 0;
+    w.quitRequested = false;
+
+    const bool wanted = !windowMode && platformAskYesNo("Run in fullscreen?", "Fullscreen");
+    const bool inForce = wanted && (platformSetFullScreenMode(kWidth, kHeight, 24) ||
+                                    platformSetFullScreenMode(kWidth, kHeight, 32));
+    if (inForce) platformShowCursor(false);
+    const char* windowReason = "";
+    if (!platformCreateWindow("Skr4mm3lb0d", kWidth, kHeight, &windowReason)) {
+        std::fprintf(stderr, "skr4mm3lb0d: cannot open a window: %s\n", windowReason);
+        return 1;
+    }
+    // The player is fed from here, by the frames and the audio side's position messages.
+    demo().manualFeeding = true;
+    std::string reason;
+    if (!demoStartUp(reason)) {
+        std::fprintf(stderr, "skr4mm3lb0d: %s\n", reason.c_str());
+        platformDestroyWindow();
+        return 1;
+    }
+    webEntry().running = true;
+    return 0;
+}
+
+// One frame step: the player fed, one frame drawn and shown. Returns 1 while the demo runs; 0
+// once it has ended (Escape, the stop control, full screen left): the sound is stopped and the
+// page says so.
+EMSCRIPTEN_KEEPALIVE int webFrame() {
+    if (!webEntry().running) return 0;
+    if (platformPollQuit()) {
+        webEntry().running = false;
+        demoShutdown();
+        platformDestroyWindow();
+        return 0;
+    }
+    feed();
+    renderFrame();
+    return 1;
+}
+
+// The capture mode's frame k at `fps` frames a second: the clock reads floor((k + 1) × 1000 / fps)
+// at the frame's end, as demo-capture's virtual clock does. The page has moved the audio side to
+// floor(k × 44100 / fps) frames played before.
+EMSCRIPTEN_KEEPALIVE int webCaptureFrame(int k, int fps) {
+    webPlatform().tickCount = uint32_t(int64_t(k + 1) * 1000 / fps);
+    return webFrame();
+}
+
+// The audio side reported its position: refill what it has played (a background tab gets no
+// animation frames, but its audio keeps asking).
+EMSCRIPTEN_KEEPALIVE void webFeed() {
+    if (webEntry().running) feed();
+}
+
+// Escape, the stop control or leaving full screen: the next frame step ends the demo.
+EMSCRIPTEN_KEEPALIVE void webQuit() { webPlatform().quitRequested = true; }
+
+// What the page shows the tests: the song's audible order position and the scene's position.
+EMSCRIPTEN_KEEPALIVE int webSongPosition() { return getSongPosition(demo().song); }
+EMSCRIPTEN_KEEPALIVE int webScenePosition() { return frameDriver().scenePosition; }
+
+// The high (half 1) or low (half 0) 32 bits of portableMathDigest, which the tests compare with
+// the native build's.
+EMSCRIPTEN_KEEPALIVE uint32_t webMathDigest(int half) {
+    const uint64_t digest = portableMathDigest();
+    return uint32_t(half ? digest >> 32 : digest);
+}
+
+}  // extern "C"
+
+// Nothing happens until the page calls webStart.
+int main() { return 0; }
