@@ -277,12 +277,11 @@ int run(const Options& o) {
     if (error || !fs::is_directory(o.out)) return fail(o.out, "cannot create the directory"), 1;
     const std::string audioPath = (fs::path(o.out) / "audio.wav").string();
     const std::string csvPath = (fs::path(o.out) / "frames.csv").string();
+    std::vector<PlannedOutput> outputs{{audioPath, "audio.wav"}, {csvPath, "frames.csv"}};
+    if (!o.video.empty()) outputs.push_back({o.video, "--video"});
+    if (!checkOutputs({}, outputs, kTool)) return 1;
     Video video;
-    if (!o.video.empty()) {
-        if (!checkOutputs({}, {{audioPath, "audio.wav"}, {csvPath, "frames.csv"}, {o.video, "--video"}}, kTool))
-            return 1;
-        if (!prepareVideo(video, o.video)) return 1;
-    }
+    if (!o.video.empty() && !prepareVideo(video, o.video)) return 1;
 
     const int64_t total = captureLength(o);
     if (total < 0) return 1;

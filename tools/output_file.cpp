@@ -73,9 +73,10 @@ bool checkOutputs(const std::vector<std::string>& inputs, const std::vector<Plan
 
 bool openOutput(OutputFile& f, const std::string& path, const char* tool) {
     f.path = path;
-    f.temporary = temporaryOf(path);
-    f.file = std::fopen(f.temporary.c_str(), "wb");
-    return f.file ? true : fail(tool, path, std::strerror(errno));
+    f.file = std::fopen(temporaryOf(path).c_str(), "wb");
+    if (!f.file) return fail(tool, path, std::strerror(errno));
+    f.temporary = temporaryOf(path);  // only a file made here is ever renamed or removed
+    return true;
 }
 
 void useStandardOutput(OutputFile& f) { f = OutputFile{"standard output", "", stdout}; }
@@ -89,7 +90,7 @@ bool closeOutputs(std::initializer_list<OutputFile*> files, bool keep, const cha
     std::vector<const OutputFile*> renamed;
     for (const OutputFile* f : files) {
         if (!keep || failed) break;
-        if (f->temporary.empty()) continue;  // standard output, or not asked for
+        if (f->temporary.empty()) continue;  // standard output, or never opened
         if (std::rename(f->temporary.c_str(), f->path.c_str()) == 0) renamed.push_back(f);
         else failed = f;
     }

@@ -10,7 +10,7 @@
 
 struct OutputFile {
     std::string path;       // where the file goes, as messages name it
-    std::string temporary;  // path + ".partial" while it is written; empty for standard output
+    std::string temporary;  // path + ".partial" once opened; empty for standard output
     FILE*       file = nullptr;
 };
 
