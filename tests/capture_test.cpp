@@ -185,12 +185,16 @@ TEST(DemoCapture, AVideoThatCannotBeWrittenIsRefusedBeforeRendering) {
 TEST(DemoCapture, AFailingFfmpegIsReportedInOneLine) {
     TempDir t("capture_test");
     fs::create_directories(t / "bin");
-    std::ofstream(t / "bin" / "ffmpeg") << "#!/bin/sh\necho 'first words' >&2\necho 'the encoder is broken' >&2\nexit 1\n";
+    std::ofstream(t / "bin" / "ffmpeg") << "#!/bin/sh\n"
+                                           "echo 'first words' >&2\n"
+                                           "echo 'the encoder is broken' >&2\n"
+                                           "exit 1\n";
     fs::permissions(t / "bin" / "ffmpeg", fs::perms::owner_all);
-    const ToolRun r = runTool("PATH=" + (t / "bin").string() + ":$PATH " + DEMO_CAPTURE_PATH + " --quiet --frames 20 --video " +
-                              (t / "v.mp4").string() + " --out " + (t / "cap").string());
+    const ToolRun r = runTool("PATH=" + (t / "bin").string() + ":$PATH " + DEMO_CAPTURE_PATH +
+                              " --quiet --frames 20 --video " + (t / "v.mp4").string() + " --out " + (t / "cap").string());
     EXPECT_EQ(r.status, 1) << "not ended by a broken pipe";
-    EXPECT_EQ(r.err, "demo-capture: " + (t / "v.mp4").string() + ": ffmpeg failed to encode the frames: the encoder is broken\n");
+    EXPECT_EQ(r.err, "demo-capture: " + (t / "v.mp4").string() +
+                         ": ffmpeg failed to encode the frames: the encoder is broken\n");
     EXPECT_FALSE(fs::exists(t / "v.mp4"));
     EXPECT_EQ(partialFiles(t.dir), std::vector<std::string>{});
 }

@@ -128,7 +128,8 @@ TEST(Xmrender, StreamsTheWavToStandardOutput) {
     EXPECT_EQ(le32(stream, 4), 0xFFFFFFFFu) << "the RIFF size is not known while streaming";
     EXPECT_EQ(le32(stream, 40), 0xFFFFFFFFu) << "nor the data size";
     EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), stream.begin() + 44));
-    EXPECT_NE(streamed.err.find("1.002 s of audio"), std::string::npos) << "the summary goes to stderr: " << streamed.err;
+    EXPECT_NE(streamed.err.find("1.002 s of audio"), std::string::npos) << "the summary goes to stderr: "
+                                                                         << streamed.err;
 }
 
 TEST(Xmrender, RefusalsSayWhyAndLeaveEveryFileAsItWas) {
@@ -154,13 +155,15 @@ TEST(Xmrender, RefusalsSayWhyAndLeaveEveryFileAsItWas) {
         {"a symbolic link to the input", song + " " + at("soft.wav"), "would overwrite the input"},
         {"--trace is the input", "--trace " + song + " " + song + " " + out, "would overwrite the input"},
         {"the WAV's temporary name is the input", at("x.wav.partial") + " " + at("x.wav"), "would overwrite the input"},
-        {"--positions and --trace are one file", "--positions " + at("p.csv") + " --trace " + at("./p.csv") + " " + song + " " + out,
+        {"--positions and --trace are one file",
+         "--positions " + at("p.csv") + " --trace " + at("./p.csv") + " " + song + " " + out,
          "--positions and --trace name the same file"},
         {"the WAV and --positions are one file", "--positions " + out + " " + song + " " + out, "name the same file"},
         {"the output is a directory", song + " " + at("dir"), "the WAV is a directory"},
         {"the input is a directory", at("dir") + " " + out, "is a directory, not an XM module"},
         {"no such file", at("missing.xm") + " " + out, "No such file"},
-        {"not an XM module", at("text.xm") + " " + out, "not an XM module: it does not start with \"Extended Module: \""},
+        {"not an XM module", at("text.xm") + " " + out,
+         "not an XM module: it does not start with \"Extended Module: \""},
         {"an unwritable WAV", song + " " + at("no/such/dir/x.wav"), "No such file"},
         {"an unwritable --positions", "--positions " + at("no/such/p.csv") + " " + song + " " + out, "No such file"},
         {"an unwritable --trace", "--trace " + at("no/such/t.csv") + " " + song + " " + out, "No such file"},

@@ -91,7 +91,8 @@ Parsed parseOptions(int argc, char** argv, Options& o) {
         }
         const bool takesValue = a == "--out" || a == "--video" || a == "--fps" || a == "--seconds" || a == "--frames" ||
                                 a == "--from" || a == "--to";
-        if (!takesValue) return failed(a, a.rfind("-", 0) == 0 ? "unknown option (see --help)" : "unexpected argument (see --help)");
+        if (!takesValue)
+            return failed(a, a.rfind("-", 0) == 0 ? "unknown option (see --help)" : "unexpected argument (see --help)");
         if (i + 1 >= argc) return failed(a, "needs a value");
         const char* value = argv[++i];
         double v = 0;
@@ -120,7 +121,11 @@ bool encodePng(FILE* file, std::span<const uint8_t> bgrx) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     std::vector<uint8_t> row(kWidth * 3);
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
+    if (!png || !info) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         return false;
     }
@@ -225,8 +230,9 @@ bool finishVideo(Video& v, bool keep, const std::string& audio) {
         else if (v.stopped) ok = fail(v.path, "ffmpeg stopped taking frames");
     }
     if (ok) {
-        const std::string mux = "ffmpeg -y -nostdin -loglevel error -i " + shellQuoted(v.silent) + " -i " + shellQuoted(audio) +
-                                " -c:v copy -c:a aac -b:a 192k -shortest " + shellQuoted(v.muxed) + " 2>" + shellQuoted(v.log);
+        const std::string mux = "ffmpeg -y -nostdin -loglevel error -i " + shellQuoted(v.silent) + " -i " +
+                                shellQuoted(audio) + " -c:v copy -c:a aac -b:a 192k -shortest " + shellQuoted(v.muxed) +
+                                " 2>" + shellQuoted(v.log);
         if (std::system(mux.c_str()) != 0) ok = ffmpegFailed(v, "to add the audio");
         else if (std::rename(v.muxed.c_str(), v.path.c_str()) != 0) ok = fail(v.path, std::strerror(errno));
     }
