@@ -21,12 +21,14 @@ constexpr uint8_t kExtended = 14;
 constexpr uint8_t kSpeed = 15;
 constexpr uint8_t kKeyOff = 20;
 
-// The pattern the current order entry names, or nullptr when it names none.
-const Pattern* currentPattern(const Module& m) {
-    if (m.orderPosition < 0 || m.orderPosition > 255) return nullptr;
-    const uint8_t number = m.orders[m.orderPosition];
+// The pattern order entry `order` names, or nullptr when it names none.
+const Pattern* patternAt(const Module& m, int32_t order) {
+    if (order < 0 || order > 255) return nullptr;
+    const uint8_t number = m.orders[order];
     return number < m.patternCount ? &m.patterns[number] : nullptr;
 }
+
+const Pattern* currentPattern(const Module& m) { return patternAt(m, m.orderPosition); }
 
 // The cells of the current row, or nullptr when there is nothing to read: no pattern, no cell data
 // or no channels. Rows outside the pattern are never read.
@@ -37,10 +39,12 @@ const Cell* currentRow(const Module& m) {
 }
 
 // A pattern of 0 rows (or a missing one) plays as one empty row.
-int32_t rowsOfCurrentPattern(const Module& m) {
-    const Pattern* p = currentPattern(m);
+int32_t rowsAt(const Module& m, int32_t order) {
+    const Pattern* p = patternAt(m, order);
     return p && p->rowCount > 0 ? p->rowCount : 1;
 }
+
+int32_t rowsOfCurrentPattern(const Module& m) { return rowsAt(m, m.orderPosition); }
 
 // The order to continue at after the last entry; a restart position outside the order list
 // would index past it, so it counts as 0.
@@ -203,14 +207,20 @@ void processTick(Module& m) {
     }
 }
 
+SongRow nextRowToPlay(const Module& m) {
+    SongRow next{m.nextOrder >= 0 ? m.nextOrder : m.orderPosition, m.nextRow >= 0 ? m.nextRow : m.row};
+    // A break, jump or loop that lands past the pattern's last row plays its row 0.
+    if (next.row >= rowsAt(m, next.orderPosition)) next.row = 0;
+    return next;
+}
+
 void sequencerTick(Module& m) {
     if (m.tick != 0) {
         processTick(m);
     } else {
-        if (m.nextOrder >= 0) m.orderPosition = m.nextOrder;
-        if (m.nextRow >= 0) m.row = m.nextRow;
-        // A break, jump or loop that lands past the pattern's last row plays its row 0.
-        if (m.row >= rowsOfCurrentPattern(m)) m.row = 0;
+        const SongRow next = nextRowToPlay(m);
+        m.orderPosition = next.orderPosition;
+        m.row = next.row;
         processRow(m);
         if (m.nextRow < 0) {
             m.nextRow = m.row + 1;

@@ -24,6 +24,14 @@ void resetChannels();
 // position; the other ticks run the continuous part of the effects.
 void sequencerTick(Module& module);
 
+// Where the next row tick plays: the pending jump, break or loop applied, and row 0 of the
+// pattern when that lands past its last row.
+struct SongRow {
+    int32_t orderPosition;  // index into the order list
+    int32_t row;
+};
+SongRow nextRowToPlay(const Module& module);
+
 // The row-tick and other-tick passes over all channels; called only by sequencerTick.
 void processRow(Module& module);
 void processTick(Module& module);

@@ -11,8 +11,12 @@
 #include <vector>
 
 #include "host/frame_driver.h"
+#include "run_tool.h"
 #include "temp_dir.h"
 #include "platform/offline/offline_platform.h"
+#include "player/loader.h"
+#include "player/song_end.h"
+#include "player/stream.h"
 #include "tools/offline_run.h"
 
 namespace {
@@ -93,18 +97,106 @@ TEST(DemoCapture, FromAndToWriteOnlyTheirFramesAndTheirAudio) {
 TEST(DemoCapture, BadArgumentsFailWithOneLine) {
     TempDir t("capture_test");
     std::ofstream(t / "file") << "x";
-    const std::string cases[] = {
-        "--fps 0 --out " + t.dir.string(),
-        "--fps abc --out " + t.dir.string(),
-        "--seconds -1 --out " + t.dir.string(),
-        "--frames 10 --seconds 1 --out " + t.dir.string(),
-        "--from 9 --to 3 --out " + t.dir.string(),
-        "--frames 3",
-        "--frames 3 --out " + (t / "file" / "sub").string(),
-        "--bogus --out " + t.dir.string(),
+    const std::string out = " --out " + t.dir.string();
+    struct Case {
+        std::string arguments;
+        const char* says;
     };
-    for (const std::string& c : cases) EXPECT_EQ(capture(c), 1) << c;
+    const Case cases[] = {
+        {"--fps 0" + out, "--fps: wants a whole number"},
+        {"--fps abc" + out, "--fps: wants a whole number"},
+        {"--seconds -1" + out, "--seconds: wants a number"},
+        {"--frames 10 --seconds 1" + out, "give either --seconds or --frames"},
+        {"--from 9 --to 3" + out, "--to: must be above --from"},
+        {"--frames 3", "--out: is required"},
+        {"--frames 3 --out " + (t / "file" / "sub").string(), "cannot create the directory"},
+        {"--bogus" + out, "--bogus: unknown option"},
+        {out + " --bogus", "--bogus: unknown option"},
+        {out + " --fps", "--fps: needs a value"},
+        {"--frames 10 --from 10" + out, "--from: 10 is past the end: the capture has 10 frames"},
+        {"--fps 1 --from 100000" + out, "--from: 100000 is past the end"},
+    };
+    for (const Case& c : cases) {
+        const ToolRun r = runTool(std::string(DEMO_CAPTURE_PATH) + " --quiet " + c.arguments);
+        EXPECT_EQ(r.status, 1) << c.arguments;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.arguments << ": " << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.arguments << ": " << r.err;
+    }
+    EXPECT_FALSE(fs::exists(t / "frame_000000.png"));
     EXPECT_EQ(run(std::string(DEMO_CAPTURE_PATH) + " --help"), 0);
+}
+
+// The song lasts as long as xmrender's WAV of it, and the capture shows every frame that the
+// song has begun. At 7 frames a second a frame lasts 6300 sound frames, and the song's last few
+// fall into a frame of their own.
+TEST(DemoCapture, TheDefaultLengthIsTheSongsLength) {
+    setStreamCallbacks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek, fileStreamTell);
+    Module* m = loadModule(SONG_PATH, nullptr);
+    ASSERT_NE(m, nullptr);
+    const SongLength length = measureSongLength(*m, 0, 600 * 44100);
+    freeModule(m);
+    ASSERT_TRUE(length.ended);
+    ASSERT_GT(length.frames, 60 * 44100) << "the song lasts minutes";
+    const size_t songFrames = size_t(length.frames), frames = (songFrames * 7 + 44099) / 44100, from = frames - 6;
+
+    TempDir t("capture_test");
+    ASSERT_EQ(run(std::string(XMRENDER_PATH) + " " + SONG_PATH + " " + (t / "song.wav").string()), 0);
+    const std::vector<uint8_t> song = readAll(t / "song.wav");
+    ASSERT_EQ(song.size(), 44 + songFrames * 4);
+
+    ASSERT_EQ(capture("--fps 7 --from " + std::to_string(from) + " --out " + t.dir.string()), 0);
+    EXPECT_EQ(csv(t / "frames.csv").size(), 1 + frames);
+    const std::vector<uint8_t> audio = readAll(t / "audio.wav");
+    ASSERT_EQ(audio.size(), 44u + (frames - from) * 6300u * 4u);
+    ASSERT_GT(audio.size(), song.size() - from * 6300u * 4u) << "the capture's sound goes on past the song's end";
+    EXPECT_TRUE(std::equal(song.begin() + 44 + from * 6300u * 4u, song.end(), audio.begin() + 44));
+}
+
+TEST(DemoCapture, TheProgressBarIsDrawnOnlyOnATerminal) {
+    TempDir t("capture_test");
+    const std::string command = std::string(DEMO_CAPTURE_PATH) + " --frames 3 --out " + t.dir.string();
+    const ToolRun toFile = runTool(command);
+    EXPECT_EQ(toFile.status, 0);
+    EXPECT_EQ(toFile.err, "demo-capture: 3 frames (0.06 s) written to " + t.dir.string() + "\n");
+    const ToolRun onTerminal = runTool("script -qec '" + command + "' /dev/null");
+    EXPECT_EQ(onTerminal.status, 0);
+    EXPECT_NE(onTerminal.out.find("\r[##########"), std::string::npos) << onTerminal.out;
+}
+
+// Files whose names say they are unfinished, anywhere under `dir`.
+std::vector<std::string> partialFiles(const fs::path& dir) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        if (entry.path().filename().string().find(".partial") != std::string::npos) found.push_back(entry.path());
+    return found;
+}
+
+TEST(DemoCapture, AVideoThatCannotBeWrittenIsRefusedBeforeRendering) {
+    TempDir t("capture_test");
+    const ToolRun r = runTool(std::string(DEMO_CAPTURE_PATH) + " --quiet --frames 3 --video " +
+                              (t / "no" / "such" / "v.mp4").string() + " --out " + (t / "cap").string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_FALSE(fs::exists(t / "cap" / "frame_000000.png"));
+    EXPECT_EQ(partialFiles(t.dir), std::vector<std::string>{});
+}
+
+// An ffmpeg that fails at once: its last words are the message, and nothing unfinished stays.
+TEST(DemoCapture, AFailingFfmpegIsReportedInOneLine) {
+    TempDir t("capture_test");
+    fs::create_directories(t / "bin");
+    std::ofstream(t / "bin" / "ffmpeg") << "#!/bin/sh\n"
+                                           "echo 'first words' >&2\n"
+                                           "echo 'the encoder is broken' >&2\n"
+                                           "exit 1\n";
+    fs::permissions(t / "bin" / "ffmpeg", fs::perms::owner_all);
+    const ToolRun r = runTool("PATH=" + (t / "bin").string() + ":$PATH " + DEMO_CAPTURE_PATH +
+                              " --quiet --frames 20 --video " + (t / "v.mp4").string() + " --out " + (t / "cap").string());
+    EXPECT_EQ(r.status, 1) << "not ended by a broken pipe";
+    EXPECT_EQ(r.err, "demo-capture: " + (t / "v.mp4").string() +
+                         ": ffmpeg failed to encode the frames: the encoder is broken\n");
+    EXPECT_FALSE(fs::exists(t / "v.mp4"));
+    EXPECT_EQ(partialFiles(t.dir), std::vector<std::string>{});
 }
 
 TEST(DemoCapture, VideoHasPictureAndSound) {
@@ -118,7 +210,7 @@ TEST(DemoCapture, VideoHasPictureAndSound) {
     const std::string streams((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(streams.find("h264"), std::string::npos) << streams;
     EXPECT_NE(streams.find("aac"), std::string::npos) << streams;
-    EXPECT_FALSE(fs::exists(t / "v.mp4.partial.mp4"));
+    EXPECT_EQ(partialFiles(t.dir), std::vector<std::string>{});
 }
 
 }  // namespace

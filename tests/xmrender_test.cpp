@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "run_tool.h"
 #include "song_fixture.h"
 #include "temp_dir.h"
 
@@ -16,7 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Two patterns of four rows at tempo 6, BPM 125: 8 rows × 6 ticks × 882 frames = 42336 frames,
-// then the order list wraps to the start.
+// then the order list wraps to the start, where the song ends.
 XmSpec twoPatternSong() {
     XmSpec xmSpec;
     xmSpec.channels = 2;
@@ -28,9 +30,15 @@ XmSpec twoPatternSong() {
     return xmSpec;
 }
 
+constexpr size_t kSongFrames = 42336;
+
 std::vector<uint8_t> readAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeAll(const fs::path& p, const std::vector<uint8_t>& bytes) {
+    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 std::vector<std::string> lines(const fs::path& p) {
@@ -40,83 +48,164 @@ std::vector<std::string> lines(const fs::path& p) {
     return out;
 }
 
-int xmrender(const std::string& arguments) {
-    const std::string command = std::string(XMRENDER_PATH) + " " + arguments + " >/dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+ToolRun xmrender(const std::string& arguments) { return runTool(std::string(XMRENDER_PATH) + " " + arguments); }
 
 uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
 }
 
-TEST(Xmrender, RendersUntilTheSongLoopsWithPositionsAndTrace) {
+// The song written to `dir`/song.xm; returns its path.
+std::string writeSong(const TempDir& dir) {
+    writeAll(dir / "song.xm", buildXm(twoPatternSong()));
+    return (dir / "song.xm").string();
+}
+
+TEST(Xmrender, RendersUntilTheSongEndsWithPositionsAndTrace) {
     TempDir files("xmrender_test");
-    const std::vector<uint8_t> module = buildXm(twoPatternSong());
-    std::ofstream(files / "song.xm", std::ios::binary).write(reinterpret_cast<const char*>(module.data()), module.size());
-    const std::string in = (files / "song.xm").string(), wav = (files / "song.wav").string();
+    const std::string in = writeSong(files), wav = (files / "song.wav").string();
     ASSERT_EQ(xmrender("--positions " + (files / "p.csv").string() + " --trace " + (files / "t.csv").string() + " " +
-                       in + " " + wav),
+                       in + " " + wav).status,
               0);
 
-    // Block 47 (frames 41548…42431) holds the wrap at frame 42336: the 47 blocks before it.
+    // The song ends at frame 42336, inside block 47 (frames 41548…42431).
     const std::vector<uint8_t> bytes = readAll(wav);
-    ASSERT_EQ(bytes.size(), 44u + 47u * 884u * 4u);
+    ASSERT_EQ(bytes.size(), 44u + kSongFrames * 4);
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
+    EXPECT_EQ(le32(bytes, 4), 36u + kSongFrames * 4);
     EXPECT_EQ(le32(bytes, 24), 44100u);
-    EXPECT_EQ(le32(bytes, 40), 47u * 884u * 4u);
+    EXPECT_EQ(le32(bytes, 40), kSongFrames * 4);
     int loud = 0;
     for (size_t i = 44; i + 1 < bytes.size(); i += 2) loud += std::abs(int16_t(bytes[i] | bytes[i + 1] << 8)) > 1000;
     EXPECT_GT(loud, 10000) << "the notes sound";
 
     const auto positions = lines(files / "p.csv");
-    ASSERT_EQ(positions.size(), 48u);
+    ASSERT_EQ(positions.size(), 1u + 48u) << "every block written, the last one in part";
     EXPECT_EQ(positions[0], "block,orderPosition,row,playTimeMs");
     EXPECT_EQ(positions[1], "0,0,0,19");
     EXPECT_EQ(positions[47].substr(0, 5), "46,1,");
+    EXPECT_EQ(positions[48].substr(0, 5), "47,0,") << "block 47 was rendered past the song's end";
 
     const auto trace = lines(files / "t.csv");
     ASSERT_GE(trace.size(), 3u);
     EXPECT_EQ(trace[0], "frame,orderPosition,row,tick,tempo,bpm,globalVolume");
     EXPECT_EQ(trace[1], "0,0,0,1,6,125,64");
     EXPECT_EQ(trace[2], "882,0,0,2,6,125,64");
-    EXPECT_EQ(trace.size() - 1, 48u) << "ticks at 0, 882, …, 47 × 882, all below 47 × 884 frames";
+    EXPECT_EQ(trace.size() - 1, 48u) << "ticks at 0, 882, …, 47 × 882: the row at 48 × 882 is not played";
+}
+
+TEST(Xmrender, LoopsPlayTheSongAgainAndSecondsOverrideBoth) {
+    TempDir files("xmrender_test");
+    const std::string in = writeSong(files);
+    ASSERT_EQ(xmrender(in + " " + (files / "once.wav").string()).status, 0);
+    ASSERT_EQ(xmrender("--loops 2 " + in + " " + (files / "thrice.wav").string()).status, 0);
+    ASSERT_EQ(xmrender("--loops 2 --seconds 1 " + in + " " + (files / "second.wav").string()).status, 0);
+    const std::vector<uint8_t> once = readAll(files / "once.wav"), thrice = readAll(files / "thrice.wav");
+    ASSERT_EQ(thrice.size(), 44u + 3 * kSongFrames * 4);
+    EXPECT_TRUE(std::equal(once.begin() + 44, once.end(), thrice.begin() + 44));
+    EXPECT_EQ(readAll(files / "second.wav").size(), 44u + 50u * 884u * 4u) << "1 s is 50 blocks of 884 frames";
 }
 
 TEST(Xmrender, AShorterRenderIsAPrefixOfALongerOne) {
     TempDir files("xmrender_test");
-    const std::vector<uint8_t> module = buildXm(twoPatternSong());
-    std::ofstream(files / "song.xm", std::ios::binary).write(reinterpret_cast<const char*>(module.data()), module.size());
-    const std::string in = (files / "song.xm").string();
-    ASSERT_EQ(xmrender("--seconds 1 " + in + " " + (files / "a.wav").string()), 0);
-    ASSERT_EQ(xmrender("--seconds 3.5 " + in + " " + (files / "b.wav").string()), 0);
+    const std::string in = writeSong(files);
+    ASSERT_EQ(xmrender("--seconds 1 " + in + " " + (files / "a.wav").string()).status, 0);
+    ASSERT_EQ(xmrender("--seconds 3.5 " + in + " " + (files / "b.wav").string()).status, 0);
     const std::vector<uint8_t> a = readAll(files / "a.wav"), b = readAll(files / "b.wav");
     ASSERT_EQ(a.size(), 44u + 50u * 884u * 4u) << "1 s is 50 blocks of 884 frames";
     ASSERT_EQ(b.size(), 44u + 175u * 884u * 4u);
     EXPECT_TRUE(std::equal(a.begin() + 44, a.end(), b.begin() + 44)) << "blocks re-rendered behind the device continue the song";
 }
 
-TEST(Xmrender, FailuresLeaveNoOutputBehind) {
+TEST(Xmrender, StreamsTheWavToStandardOutput) {
     TempDir files("xmrender_test");
+    const std::string in = writeSong(files);
+    ASSERT_EQ(xmrender("--seconds 1 " + in + " " + (files / "file.wav").string()).status, 0);
+    const ToolRun streamed = xmrender("--seconds 1 " + in + " -");
+    ASSERT_EQ(streamed.status, 0) << streamed.err;
+    const std::vector<uint8_t> file = readAll(files / "file.wav");
+    const std::vector<uint8_t> stream(streamed.out.begin(), streamed.out.end());
+    ASSERT_EQ(stream.size(), file.size());
+    EXPECT_EQ(le32(stream, 4), 0xFFFFFFFFu) << "the RIFF size is not known while streaming";
+    EXPECT_EQ(le32(stream, 40), 0xFFFFFFFFu) << "nor the data size";
+    EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), stream.begin() + 44));
+    EXPECT_NE(streamed.err.find("1.002 s of audio"), std::string::npos) << "the summary goes to stderr: "
+                                                                         << streamed.err;
+}
+
+TEST(Xmrender, RefusalsSayWhyAndLeaveEveryFileAsItWas) {
+    TempDir files("xmrender_test");
+    const std::string song = writeSong(files);
+    const std::vector<uint8_t> songBytes = readAll(song);
     std::ofstream(files / "text.xm") << "not a module at all";
-    const std::string out = (files / "out.wav").string();
+    writeAll(files / "x.wav.partial", songBytes);
+    fs::create_directory(files / "dir");
+    fs::create_hard_link(song, files / "hard.wav");
+    fs::create_symlink(song, files / "soft.wav");
+    const auto at = [&](const std::string& name) { return (files / name).string(); };
+    const std::string out = at("out.wav");
     struct Case {
         const char* what;
         std::string arguments;
+        const char* says;
     };
     const Case cases[] = {
-        {"no such file", (files / "missing.xm").string() + " " + out},
-        {"not an XM module", (files / "text.xm").string() + " " + out},
-        {"an unwritable output", (files / "text.xm").string() + " " + (files / "no/such/dir/x.wav").string()},
-        {"a bad option", "--seconds many " + (files / "text.xm").string() + " " + out},
-        {"one file only", (files / "text.xm").string()},
+        {"the output is the input", song + " " + song, "would overwrite the input"},
+        {"the input by another name", song + " " + at("dir/../song.xm"), "would overwrite the input"},
+        {"a hard link to the input", song + " " + at("hard.wav"), "would overwrite the input"},
+        {"a symbolic link to the input", song + " " + at("soft.wav"), "would overwrite the input"},
+        {"--trace is the input", "--trace " + song + " " + song + " " + out, "would overwrite the input"},
+        {"the WAV's temporary name is the input", at("x.wav.partial") + " " + at("x.wav"), "would overwrite the input"},
+        {"--positions and --trace are one file",
+         "--positions " + at("p.csv") + " --trace " + at("./p.csv") + " " + song + " " + out,
+         "--positions and --trace name the same file"},
+        {"the WAV and --positions are one file", "--positions " + out + " " + song + " " + out, "name the same file"},
+        {"the output is a directory", song + " " + at("dir"), "the WAV is a directory"},
+        {"the input is a directory", at("dir") + " " + out, "is a directory, not an XM module"},
+        {"no such file", at("missing.xm") + " " + out, "No such file"},
+        {"not an XM module", at("text.xm") + " " + out,
+         "not an XM module: it does not start with \"Extended Module: \""},
+        {"an unwritable WAV", song + " " + at("no/such/dir/x.wav"), "No such file"},
+        {"an unwritable --positions", "--positions " + at("no/such/p.csv") + " " + song + " " + out, "No such file"},
+        {"an unwritable --trace", "--trace " + at("no/such/t.csv") + " " + song + " " + out, "No such file"},
+        {"an unknown option last", song + " " + out + " --bogus", "--bogus: unknown option"},
+        {"an unknown option first", "--bogus " + song + " " + out, "--bogus: unknown option"},
+        {"an option without its value", song + " " + out + " --trace", "--trace: needs a value"},
+        {"a bad --seconds", "--seconds many " + song + " " + out, "--seconds wants"},
+        {"a bad --loops", "--loops -1 " + song + " " + out, "--loops wants"},
+        {"--trace to standard output", "--trace - " + song + " " + out, "only the WAV"},
+        {"one file only", song, "usage:"},
     };
+    std::set<fs::path> before;
+    for (const auto& entry : fs::recursive_directory_iterator(files.dir)) before.insert(entry.path());
     for (const Case& c : cases) {
-        EXPECT_EQ(xmrender(c.arguments), 1) << c.what;
-        EXPECT_FALSE(fs::exists(out)) << c.what;
-        EXPECT_FALSE(fs::exists(out + ".partial")) << c.what;
+        const ToolRun r = xmrender(c.arguments);
+        EXPECT_EQ(r.status, 1) << c.what;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.what << ": " << r.err;
+        std::set<fs::path> after;
+        for (const auto& entry : fs::recursive_directory_iterator(files.dir)) after.insert(entry.path());
+        EXPECT_EQ(after, before) << c.what << ": no file made or removed";
+        EXPECT_EQ(readAll(song), songBytes) << c.what;
     }
-    EXPECT_EQ(xmrender("--help"), 0);
+}
+
+TEST(Xmrender, WarnsOfAFileCutShortAndPlaysIt) {
+    TempDir files("xmrender_test");
+    XmSpec xmSpec = twoPatternSong();
+    xmSpec.instruments[0].samples[0].data.assign(1000, 1);
+    xmSpec.instruments[0].samples[0].loopLength = 1000;
+    std::vector<uint8_t> bytes = buildXm(xmSpec);
+    writeAll(files / "whole.xm", bytes);
+    bytes.resize(bytes.size() - 300);
+    writeAll(files / "cut.xm", bytes);
+
+    const ToolRun whole = xmrender((files / "whole.xm").string() + " " + (files / "whole.wav").string());
+    EXPECT_EQ(whole.status, 0);
+    EXPECT_EQ(whole.err, "");
+    const ToolRun cut = xmrender((files / "cut.xm").string() + " " + (files / "cut.wav").string());
+    EXPECT_EQ(cut.status, 0);
+    EXPECT_NE(cut.err.find("warning: the file ends 300 bytes short"), std::string::npos) << cut.err;
+    EXPECT_EQ(std::count(cut.err.begin(), cut.err.end(), '\n'), 1) << cut.err;
+    EXPECT_EQ(readAll(files / "cut.wav").size(), 44u + kSongFrames * 4);
 }
 
 }  // namespace

@@ -4,7 +4,20 @@
 #include "host/frame_driver.h"
 #include "platform/offline/offline_audio.h"
 #include "platform/offline/offline_platform.h"
+#include "player/loader.h"
 #include "player/output.h"
+#include "player/song_end.h"
+#include "player/stream.h"
+
+bool measureDemoSong(int64_t maxFrames, int64_t& frames, std::string& reason) {
+    setStreamCallbacks(resourceStreamOpen, resourceStreamClose, resourceStreamRead, resourceStreamSeek,
+                       resourceStreamTell);
+    Module* song = loadModule("IDR_BSTG", nullptr, &reason);  // the resource stream opens the song whatever the name
+    if (!song) return false;
+    frames = measureSongLength(*song, 0, maxFrames).frames;
+    freeModule(song);
+    return true;
+}
 
 bool startOfflineRun(OfflineRun& run, int32_t fps, std::string& reason) {
     run = OfflineRun{fps, 0};

@@ -10,6 +10,11 @@ struct OfflineRun {
     int64_t nextAudioBlock;  // first ring block (absolute) not yet handed to takeAudio
 };
 
+// The embedded song's length in output frames (44100 Hz), by the rule xmrender uses by default,
+// at most `maxFrames`. Loads its own copy of the song and runs before startOfflineRun, while the
+// player plays nothing. False with a reason when the song cannot be loaded.
+bool measureDemoSong(int64_t maxFrames, int64_t& frames, std::string& reason);
+
 // Runs the demo's start-up with the offline platform and a manually fed player. The tick count
 // reads 0 at its end. False with a reason when the start-up fails.
 bool startOfflineRun(OfflineRun& run, int32_t fps, std::string& reason);

@@ -2,13 +2,16 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "player/output.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
-bool fail(const char* tool, const std::string& path, const char* reason) {
-    std::fprintf(stderr, "%s: %s: %s\n", tool, path.c_str(), reason);
+bool fail(const char* tool, const std::string& path, const std::string& reason) {
+    std::fprintf(stderr, "%s: %s: %s\n", tool, path.c_str(), reason.c_str());
     return false;
 }
 
@@ -26,29 +29,82 @@ void putTag(std::vector<uint8_t>& b, const char* tag) {
     for (const char* c = tag; *c; ++c) b.push_back(uint8_t(*c));
 }
 
+std::string temporaryOf(const std::string& path) { return path + ".partial"; }
+
+// Flushes and closes; true when every byte reached the file.
+bool finish(OutputFile& f) {
+    if (!f.file) return true;
+    const bool written = std::fflush(f.file) == 0 && !std::ferror(f.file);
+    if (f.file != stdout) std::fclose(f.file);
+    f.file = nullptr;
+    return written;
+}
+
 }  // namespace
+
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    if (fs::equivalent(a, b, error)) return true;
+    std::error_code errorA, errorB;
+    const fs::path pathA = fs::weakly_canonical(fs::absolute(a, errorA), errorA);
+    const fs::path pathB = fs::weakly_canonical(fs::absolute(b, errorB), errorB);
+    return !errorA && !errorB && pathA == pathB;
+}
+
+bool checkOutputs(const std::vector<std::string>& inputs, const std::vector<PlannedOutput>& outputs,
+                  const char* tool) {
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        const PlannedOutput& o = outputs[i];
+        std::error_code error;
+        if (fs::is_directory(o.path, error)) return fail(tool, o.path, o.what + " is a directory");
+        for (const std::string& written : {o.path, temporaryOf(o.path)})
+            for (const std::string& input : inputs)
+                if (sameFile(written, input)) return fail(tool, o.path, o.what + " would overwrite the input " + input);
+        for (size_t k = 0; k < i; ++k) {
+            const PlannedOutput& other = outputs[k];
+            for (const std::string& mine : {o.path, temporaryOf(o.path)})
+                for (const std::string& theirs : {other.path, temporaryOf(other.path)})
+                    if (sameFile(mine, theirs))
+                        return fail(tool, o.path, other.what + " and " + o.what + " name the same file");
+        }
+    }
+    return true;
+}
 
 bool openOutput(OutputFile& f, const std::string& path, const char* tool) {
     f.path = path;
-    f.temporary = path + ".partial";
-    f.file = std::fopen(f.temporary.c_str(), "wb");
-    return f.file ? true : fail(tool, path, std::strerror(errno));
+    f.file = std::fopen(temporaryOf(path).c_str(), "wb");
+    if (!f.file) return fail(tool, path, std::strerror(errno));
+    f.temporary = temporaryOf(path);  // only a file made here is ever renamed or removed
+    return true;
 }
 
-bool closeOutput(OutputFile& f, bool keep, const char* tool) {
-    if (!f.file) return true;
-    const bool written = std::fflush(f.file) == 0 && !std::ferror(f.file);
-    std::fclose(f.file);
-    f.file = nullptr;
-    if (keep && written && std::rename(f.temporary.c_str(), f.path.c_str()) == 0) return true;
-    std::remove(f.temporary.c_str());
-    return keep ? fail(tool, f.path, "cannot write the file") : true;
+void useStandardOutput(OutputFile& f) { f = OutputFile{"standard output", "", stdout}; }
+
+bool closeOutput(OutputFile& f, bool keep, const char* tool) { return closeOutputs({&f}, keep, tool); }
+
+bool closeOutputs(std::initializer_list<OutputFile*> files, bool keep, const char* tool) {
+    const OutputFile* failed = nullptr;
+    for (OutputFile* f : files)
+        if (!finish(*f) && !failed) failed = f;
+    std::vector<const OutputFile*> renamed;
+    for (const OutputFile* f : files) {
+        if (!keep || failed) break;
+        if (f->temporary.empty()) continue;  // standard output, or never opened
+        if (std::rename(f->temporary.c_str(), f->path.c_str()) == 0) renamed.push_back(f);
+        else failed = f;
+    }
+    if (keep && !failed) return true;
+    for (const OutputFile* f : files)
+        if (!f->temporary.empty()) std::remove(f->temporary.c_str());
+    for (const OutputFile* f : renamed) std::remove(f->path.c_str());
+    return keep ? fail(tool, failed->path, "cannot write the file") : true;
 }
 
 std::vector<uint8_t> wavHeader(uint32_t dataBytes) {
     std::vector<uint8_t> h;
     putTag(h, "RIFF");
-    put32(h, 36 + dataBytes);
+    put32(h, dataBytes == kStreamedWavBytes ? kStreamedWavBytes : 36 + dataBytes);
     putTag(h, "WAVEfmt ");
     put32(h, 16);           // format chunk size
     put16(h, 1);            // PCM
@@ -64,7 +120,8 @@ std::vector<uint8_t> wavHeader(uint32_t dataBytes) {
 
 bool writeWavHeader(OutputFile& f, uint32_t dataBytes, const char* tool) {
     const std::vector<uint8_t> header = wavHeader(dataBytes);
-    if (std::fseek(f.file, 0, SEEK_SET) == 0 && std::fwrite(header.data(), 1, header.size(), f.file) == header.size())
+    if ((f.file == stdout || std::fseek(f.file, 0, SEEK_SET) == 0) &&
+        std::fwrite(header.data(), 1, header.size(), f.file) == header.size())
         return true;
     return fail(tool, f.path, "cannot write the WAV header");
 }

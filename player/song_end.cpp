@@ -1,0 +1,35 @@
+#include "player/song_end.h"
+
+#include "player/module.h"
+#include "player/output.h"
+#include "player/sequencer.h"
+
+SongEnd startSongEnd(int32_t loops) { return SongEnd{{}, loops}; }
+
+bool songEndsHere(SongEnd& end, const Module& m) {
+    if (m.tick != 0) return false;  // only a row tick plays a row
+    const SongRow next = nextRowToPlay(m);
+    std::vector<int32_t> row{next.orderPosition, next.row};
+    const int32_t channels = m.channelCount < kMaxChannels ? m.channelCount : kMaxChannels;
+    for (int32_t i = 0; i < channels; ++i) {
+        const Channel& c = sequencer().channels[i];
+        if (c.loopCount != 0) row.insert(row.end(), {i, c.loopRow, c.loopCount});
+    }
+    if (end.playedRows.insert(row).second) return false;
+    if (end.passesLeft == 0) return true;
+    --end.passesLeft;
+    end.playedRows = {row};
+    return false;
+}
+
+SongLength measureSongLength(Module& m, int32_t loops, int64_t maxFrames) {
+    resetPlayback(m);
+    SongEnd end = startSongEnd(loops);
+    // The render loop ticks at frame 0 and then every framesPerTick frames, as the tick just run
+    // set it; block boundaries do not move a tick.
+    for (int64_t frame = 0; frame <= maxFrames; frame += m.framesPerTick) {
+        if (songEndsHere(end, m)) return {frame, true};
+        m.tickCallback(m);
+    }
+    return {maxFrames, false};
+}

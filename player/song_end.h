@@ -1,0 +1,39 @@
+#pragma once
+// Where a song ends: the first time the player is about to play a row it has already played, at
+// the same order position and row with the same pattern loops running. A jump back, a jump to its
+// own row, a break to the row it is on and the end of the order list all end a song this way; the
+// repeats of a pattern loop (E6y) do not, since its loop count differs on every pass.
+#include <cstdint>
+#include <set>
+#include <vector>
+
+struct Module;
+
+// The rows played since the song, or its latest pass, began.
+struct SongEnd {
+    // Order position and row, then channel, loop row and loop count of every channel whose
+    // pattern loop runs (loop count not 0), as they stood when the row was about to be played. A
+    // loop row without a running loop is left out: the next E60 sets it anew, and keeping it would
+    // make a whole song after an E60 look unplayed on its second pass.
+    std::set<std::vector<int32_t>> playedRows;
+    int32_t                        passesLeft;  // passes still to come after this one
+};
+
+// A record for a song played `loops` + 1 times, from its first row.
+SongEnd startSongEnd(int32_t loops);
+
+// Call just before each tick of the module, in the thread that runs its ticks. True when this is
+// the row tick at which the song ends for the last time: playing stops at the first frame of
+// this tick. At an earlier pass's end the record starts again from this row.
+bool songEndsHere(SongEnd& end, const Module& module);
+
+struct SongLength {
+    int64_t frames;  // output frames (44100 Hz) before the row tick that ends the song
+    bool    ended;   // false: the limit came first, and `frames` is the limit
+};
+
+// How long the module plays, from its beginning, `loops` + 1 times: its ticks run without mixing
+// and their frames are counted as the render loop counts them, up to `maxFrames`. It resets and
+// moves the player's channels, voices and the module's playback fields, so it runs before
+// startPlayer, never while the player plays.
+SongLength measureSongLength(Module& module, int32_t loops, int64_t maxFrames);

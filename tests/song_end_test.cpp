@@ -1,0 +1,123 @@
+// The song's end: generated modules whose ends are known row by row, measured by a run of their
+// ticks and found again by a tick wrapper inside a real render.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/offline/offline_audio.h"
+#include "player/output.h"
+#include "player/song_end.h"
+#include "song_fixture.h"
+
+namespace {
+
+constexpr int64_t kRow = 6 * 882;  // frames of one row at tempo 6, BPM 125
+
+Cell effect(uint8_t type, uint8_t parameter) { return Cell{0, 0, 0, type, parameter}; }
+const uint8_t kJump = 11, kBreak = 13, kExtended = 14, kSpeed = 15;
+
+// One channel; `patterns` as columns of cells; tempo 6, BPM 125.
+XmSpec song(std::vector<uint8_t> orders, std::vector<XmPattern> patterns, uint16_t restart = 0) {
+    XmSpec xmSpec;
+    xmSpec.channels = 1;
+    xmSpec.orders = std::move(orders);
+    xmSpec.patterns = std::move(patterns);
+    xmSpec.restartPosition = restart;
+    return xmSpec;
+}
+
+XmPattern plain(uint16_t rows) { return column({}, rows); }
+
+// Two channels: row 0 sets tempo 3 and BPM 150 (735 frames a tick), row 1 adds a delay of one row.
+XmSpec tempoAndDelay() {
+    XmSpec xmSpec;
+    xmSpec.channels = 2;
+    xmSpec.orders = {0};
+    xmSpec.patterns = {pattern(2, 2, {{0, effect(kSpeed, 3)}, {1, effect(kSpeed, 150)}, {2, effect(kExtended, 0xE1)}})};
+    return xmSpec;
+}
+
+struct Case {
+    const char* what;
+    XmSpec      xmSpec;
+    int32_t     loops;
+    int64_t     frames;  // where the song ends
+};
+
+std::vector<Case> cases() {
+    const XmPattern loopRows2To5 = column({{}, {}, effect(kExtended, 0x60), {}, {}, effect(kExtended, 0x62)}, 8);
+    return {
+        {"the end of the order list", song({0, 1}, {plain(4), plain(4)}), 0, 8 * kRow},
+        {"the end of the order list, played twice", song({0, 1}, {plain(4), plain(4)}), 1, 16 * kRow},
+        {"back to the restart position", song({0, 1, 2}, {plain(4), plain(4), plain(4)}, 1), 0, 12 * kRow},
+        {"back to the restart position, twice more", song({0, 1, 2}, {plain(4), plain(4), plain(4)}, 1), 2,
+         (12 + 8 + 8) * kRow},
+        {"a jump back", song({0, 1, 2}, {plain(4), plain(4), column({{}, effect(kJump, 1)}, 4)}), 0, 10 * kRow},
+        {"a jump to its own order", song({0}, {column({{}, {}, effect(kJump, 0)}, 4)}), 0, 3 * kRow},
+        {"a one-row pattern that jumps to itself", song({0}, {column({effect(kJump, 0)}, 1)}), 0, kRow},
+        {"a break to the row it is on", song({0}, {column({{}, {}, effect(kBreak, 0x02)}, 4)}), 0, 3 * kRow},
+        // Rows 0-5, 2-5 twice more, 6-7: a loop's repeats are no end, nor is its loop row left
+        // at 2 when the song comes round to row 0 again.
+        {"a pattern loop", song({0}, {loopRows2To5}), 0, 16 * kRow},
+        {"a pattern loop at two order entries", song({0, 0}, {loopRows2To5}), 0, 32 * kRow},
+        {"tempo, BPM and pattern delay", tempoAndDelay(), 0, (3 + 6) * 735},
+    };
+}
+
+TEST(SongEnd, EndsAtTheFirstRowPlayedASecondTime) {
+    for (const Case& c : cases()) {
+        Song s(c.xmSpec);
+        ASSERT_NE(s.m, nullptr) << c.what;
+        const SongLength length = measureSongLength(*s.m, c.loops, 1'000'000);
+        EXPECT_TRUE(length.ended) << c.what;
+        EXPECT_EQ(length.frames, c.frames) << c.what;
+    }
+}
+
+TEST(SongEnd, ALimitBeforeTheEndIsReportedAsSuch) {
+    Song s(song({0, 1}, {plain(4), plain(4)}));
+    const SongLength cut = measureSongLength(*s.m, 0, 8 * kRow - 1);
+    EXPECT_FALSE(cut.ended);
+    EXPECT_EQ(cut.frames, 8 * kRow - 1);
+    const SongLength exact = measureSongLength(*s.m, 0, 8 * kRow);
+    EXPECT_TRUE(exact.ended);
+    EXPECT_EQ(exact.frames, 8 * kRow);
+}
+
+// A tick wrapper in the real render loop, as a player that watches for the end would use it.
+struct Watch {
+    TickCallback songTick;
+    SongEnd      end;
+    int64_t      endFrame;  // −1 until found
+};
+
+Watch& watch() {
+    static Watch w;
+    return w;
+}
+
+void watchingTick(Module& m) {
+    if (watch().endFrame < 0 && songEndsHere(watch().end, m)) watch().endFrame = player().framesMixed;
+    watch().songTick(m);
+}
+
+TEST(SongEnd, ARealRenderReachesTheEndAtTheMeasuredFrame) {
+    for (const Case& c : cases()) {
+        Song s(c.xmSpec);
+        ASSERT_NE(s.m, nullptr) << c.what;
+        const SongLength length = measureSongLength(*s.m, c.loops, 1'000'000);
+        watch() = Watch{s.m->tickCallback, startSongEnd(c.loops), -1};
+        s.m->tickCallback = watchingTick;
+        resetOfflineAudio();
+        ASSERT_EQ(startPlayer(s.m, false), PlayerStart::playing) << c.what;
+        for (int64_t block = 1; watch().endFrame < 0 && block < 2000; ++block) {
+            offlineAudio().position.store(uint32_t(block * 884 * 4));
+            feedPlayer();
+        }
+        stopPlayer(s.m);
+        EXPECT_EQ(watch().endFrame, length.frames) << c.what;
+    }
+}
+
+}  // namespace
