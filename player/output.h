@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/thread.h"
+#include "player/profile.h"
 
 struct Module;
 
@@ -49,14 +50,15 @@ PlayerState& player();
 // Starts playing the module from its beginning: stops what played before, opens the device,
 // pre-renders the whole ring on this thread, starts the device and, with `feederThread`, the
 // feeder thread at time-critical priority. Without it the caller drives feedPlayer itself (the
-// offline tools). False without a module, without installed stream callbacks, or without a
-// device (then the module stays marked as playing with empty records until stopPlayer).
-bool startPlayer(Module* module, bool feederThread = true);
+// offline tools). `profile` decides how the song is played (the demo's own player by default).
+// False without a module, without installed stream callbacks, or without a device (then the
+// module stays marked as playing with empty records until stopPlayer).
+bool startPlayer(Module* module, bool feederThread = true, const PlaybackProfile& profile = defaultProfile);
 
 // The voices, the channels and the module's playback fields as they stand when a song starts
 // from its beginning (order 0, row 0, default tempo and BPM). startPlayer does this; tests that
-// drive the sequencer by hand call it themselves.
-void resetPlayback(Module& module);
+// drive the sequencer by hand call it themselves. The sequencer plays by `profile` from then on.
+void resetPlayback(Module& module, const PlaybackProfile& profile = defaultProfile);
 
 // Stops whatever is playing (feeder thread, device, buffers). False only for a module that is
 // nullptr.

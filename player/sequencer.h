@@ -4,13 +4,15 @@
 #include <cstdint>
 
 #include "player/channel.h"
+#include "player/profile.h"
 
 struct Module;
 struct Instrument;
 struct Sample;
 
 struct SequencerState {
-    Channel channels[kMaxChannels];  // the first channelCount are in use
+    Channel         channels[kMaxChannels];  // the first channelCount are in use
+    PlaybackProfile profile;                 // chosen when playing starts (resetPlayback)
 };
 
 SequencerState& sequencer();

@@ -14,6 +14,7 @@
 #include "player/loader.h"
 #include "player/module.h"
 #include "player/output.h"
+#include "player/profile.h"
 #include "tools/output_file.h"
 #include "player/stream.h"
 
@@ -28,6 +29,7 @@ constexpr double kMaxSeconds = 30 * 60;
 struct Options {
     std::string input, output, positions, trace;
     double      seconds = -1;  // < 0: until the order position first goes back
+    const PlaybackProfile* profile = &defaultProfile;  // the demo's own player
 };
 
 struct TickRecord {
@@ -65,6 +67,8 @@ void printUsage(FILE* to) {
         "  --positions FILE.csv one line per 884-frame block: block,orderPosition,row,playTimeMs\n"
         "  --trace FILE.csv     one line per sequencer tick:\n"
         "                       frame,orderPosition,row,tick,tempo,bpm,globalVolume\n"
+        "  --profile NAME       how the module is played: default (the demo's player, as the demo\n"
+        "                       plays its song) or ft2 (as FastTracker 2 plays it)\n"
         "  --help               this text\n",
         to);
 }
@@ -92,6 +96,9 @@ bool parseOptions(int argc, char** argv, Options& o, bool& help) {
             o.positions = argv[++i];
         } else if (a == "--trace" && hasValue) {
             o.trace = argv[++i];
+        } else if (a == "--profile" && hasValue) {
+            o.profile = profileByName(argv[++i]);
+            if (!o.profile) return fail(argv[i], "--profile wants default or ft2");
         } else if (a.size() > 1 && a[0] == '-') {
             return fail(a, hasValue || a.rfind("--", 0) != 0 ? "unknown option (see --help)" : "needs a value");
         } else {
@@ -173,7 +180,7 @@ int run(const Options& o) {
     Render r;
     if (ok) {
         resetOfflineAudio();
-        ok = startPlayer(m, false) ? true : fail(o.input, "the player could not start");
+        ok = startPlayer(m, false, *o.profile) ? true : fail(o.input, "the player could not start");
     }
     if (ok) {
         ok = writeWavHeader(wav, 0, kTool);  // the sizes are filled in at the end
