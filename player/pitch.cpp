@@ -91,6 +91,7 @@ void updateVoice(Channel& c, const Sample& sample, const Module& m) {
         v.startOffset = 0;
         v.currentLeft = v.currentRight = 0;  // the new note ramps in from silence
         v.rampFramesLeft = 0;
+        if (c.updateFlags & kUpdateStop) v.sample = nullptr;
     }
     Voice& v = *c.voice;
     if (c.updateFlags & kUpdateVolume) {

@@ -1,34 +1,48 @@
 #pragma once
 // Playback profiles: named switches for the corners where trackers play the same module
-// differently. A profile is chosen when playing starts and read by the sequencer and the effects;
-// every switch off is the demo's own player.
+// differently. A profile is chosen when playing starts (resetPlayback, startPlayer) and read by the
+// sequencer and the effects; with every switch off the player is the demo's own.
 #include <string_view>
 
 struct PlaybackProfile {
-    bool keyOffZeroesVolume;       // key-off without volume envelope: volume 0 and fadeout, the voice plays on
-    bool noteDelayReadsRowLate;    // EDx: the whole cell (note, instrument, volume, key-off) waits for tick x
-    bool noteDelayNeedsNote;       // EDx on a row without a note retriggers only the note it holds
-    bool patternDelayRepeatsRow;   // EEx: every repetition of the row is read again (note delays retrigger)
-    bool retrigCountsAcrossRows;   // Rxy: one counter carried across rows, reset by a note or instrument
-    bool retrigZeroOnRowTick;      // E90: retriggers on the row tick only
-    bool offsetPastEndStopsNote;   // 9xx at or past the sample's end stops the note
-    bool offsetRememberedUnused;   // 9xx remembered even where no note takes it
-    bool volumeColumnPortaRow;     // volume-column tone portamento makes its row a tone-portamento row
-    bool portaKeepsTarget;         // an instrument number without a note keeps the tone-portamento target
-    bool tremorCountsDown;         // Txy counts down on the other ticks; the phase it ends in is kept
-    bool fineVolumeSeparateMemory; // EAx and EBx remember their parameters apart
-    bool fineTuneOnNote;           // E5x sets the fine-tune of the note in its cell, not of the sample
-    bool arpeggioTickTable;        // arpeggio past 16 ticks per row follows the fixed tick table, clamped
-    bool noteRangeAfterTranspose;  // notes outside the playable range after the sample's transpose stay silent
-    bool tremoloRampFollowsVibrato;  // tremolo ramp-down is inverted by the vibrato position
+    bool keyOffZeroesVolume;              // key-off without volume envelope: volume 0, fadeout, the voice plays on
+    bool keyOffEffectOnItsTick;           // Kxx releases on tick xx; K00 keeps the note beside it from starting
+    bool keyOffWithInstrumentResetsVolume;  // key-off and instrument: volume and panning only, no envelope restart
+    bool noteDelayAppliesCellLate;        // ED1…EDF: note, instrument and volume wait for the delay tick
+    bool patternDelayRepeatsRowTicks;     // EEy: each repetition of the row counts its ticks from 0 again
+    bool retrigCountsAcrossRows;          // Rxy: one tick counter, carried across rows, reset by a note
+    bool retrigZeroOnRowTick;             // E90 restarts the note on the row tick
+    bool offsetStartsOnlyItsNote;         // 9xx acts only on the note beside it; at or past the end it stops it
+    bool volumeColumnPortaRow;            // volume-column tone portamento makes a tone-portamento row
+    bool tremorCountsDown;                // Txy counts on the other ticks only, and a silent phase outlasts it
+    bool fineVolumeSeparateMemory;        // EAy and EBy remember their parameters apart
+    bool fineTuneOnNote;                  // E5y sets the fine-tune of the note beside it, not of the sample
+    bool fineTuneInSixteenths;            // periods take the fine-tune in steps of 1/16 semitone
+    bool noteRangeAfterTranspose;         // a note outside C-0…A#9 after the sample's transpose does not start
+    bool tremoloRampFollowsVibrato;       // tremolo ramp-down is inverted while the vibrato position is negative
 };
 
 // The demo's player: every switch off.
 inline constexpr PlaybackProfile defaultProfile{};
 
-// Every switch on: the module plays as FastTracker 2 plays it.
-inline constexpr PlaybackProfile ft2Profile{true, true, true, true, true, true, true, true,
-                                           true, true, true, true, true, true, true, true};
+// The module plays as FastTracker 2 plays it.
+inline constexpr PlaybackProfile ft2Profile{
+    .keyOffZeroesVolume = true,
+    .keyOffEffectOnItsTick = true,
+    .keyOffWithInstrumentResetsVolume = true,
+    .noteDelayAppliesCellLate = true,
+    .patternDelayRepeatsRowTicks = true,
+    .retrigCountsAcrossRows = true,
+    .retrigZeroOnRowTick = true,
+    .offsetStartsOnlyItsNote = true,
+    .volumeColumnPortaRow = true,
+    .tremorCountsDown = true,
+    .fineVolumeSeparateMemory = true,
+    .fineTuneOnNote = true,
+    .fineTuneInSixteenths = true,
+    .noteRangeAfterTranspose = true,
+    .tremoloRampFollowsVibrato = true,
+};
 
 // The profile called `name` ("default" or "ft2"), or nullptr.
 inline const PlaybackProfile* profileByName(std::string_view name) {
