@@ -225,7 +225,17 @@ void panningSlideTick(const EffectContext& e) {
     c.updateFlags |= kUpdatePanning;
 }
 
+void retrigTick(const EffectContext& e);
+
 void retrigRow(const EffectContext& e) {
+    if (sequencer().profile.retrigCountsAcrossRows) {
+        // Each half of the parameter is remembered on its own; the row tick counts as well
+        // unless a note starts on it.
+        if (high(e.cell.effectParam)) e.channel.retrigVolumeAction = high(e.cell.effectParam);
+        if (low(e.cell.effectParam)) e.channel.retrigInterval = low(e.cell.effectParam);
+        if (e.cell.note == 0) retrigTick(e);
+        return;
+    }
     if (!e.cell.effectParam) return;
     e.channel.retrigVolumeAction = high(e.cell.effectParam);
     e.channel.retrigInterval = low(e.cell.effectParam);

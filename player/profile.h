@@ -17,7 +17,6 @@ struct PlaybackProfile {
     bool tremorCountsDown;                // Txy counts on the other ticks only, and a silent phase outlasts it
     bool fineVolumeSeparateMemory;        // EAy and EBy remember their parameters apart
     bool fineTuneOnNote;                  // E5y sets the fine-tune of the note beside it, not of the sample
-    bool fineTuneInSixteenths;            // periods take the fine-tune in steps of 1/16 semitone
     bool noteRangeAfterTranspose;         // a note outside C-0…A#9 after the sample's transpose does not start
     bool tremoloRampFollowsVibrato;       // tremolo ramp-down is inverted while the vibrato position is negative
 };
@@ -39,7 +38,6 @@ inline constexpr PlaybackProfile ft2Profile{
     .tremorCountsDown = true,
     .fineVolumeSeparateMemory = true,
     .fineTuneOnNote = true,
-    .fineTuneInSixteenths = true,
     .noteRangeAfterTranspose = true,
     .tremoloRampFollowsVibrato = true,
 };

@@ -105,7 +105,6 @@ bool isLateNoteDelay(const Cell& cell) {
 
 // The period of a note (0-based real note) by the module's scale.
 int32_t notePeriodOf(const Module& m, int32_t realNote, int32_t fineTune) {
-    if (sequencer().profile.fineTuneInSixteenths) fineTune = (fineTune >> 3) * 8;
     return (m.flags & 1) ? linearPeriod(realNote, fineTune) : amigaPeriod(realNote, fineTune);
 }
 
@@ -287,22 +286,22 @@ void applyDelayedCell(Module& m, Channel& c, const Cell& cell) {
     const ChannelSource source = lookUpChannel(m, c);
     if (cell.note == kKeyOffNote) {
         releaseNote(c, *source.instrument);
-        if (cell.instrument != 0) resetVolumes(c, *source.sample);
-        return;
+    } else if (hasNote ? takeNote(m, c, cell, cell.note, *source.sample) : c.notePeriod != 0) {
+        // Without a note the channel's last note starts again; before any note there is none.
+        c.period = c.notePeriod;
+        c.updateFlags |= kUpdateTrigger | kUpdatePitch;
     }
-    // Without a note the channel's last note starts again; before any note there is none.
-    if (hasNote ? !takeNote(m, c, cell, cell.note, *source.sample) : c.notePeriod == 0) return;
+    // The envelopes restart in every case, a key-off's release included; volume and panning go
+    // back to the sample's only beside an instrument number.
     const int32_t volume = c.volume, panning = c.panning;
     resetInstrumentState(c, *source.sample);
     if (cell.instrument == 0) {
         c.volume = volume;
         c.panning = panning;
     }
-    c.period = c.notePeriod;
     if (cell.volume >= 0x10 && cell.volume <= 0x50) c.volume = cell.volume - 0x10;
     if ((cell.volume >> 4) == 0xC) c.panning = (cell.volume & 0x0F) * 16;
     c.tremorMuted = 0;
-    c.updateFlags |= kUpdateTrigger | kUpdatePitch | kUpdateVolume | kUpdatePanning;
 }
 
 void sequencerTick(Module& m) {
