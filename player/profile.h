@@ -14,6 +14,7 @@ struct PlaybackProfile {
     bool retrigZeroOnRowTick;             // E90 restarts the note on the row tick
     bool offsetStartsOnlyItsNote;         // 9xx acts only on the note beside it; at or past the end it stops it
     bool volumeColumnPortaRow;            // volume-column tone portamento makes a tone-portamento row
+    bool portaTargetFromPortaNote;        // only a note beside a tone portamento sets its target
     bool tremorCountsDown;                // Txy counts on the other ticks only, and a silent phase outlasts it
     bool fineVolumeSeparateMemory;        // EAy and EBy remember their parameters apart
     bool fineTuneOnNote;                  // E5y sets the fine-tune of the note beside it, not of the sample
@@ -35,6 +36,7 @@ inline constexpr PlaybackProfile ft2Profile{
     .retrigZeroOnRowTick = true,
     .offsetStartsOnlyItsNote = true,
     .volumeColumnPortaRow = true,
+    .portaTargetFromPortaNote = true,
     .tremorCountsDown = true,
     .fineVolumeSeparateMemory = true,
     .fineTuneOnNote = true,

@@ -153,6 +153,7 @@ void rowTickChannel(Module& m, Channel& c, const Cell& rowCell, bool& jumped) {
     Sample& sample = *source.sample;
 
     const int32_t savedPeriod = c.period, savedVolume = c.volume, savedPanning = c.panning;
+    const int32_t savedTarget = c.portaTarget;
     // A tremolo that stops leaves the volume where its last offset had it.
     if (c.lastEffect == kTremolo && cell.effectType != kTremolo) c.volume += c.volumeDelta;
     c.volumeDelta = 0;
@@ -189,6 +190,9 @@ void rowTickChannel(Module& m, Channel& c, const Cell& rowCell, bool& jumped) {
 
     flowEffect(m, c, cell, jumped);
     effectRowTick(EffectContext{m, c, cell, sample, instrument, m.tick, savedPeriod, savedVolume, savedPanning});
+    // Before any target was set the portamento has nowhere to go: it holds the period.
+    if (profile.portaTargetFromPortaNote && tonePortamentoRow && !hasNote)
+        c.portaTarget = savedTarget != 0 ? savedTarget : c.period;
     if (c.tremorMuted) silenceForTremor(c);
     autoVibrato(c, instrument);
     updateVoice(c, sample, m);
