@@ -7,6 +7,7 @@
 #include "player/mixer.h"
 #include "player/module.h"
 #include "player/output.h"
+#include "player/sequencer.h"
 
 namespace {
 
@@ -94,6 +95,8 @@ void updateVoice(Channel& c, const Sample& sample, const Module& m) {
         if (c.updateFlags & kUpdateStop) v.sample = nullptr;
     }
     Voice& v = *c.voice;
+    // A note starts with the mixer's short ramp; later changes glide over the whole tick.
+    if (sequencer().profile.volumeRampsOverTick) v.tickRampFrames = (c.updateFlags & kUpdateTrigger) ? 0 : m.framesPerTick;
     if (c.updateFlags & kUpdateVolume) {
         const int32_t volume = finalVolume(c, m.globalVolume);
         v.volume = v.volumeCopy = volume;
