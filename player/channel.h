@@ -9,6 +9,7 @@ constexpr uint8_t kUpdatePitch = 0x01;
 constexpr uint8_t kUpdateVolume = 0x02;
 constexpr uint8_t kUpdatePanning = 0x04;
 constexpr uint8_t kUpdateTrigger = 0x08;  // start the note
+constexpr uint8_t kUpdateQuickVolume = 0x10;  // the volume change takes the mixer's short ramp
 constexpr uint8_t kUpdateRewind = 0x20;   // sample offset past the end: restart the voice
 constexpr uint8_t kUpdateStop = 0x40;     // the note just started has nothing to play: the voice falls idle
 

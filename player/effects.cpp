@@ -458,11 +458,12 @@ void tremorCountdown(Channel& c) {
     uint8_t phase = on;
     if (left < 0) {
         phase = on ? 0 : 0x80;
-        left = on ? c.tremorOffTicks - 1 : c.tremorOnTicks - 1;
+        // The remembered lengths are x + 1 and y + 1; before any Txy both phases last one tick.
+        left = std::max((on ? c.tremorOffTicks : c.tremorOnTicks) - 1, 0);
     }
     c.tremorCounter = uint8_t(phase | (left & 0x7F));
     c.tremorMuted = phase ? 0 : 1;
-    c.updateFlags |= kUpdateVolume;
+    c.updateFlags |= kUpdateVolume | kUpdateQuickVolume;
 }
 
 void effectRowTick(const EffectContext& e) {

@@ -95,8 +95,9 @@ void updateVoice(Channel& c, const Sample& sample, const Module& m) {
         if (c.updateFlags & kUpdateStop) v.sample = nullptr;
     }
     Voice& v = *c.voice;
-    // A note starts with the mixer's short ramp; later changes glide over the whole tick.
-    if (sequencer().profile.volumeRampsOverTick) v.tickRampFrames = (c.updateFlags & kUpdateTrigger) ? 0 : m.framesPerTick;
+    // A note starts with the mixer's short ramp, and so do the sudden changes that ask for it;
+    // other changes glide over the whole tick.
+    if (sequencer().profile.volumeRampsOverTick) v.tickRampFrames = (c.updateFlags & (kUpdateTrigger | kUpdateQuickVolume)) ? 0 : m.framesPerTick;
     if (c.updateFlags & kUpdateVolume) {
         const int32_t volume = finalVolume(c, m.globalVolume);
         v.volume = v.volumeCopy = volume;

@@ -95,7 +95,7 @@ void flowEffect(Module& m, Channel& c, const Cell& cell, bool& jumped) {
 // A tremor that ended silent keeps the channel silent until its volume is set again.
 void silenceForTremor(Channel& c) {
     c.volumeDelta = -c.volume;
-    c.updateFlags |= kUpdateVolume;
+    c.updateFlags |= kUpdateVolume | kUpdateQuickVolume;
 }
 
 // ED1…EDF: a delayed note under the profile's late reading.
@@ -278,7 +278,7 @@ void processTick(Module& m) {
 void releaseNote(Channel& c, const Instrument& instrument) {
     if (sequencer().profile.keyOffZeroesVolume && !(instrument.volumeType & 1)) {
         c.volume = 0;
-        c.updateFlags |= kUpdateVolume;
+        c.updateFlags |= kUpdateVolume | kUpdateQuickVolume;
     }
     c.keyOff = 1;
 }
