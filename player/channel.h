@@ -79,6 +79,7 @@ struct Channel {
     uint8_t fineVolumeDown;       // EBy's own memory
     uint8_t retrigCounter;        // Rxy: ticks counted towards the next retrigger
     uint8_t tremorMuted;          // Txy ended its last tick in the silent phase
+    uint8_t nextInstrument;       // 1-based instrument named beside a key-off, for the next note; 0: none
 };
 
 constexpr int32_t kMaxChannels = 32;  // channel i plays on voice i or its partner i + 32

@@ -146,8 +146,18 @@ void rowTickChannel(Module& m, Channel& c, const Cell& rowCell, bool& jumped) {
     const bool tonePortamentoRow = cell.effectType == kTonePortamento || cell.effectType == kTonePortamentoVolumeSlide ||
                                    (profile.volumeColumnPortaRow && (cell.volume >> 4) == 0xF);
     const bool hasNote = cell.note != 0 && cell.note != kKeyOffNote;
-    if (cell.instrument != 0 && !tonePortamentoRow) c.instrument = uint8_t(cell.instrument - 1);
-    if (hasNote && !tonePortamentoRow) c.note = uint8_t(cell.note - 1);
+    // Beside a key-off the profile keeps the playing instrument and saves the number for the
+    // next note.
+    const bool keyOffInstrument = profile.keyOffWithInstrumentResetsVolume && cell.note == kKeyOffNote;
+    if (cell.instrument != 0 && !tonePortamentoRow) {
+        if (keyOffInstrument) c.nextInstrument = cell.instrument;
+        else c.instrument = uint8_t(cell.instrument - 1);
+    }
+    if (hasNote && !tonePortamentoRow) {
+        c.note = uint8_t(cell.note - 1);
+        if (c.nextInstrument != 0 && cell.instrument == 0) c.instrument = uint8_t(c.nextInstrument - 1);
+        c.nextInstrument = 0;
+    }
     const ChannelSource source = lookUpChannel(m, c);
     const Instrument& instrument = *source.instrument;
     Sample& sample = *source.sample;
