@@ -133,6 +133,21 @@ void resetVolumes(Channel& c, const Sample& sample) {
     c.updateFlags |= kUpdateVolume | kUpdatePanning;
 }
 
+// The cell's instrument and note become the channel's. Beside a key-off the profile keeps the
+// playing instrument and saves the number for the next note.
+void takeInstrumentAndNote(Channel& c, const Cell& cell) {
+    const bool keyOffInstrument = sequencer().profile.keyOffWithInstrumentResetsVolume && cell.note == kKeyOffNote;
+    if (cell.instrument != 0) {
+        if (keyOffInstrument) c.nextInstrument = cell.instrument;
+        else c.instrument = uint8_t(cell.instrument - 1);
+    }
+    if (cell.note != 0 && cell.note != kKeyOffNote) {
+        c.note = uint8_t(cell.note - 1);
+        if (c.nextInstrument != 0 && cell.instrument == 0) c.instrument = uint8_t(c.nextInstrument - 1);
+        c.nextInstrument = 0;
+    }
+}
+
 void rowTickChannel(Module& m, Channel& c, const Cell& rowCell, bool& jumped) {
     const PlaybackProfile& profile = sequencer().profile;
     // What the row tick applies of the cell: a late note delay leaves note, instrument and volume
@@ -146,18 +161,7 @@ void rowTickChannel(Module& m, Channel& c, const Cell& rowCell, bool& jumped) {
     const bool tonePortamentoRow = cell.effectType == kTonePortamento || cell.effectType == kTonePortamentoVolumeSlide ||
                                    (profile.volumeColumnPortaRow && (cell.volume >> 4) == 0xF);
     const bool hasNote = cell.note != 0 && cell.note != kKeyOffNote;
-    // Beside a key-off the profile keeps the playing instrument and saves the number for the
-    // next note.
-    const bool keyOffInstrument = profile.keyOffWithInstrumentResetsVolume && cell.note == kKeyOffNote;
-    if (cell.instrument != 0 && !tonePortamentoRow) {
-        if (keyOffInstrument) c.nextInstrument = cell.instrument;
-        else c.instrument = uint8_t(cell.instrument - 1);
-    }
-    if (hasNote && !tonePortamentoRow) {
-        c.note = uint8_t(cell.note - 1);
-        if (c.nextInstrument != 0 && cell.instrument == 0) c.instrument = uint8_t(c.nextInstrument - 1);
-        c.nextInstrument = 0;
-    }
+    if (!tonePortamentoRow) takeInstrumentAndNote(c, cell);
     const ChannelSource source = lookUpChannel(m, c);
     const Instrument& instrument = *source.instrument;
     Sample& sample = *source.sample;
@@ -294,9 +298,8 @@ void releaseNote(Channel& c, const Instrument& instrument) {
 }
 
 void applyDelayedCell(Module& m, Channel& c, const Cell& cell) {
-    if (cell.instrument != 0) c.instrument = uint8_t(cell.instrument - 1);
+    takeInstrumentAndNote(c, cell);
     const bool hasNote = cell.note != 0 && cell.note != kKeyOffNote;
-    if (hasNote) c.note = uint8_t(cell.note - 1);
     const ChannelSource source = lookUpChannel(m, c);
     if (cell.note == kKeyOffNote) {
         releaseNote(c, *source.instrument);
