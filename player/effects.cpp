@@ -91,11 +91,20 @@ using EffectFn = void (*)(const EffectContext&);
 
 void nothing(const EffectContext&) {}
 
+// The arpeggio's phase from the ticks left in the row (tempo − tick; a repetition of the row
+// under EEy starts with all of them left). Up to 15 left it is that number mod 3; 16 plays the
+// base note and from 17 on the second offset, as a 16-entry table read past its end does.
+int32_t arpeggioPhaseCountingDown(const EffectContext& e) {
+    const int32_t tempo = e.module.tempo;
+    const int32_t left = tempo > 0 ? tempo - e.tick % tempo : 0;
+    return left < 16 ? left % 3 : left == 16 ? 0 : 2;
+}
+
 void arpeggioTick(const EffectContext& e) {
     const uint8_t xy = e.cell.effectParam;
     if (!xy) return;
     Channel& c = e.channel;
-    const int32_t phase = e.tick % 3;
+    const int32_t phase = sequencer().profile.arpeggioCountsDown ? arpeggioPhaseCountingDown(e) : e.tick % 3;
     const int32_t n = phase == 0 ? 0 : phase == 1 ? high(xy) : low(xy);
     c.periodDelta = (e.module.flags & 1)
                         ? n * 64

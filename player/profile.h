@@ -19,6 +19,7 @@ struct PlaybackProfile {
     bool fineVolumeSeparateMemory;        // EAy and EBy remember their parameters apart
     bool fineTuneOnNote;                  // E5y sets the fine-tune of the note beside it, not of the sample
     bool noteRangeAfterTranspose;         // a note outside C-0…A#9 after the sample's transpose does not start
+    bool arpeggioCountsDown;              // the arpeggio's phase follows the ticks left in the row, past 16 as a table's end
     bool envelopePositionMeetsPoint;      // Lxx onto a point: the envelope meets that point next, sustain included
     bool volumeRampsOverTick;             // volume changes glide over the whole tick; a new note keeps the short ramp
     bool tremoloRampFollowsVibrato;       // tremolo ramp-down is inverted while the vibrato position is negative
@@ -43,6 +44,7 @@ inline constexpr PlaybackProfile ft2Profile{
     .fineVolumeSeparateMemory = true,
     .fineTuneOnNote = true,
     .noteRangeAfterTranspose = true,
+    .arpeggioCountsDown = true,
     .envelopePositionMeetsPoint = true,
     .volumeRampsOverTick = true,
     .tremoloRampFollowsVibrato = true,
