@@ -7,7 +7,8 @@
 struct PlaybackProfile {
     bool keyOffZeroesVolume;              // key-off without volume envelope: volume 0, fadeout, the voice plays on
     bool keyOffEffectOnItsTick;           // Kxx releases on tick xx; K00 keeps the note beside it from starting
-    bool keyOffWithInstrumentResetsVolume;  // key-off and instrument: volume and panning only, no envelope restart
+    bool keyOffWithInstrumentResetsVolume;  // key-off beside an instrument: the playing sample's volume and panning
+                                            // only, the number waits for the next note
     bool noteDelayAppliesCellLate;        // ED1…EDF: note, instrument and volume wait for the delay tick
     bool patternDelayRepeatsRowTicks;     // EEy: each repetition of the row counts its ticks from 0 again
     bool retrigCountsAcrossRows;          // Rxy: one tick counter, carried across rows, reset by a note
