@@ -348,7 +348,9 @@ void extendedRow(const EffectContext& e) {
     case 8: setPanning(c, y * 16); break;
     case 10: fineVolumeUpRow(e, y); break;
     case 11: fineVolumeDownRow(e, y); break;
-    case 13: noteDelayRow(e, y); break;
+    case 13:  // ED0 under the late reading is no delay: the cell played on the row tick
+        if (y != 0 || !sequencer().profile.noteDelayAppliesCellLate) noteDelayRow(e, y);
+        break;
     default: break;  // E0y, E3y, EFy do nothing; E6y and EEy are the sequencer's
     }
 }
