@@ -9,7 +9,9 @@ constexpr uint8_t kUpdatePitch = 0x01;
 constexpr uint8_t kUpdateVolume = 0x02;
 constexpr uint8_t kUpdatePanning = 0x04;
 constexpr uint8_t kUpdateTrigger = 0x08;  // start the note
+constexpr uint8_t kUpdateQuickVolume = 0x10;  // the volume change takes the mixer's short ramp
 constexpr uint8_t kUpdateRewind = 0x20;   // sample offset past the end: restart the voice
+constexpr uint8_t kUpdateStop = 0x40;     // the note just started has nothing to play: the voice falls idle
 
 struct Channel {
     uint8_t note;         // last note, 0-based (pattern note − 1): 0…95
@@ -72,6 +74,12 @@ struct Channel {
     uint8_t fineVolumeSlide;      // shared by EAy and EBy
     uint8_t finePortaUp;
     uint8_t finePortaDown;
+
+    // Used only by profile switches (player/profile.h).
+    uint8_t fineVolumeDown;       // EBy's own memory
+    uint8_t retrigCounter;        // Rxy: ticks counted towards the next retrigger
+    uint8_t tremorMuted;          // Txy ended its last tick in the silent phase
+    uint8_t nextInstrument;       // 1-based instrument named beside a key-off, for the next note; 0: none
 };
 
 constexpr int32_t kMaxChannels = 32;  // channel i plays on voice i or its partner i + 32

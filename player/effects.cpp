@@ -92,11 +92,20 @@ using EffectFn = void (*)(const EffectContext&);
 
 void nothing(const EffectContext&) {}
 
+// The arpeggio's phase from the ticks left in the row (tempo − tick; a repetition of the row
+// under EEy starts with all of them left). Up to 15 left it is that number mod 3; 16 plays the
+// base note and from 17 on the second offset, as a 16-entry table read past its end does.
+int32_t arpeggioPhaseCountingDown(const EffectContext& e) {
+    const int32_t tempo = e.module.tempo;
+    const int32_t left = tempo > 0 ? tempo - e.tick % tempo : 0;
+    return left < 16 ? left % 3 : left == 16 ? 0 : 2;
+}
+
 void arpeggioTick(const EffectContext& e) {
     const uint8_t xy = e.cell.effectParam;
     if (!xy) return;
     Channel& c = e.channel;
-    const int32_t phase = e.module.tick % 3;
+    const int32_t phase = sequencer().profile.arpeggioCountsDown ? arpeggioPhaseCountingDown(e) : e.tick % 3;
     const int32_t n = phase == 0 ? 0 : phase == 1 ? high(xy) : low(xy);
     c.periodDelta = (e.module.flags & 1)
                         ? n * 64
@@ -172,6 +181,12 @@ void sampleOffsetRow(const EffectContext& e) {
     Channel& c = e.channel;
     if (e.cell.effectParam) c.sampleOffset = e.cell.effectParam;
     const uint32_t offset = uint32_t(c.sampleOffset) * 256;
+    if (sequencer().profile.offsetStartsOnlyItsNote) {
+        if (!(c.updateFlags & kUpdateTrigger)) return;
+        if (offset < e.sample.length) c.voice->startOffset = offset;
+        else c.updateFlags |= kUpdateStop;
+        return;
+    }
     if (offset < e.sample.loopStart + e.sample.loopLength) {
         c.voice->startOffset = offset;
     } else {
@@ -220,14 +235,29 @@ void panningSlideTick(const EffectContext& e) {
     c.updateFlags |= kUpdatePanning;
 }
 
+void retrigTick(const EffectContext& e);
+
 void retrigRow(const EffectContext& e) {
+    if (sequencer().profile.retrigCountsAcrossRows) {
+        // Each half of the parameter is remembered on its own; the row tick counts as well
+        // unless a note starts on it.
+        if (high(e.cell.effectParam)) e.channel.retrigVolumeAction = high(e.cell.effectParam);
+        if (low(e.cell.effectParam)) e.channel.retrigInterval = low(e.cell.effectParam);
+        if (e.cell.note == 0) retrigTick(e);
+        return;
+    }
     if (!e.cell.effectParam) return;
     e.channel.retrigVolumeAction = high(e.cell.effectParam);
     e.channel.retrigInterval = low(e.cell.effectParam);
 }
 void retrigTick(const EffectContext& e) {
     Channel& c = e.channel;
-    if (c.retrigInterval == 0 || e.module.tick % c.retrigInterval != 0) return;
+    if (sequencer().profile.retrigCountsAcrossRows) {
+        if (++c.retrigCounter < c.retrigInterval) return;
+        c.retrigCounter = 0;
+    } else if (c.retrigInterval == 0 || e.tick % c.retrigInterval != 0) {
+        return;
+    }
     if (c.retrigVolumeAction) {
         c.volume = std::max(std::min(retrigVolume(c.volume, c.retrigVolumeAction), 64), 0);
         c.updateFlags |= kUpdateVolume;
@@ -235,14 +265,23 @@ void retrigTick(const EffectContext& e) {
     c.updateFlags |= kUpdateTrigger;
 }
 
+// Kxx with xx > 0 under the profile's timing; the row tick's key-off is the sequencer's.
+void keyOffTick(const EffectContext& e) {
+    if (sequencer().profile.keyOffEffectOnItsTick && e.cell.effectParam != 0 && e.tick == e.cell.effectParam)
+        releaseNote(e.channel, e.instrument);
+}
+
 void tremorRow(const EffectContext& e) {
     if (e.cell.effectParam) {
         e.channel.tremorOnTicks = uint8_t(high(e.cell.effectParam) + 1);
         e.channel.tremorOffTicks = uint8_t(low(e.cell.effectParam) + 1);
     }
-    tremor(e.channel);
+    if (!sequencer().profile.tremorCountsDown) tremor(e.channel);
 }
-void tremorTick(const EffectContext& e) { tremor(e.channel); }
+void tremorTick(const EffectContext& e) {
+    if (sequencer().profile.tremorCountsDown) tremorCountdown(e.channel);
+    else tremor(e.channel);
+}
 
 void extraFinePortaRow(const EffectContext& e) {
     Channel& c = e.channel;
@@ -280,8 +319,10 @@ void fineVolumeUpRow(const EffectContext& e, uint8_t y) {
 }
 
 void fineVolumeDownRow(const EffectContext& e, uint8_t y) {
-    if (y) e.channel.fineVolumeSlide = y;
-    volumeDown(e.channel, e.channel.fineVolumeSlide);
+    Channel& c = e.channel;
+    uint8_t& memory = sequencer().profile.fineVolumeSeparateMemory ? c.fineVolumeDown : c.fineVolumeSlide;
+    if (y) memory = y;
+    volumeDown(c, memory);
 }
 
 constexpr uint8_t kNoteUpdates = kUpdatePitch | kUpdateVolume | kUpdatePanning | kUpdateTrigger;
@@ -301,12 +342,16 @@ void extendedRow(const EffectContext& e) {
     case 1: finePortaUpRow(e, y); break;
     case 2: finePortaDownRow(e, y); break;
     case 4: c.waveControl = uint8_t((c.waveControl & 0xF0) | y); break;
-    case 5: setFineTuneRow(e, y); break;
+    case 5:
+        if (!sequencer().profile.fineTuneOnNote) setFineTuneRow(e, y);
+        break;
     case 7: c.waveControl = uint8_t((c.waveControl & 0x0F) | y << 4); break;
     case 8: setPanning(c, y * 16); break;
     case 10: fineVolumeUpRow(e, y); break;
     case 11: fineVolumeDownRow(e, y); break;
-    case 13: noteDelayRow(e, y); break;
+    case 13:  // ED0 under the late reading is no delay: the cell played on the row tick
+        if (y != 0 || !sequencer().profile.noteDelayAppliesCellLate) noteDelayRow(e, y);
+        break;
     default: break;  // E0y, E3y, EFy do nothing; E6y and EEy are the sequencer's
     }
 }
@@ -314,14 +359,16 @@ void extendedRow(const EffectContext& e) {
 void extendedTick(const EffectContext& e) {
     const uint8_t x = high(e.cell.effectParam), y = low(e.cell.effectParam);
     Channel& c = e.channel;
-    const int32_t tick = e.module.tick;
+    const int32_t tick = e.tick;
     if (x == 9 && y != 0 && tick % y == 0) {  // retrigger
         c.updateFlags |= kUpdatePitch | kUpdateVolume | kUpdateTrigger;
     } else if (x == 12 && tick == y) {  // note cut
         c.volume = 0;
         c.updateFlags |= kUpdateVolume;
     } else if (x == 13) {  // note delay: the note starts on tick y, with its instrument state
-        if (tick == y) {
+        if (tick == y && sequencer().profile.noteDelayAppliesCellLate) {
+            applyDelayedCell(e.module, c, e.cell);
+        } else if (tick == y) {
             resetInstrumentState(c, e.sample);
             c.period = c.notePeriod;
             c.updateFlags |= kUpdatePitch;
@@ -361,7 +408,7 @@ constexpr EffectRow kEffects[36] = {
     {globalVolumeSlideRow, globalVolumeSlideTick},  // Hxy
     {nothing, nothing},                             // I
     {nothing, nothing},                             // J
-    {nothing, nothing},                             // Kxx key off
+    {nothing, keyOffTick},                          // Kxx key off
     {envelopePositionRow, nothing},                 // Lxx
     {nothing, nothing},                             // M
     {nothing, nothing},                             // N
@@ -397,7 +444,8 @@ void vibrato(Channel& c) {
 
 void tremolo(Channel& c) {
     const uint8_t waveform = (c.waveControl >> 4) & 3;
-    const int32_t w = waveform == 1 ? (c.tremoloPosition & 31) * 8 : waveform == 2 ? 255 : sineWave(c.tremoloPosition);
+    int32_t w = waveform == 1 ? (c.tremoloPosition & 31) * 8 : waveform == 2 ? 255 : sineWave(c.tremoloPosition);
+    if (waveform == 1 && c.vibratoPosition < 0 && sequencer().profile.tremoloRampFollowsVibrato) w = 255 - w;
     int32_t t = (w * c.tremoloDepth) >> 6;
     if (c.tremoloPosition >= 0) {
         c.volumeDelta = c.volume + t > 64 ? 64 - c.volume : t;
@@ -414,6 +462,20 @@ void tremor(Channel& c) {
     c.tremorCounter = uint8_t(c.tremorCounter + 1);
     if (c.tremorCounter >= c.tremorOnTicks + c.tremorOffTicks) c.tremorCounter = 0;
     c.updateFlags |= kUpdateVolume;
+}
+
+void tremorCountdown(Channel& c) {
+    const uint8_t on = c.tremorCounter & 0x80;
+    int32_t left = (c.tremorCounter & 0x7F) - 1;
+    uint8_t phase = on;
+    if (left < 0) {
+        phase = on ? 0 : 0x80;
+        // The remembered lengths are x + 1 and y + 1; before any Txy both phases last one tick.
+        left = std::max((on ? c.tremorOffTicks : c.tremorOnTicks) - 1, 0);
+    }
+    c.tremorCounter = uint8_t(phase | (left & 0x7F));
+    c.tremorMuted = phase ? 0 : 1;
+    c.updateFlags |= kUpdateVolume | kUpdateQuickVolume;
 }
 
 void effectRowTick(const EffectContext& e) {

@@ -16,6 +16,7 @@ struct EffectContext {
     const Cell&       cell;
     Sample&           sample;      // the sample looked up for the channel on this tick
     const Instrument& instrument;  // its instrument, or the empty one
+    int32_t           tick;        // tick within the row as the effects count it (0: row tick)
     // Row tick only: period, volume and panning before the row was applied, for the note delay.
     int32_t savedPeriod;
     int32_t savedVolume;
@@ -33,6 +34,11 @@ void tremolo(Channel& channel);
 
 // One tick of the tremor cycle: silent from tremorOnTicks on; volume flag.
 void tremor(Channel& channel);
+
+// Tremor counted down on the other ticks only: tremorCounter holds the phase (0x80 sounding) and
+// the ticks left in it; at 0 the phase turns and takes its length from the remembered parameter.
+// A silent phase is kept in tremorMuted, which outlasts the effect's rows.
+void tremorCountdown(Channel& channel);
 
 // Row part of the cell's main effect. Bxx, Dxy, E6y, EEy and Fxx are the sequencer's.
 void effectRowTick(const EffectContext& context);

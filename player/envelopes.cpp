@@ -5,6 +5,7 @@
 #include "maths/portable_math.h"
 #include "player/channel.h"
 #include "player/module.h"
+#include "player/sequencer.h"
 
 namespace {
 
@@ -130,6 +131,12 @@ void setEnvelopePosition(Channel& c, const Instrument& instrument, uint8_t xx) {
     }
     c.volumeEnvelopeDone = 0;
     c.volumeEnvelopeTick = xx;
+    if (sequencer().profile.envelopePositionMeetsPoint && xx == s.points[j].x) {
+        // On a point: the next step meets it, with its loop and sustain.
+        c.volumeEnvelopeAccumulator = int32_t(int64_t(s.points[j].y) * 65536);
+        c.volumeEnvelopeValue = s.points[j].y;
+        return;
+    }
     c.volumeEnvelopeStep = slope(s, j);
     c.volumeEnvelopePoint = j + 1;
     c.volumeEnvelopeAccumulator =

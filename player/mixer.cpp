@@ -123,9 +123,11 @@ void mixVoice(Voice& v, float* out, int32_t frames) {
             v.rampTargetRight = v.rightVolume;
             const int32_t dL = v.leftVolume - (v.currentLeft >> 8);
             const int32_t dR = v.rightVolume - (v.currentRight >> 8);
-            v.rampStepLeft = dL ? float(dL) * kOneOver255 * m.rampLengthReciprocal : 0.0f;
-            v.rampStepRight = dR ? float(dR) * kOneOver255 * m.rampLengthReciprocal : 0.0f;
-            v.rampFramesLeft = (dL || dR) ? m.rampLength : 0;
+            const int32_t length = v.tickRampFrames ? v.tickRampFrames : m.rampLength;
+            const float reciprocal = v.tickRampFrames ? 1.0f / float(length) : m.rampLengthReciprocal;
+            v.rampStepLeft = dL ? float(dL) * kOneOver255 * reciprocal : 0.0f;
+            v.rampStepRight = dR ? float(dR) * kOneOver255 * reciprocal : 0.0f;
+            v.rampFramesLeft = (dL || dR) ? length : 0;
         }
         const bool ramping = v.rampFramesLeft > 0;
         bool cutByRamp = false;

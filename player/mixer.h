@@ -30,6 +30,7 @@ struct Voice {
     float         rampStepLeft;      // gain change per frame, 1.0 = volume 255
     float         rampStepRight;
     int32_t       rampFramesLeft;    // 0 = no ramp running
+    int32_t       tickRampFrames;    // frames of the next volume ramp; 0: the mixer's rampLength
 };
 
 // Voice i (i < 32) belongs to channel i; voice i + 32 is its partner, which takes over a note

@@ -139,9 +139,10 @@ bool stopPlayer(Module* module) {
     return true;
 }
 
-void resetPlayback(Module& m) {
+void resetPlayback(Module& m, const PlaybackProfile& profile) {
     resetMixer(kMixRate);
     resetChannels();
+    sequencer().profile = profile;
     m.nextOrder = -1;
     m.nextRow = -1;
     m.globalVolume = m.initialGlobalVolume;
@@ -155,7 +156,7 @@ void resetPlayback(Module& m) {
     setBpm(m, m.defaultBpm);
 }
 
-PlayerStart startPlayer(Module* module, bool feederThread) {
+PlayerStart startPlayer(Module* module, bool feederThread, const PlaybackProfile& profile) {
     if (!module) return PlayerStart::refused;
     stopPlayer(module);
     if (!streamCallbacksInstalled()) return PlayerStart::refused;
@@ -165,7 +166,7 @@ PlayerStart startPlayer(Module* module, bool feederThread) {
     p.ringFrames = (kBufferLengthMs / 20) * p.blockFrames * 2;
     p.blockCount = p.ringFrames / p.blockFrames;
     p.mixRateReciprocal = 1.0f / static_cast<float>(kMixRate);
-    resetPlayback(*module);
+    resetPlayback(*module, profile);
 
     p.playing = module;
     p.framesMixed = 0;

@@ -7,6 +7,7 @@
 
 #include "platform/silent_clock.h"
 #include "platform/thread.h"
+#include "player/profile.h"
 
 struct Module;
 
@@ -67,9 +68,10 @@ enum class PlayerStart {
 // Starts playing the module from its beginning: stops what played before, opens the device,
 // pre-renders the whole ring on this thread, starts the device and, with `feederThread`, the
 // feeder thread at time-critical priority. Without it the caller drives feedPlayer itself (the
-// offline tools). Where no device opens, the song plays silently on the silent clock (see
+// offline tools). `profile` decides how the song is played (the demo's own player by default).
+// Where no device opens, the song plays silently on the silent clock (see
 // playerSilenceReason).
-PlayerStart startPlayer(Module* module, bool feederThread = true);
+PlayerStart startPlayer(Module* module, bool feederThread = true, const PlaybackProfile& profile = defaultProfile);
 
 // Why the player plays silently (no device opened, or the device went away), or nullptr while
 // a device plays or nothing does. Safe to call from any thread.
@@ -77,8 +79,8 @@ const char* playerSilenceReason();
 
 // The voices, the channels and the module's playback fields as they stand when a song starts
 // from its beginning (order 0, row 0, default tempo and BPM). startPlayer does this; tests that
-// drive the sequencer by hand call it themselves.
-void resetPlayback(Module& module);
+// drive the sequencer by hand call it themselves. The sequencer plays by `profile` from then on.
+void resetPlayback(Module& module, const PlaybackProfile& profile = defaultProfile);
 
 // Stops whatever is playing (feeder thread, device, buffers). False only for a module that is
 // nullptr.

@@ -8,6 +8,7 @@
 #include "player/mixer.h"
 #include "player/module.h"
 #include "player/output.h"
+#include "player/sequencer.h"
 
 namespace {
 
@@ -92,8 +93,12 @@ void updateVoice(Channel& c, const Sample& sample, const Module& m) {
         v.startOffset = 0;
         v.currentLeft = v.currentRight = 0;  // the new note ramps in from silence
         v.rampFramesLeft = 0;
+        if (c.updateFlags & kUpdateStop) v.sample = nullptr;
     }
     Voice& v = *c.voice;
+    // A note starts with the mixer's short ramp, and so do the sudden changes that ask for it;
+    // other changes glide over the whole tick.
+    if (sequencer().profile.volumeRampsOverTick) v.tickRampFrames = (c.updateFlags & (kUpdateTrigger | kUpdateQuickVolume)) ? 0 : m.framesPerTick;
     if (c.updateFlags & kUpdateVolume) {
         const int32_t volume = finalVolume(c, m.globalVolume);
         v.volume = v.volumeCopy = volume;

@@ -4,13 +4,16 @@
 #include <cstdint>
 
 #include "player/channel.h"
+#include "player/profile.h"
 
 struct Module;
 struct Instrument;
 struct Sample;
+struct Cell;
 
 struct SequencerState {
-    Channel channels[kMaxChannels];  // the first channelCount are in use
+    Channel         channels[kMaxChannels];  // the first channelCount are in use
+    PlaybackProfile profile;                 // chosen when playing starts (resetPlayback)
 };
 
 SequencerState& sequencer();
@@ -47,6 +50,15 @@ struct ChannelSource {
     Sample*           sample;
 };
 ChannelSource lookUpChannel(const Module& module, const Channel& channel);
+
+// Releases the channel's note (key-off); without a volume envelope the profile's
+// keyOffZeroesVolume sets the volume to 0 instead of leaving the silencing to the row tick.
+void releaseNote(Channel& channel, const Instrument& instrument);
+
+// The late note delay's tick: the cell's note (or the channel's last one when it has none) starts
+// with its instrument's volume and panning when it names one, the envelopes restart, and the
+// volume column's set-volume and set-panning apply; a key-off releases instead.
+void applyDelayedCell(Module& module, Channel& channel, const Cell& cell);
 
 // Applies an instrument to a channel: the sample's volume and panning, envelopes restarted,
 // key-off cleared, fadeout full, auto-vibrato and (unless the waveform keeps its phase) vibrato

@@ -22,8 +22,8 @@ bool songEndsHere(SongEnd& end, const Module& m) {
     return false;
 }
 
-SongLength measureSongLength(Module& m, int32_t loops, int64_t maxFrames) {
-    resetPlayback(m);
+SongLength measureSongLength(Module& m, int32_t loops, int64_t maxFrames, const PlaybackProfile& profile) {
+    resetPlayback(m, profile);
     SongEnd end = startSongEnd(loops);
     // The render loop ticks at frame 0 and then every framesPerTick frames, as the tick just run
     // set it; block boundaries do not move a tick.

@@ -7,6 +7,8 @@
 #include <set>
 #include <vector>
 
+#include "player/profile.h"
+
 struct Module;
 
 // The rows played since the song, or its latest pass, began.
@@ -36,4 +38,5 @@ struct SongLength {
 // and their frames are counted as the render loop counts them, up to `maxFrames`. It resets and
 // moves the player's channels, voices and the module's playback fields, so it runs before
 // startPlayer, never while the player plays.
-SongLength measureSongLength(Module& module, int32_t loops, int64_t maxFrames);
+SongLength measureSongLength(Module& module, int32_t loops, int64_t maxFrames,
+                             const PlaybackProfile& profile = defaultProfile);

@@ -51,12 +51,12 @@ struct Song {
     std::vector<uint8_t> bytes;
     Module*              m = nullptr;
 
-    explicit Song(const XmSpec& xmSpec) : bytes(buildXm(xmSpec)) {
+    explicit Song(const XmSpec& xmSpec, const PlaybackProfile& profile = defaultProfile) : bytes(buildXm(xmSpec)) {
         useMemoryStream(bytes.data(), bytes.size());
         std::string reason;
         m = loadModule("test", nullptr, &reason);
         EXPECT_NE(m, nullptr) << reason;
-        if (m) resetPlayback(*m);
+        if (m) resetPlayback(*m, profile);
     }
     ~Song() { freeModule(m); }
 

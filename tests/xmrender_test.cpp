@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -116,6 +117,33 @@ TEST(Xmrender, AShorterRenderIsAPrefixOfALongerOne) {
     EXPECT_TRUE(std::equal(a.begin() + 44, a.end(), b.begin() + 44)) << "blocks re-rendered behind the device continue the song";
 }
 
+// A key-off on an instrument without volume envelope, then a volume: silent for the demo's
+// player, sounding again as FastTracker 2 plays it.
+TEST(Xmrender, TheProfileDecidesHowTheModuleIsPlayed) {
+    TempDir files("xmrender_test");
+    XmSpec xmSpec;
+    xmSpec.channels = 1;
+    xmSpec.instruments = {toneInstrument()};
+    xmSpec.patterns = {pattern(4, 1, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{97, 0, 0, 0, 0}}, {2, Cell{0, 0, 0x50, 0, 0}}})};
+    const std::vector<uint8_t> module = buildXm(xmSpec);
+    std::ofstream(files / "song.xm", std::ios::binary).write(reinterpret_cast<const char*>(module.data()), module.size());
+    const std::string in = (files / "song.xm").string();
+    ASSERT_EQ(xmrender(in + " " + (files / "plain.wav").string()).status, 0);
+    ASSERT_EQ(xmrender("--profile default " + in + " " + (files / "default.wav").string()).status, 0);
+    ASSERT_EQ(xmrender("--profile ft2 " + in + " " + (files / "ft2.wav").string()).status, 0);
+    const std::vector<uint8_t> plain = readAll(files / "plain.wav"), ft2 = readAll(files / "ft2.wav");
+    EXPECT_EQ(readAll(files / "default.wav"), plain) << "the demo's profile is the default";
+    ASSERT_EQ(ft2.size(), plain.size());
+    EXPECT_NE(ft2, plain);
+    // Row 2 (from 0.24 s): silence for the demo's player, the tone again with the ft2 profile.
+    const size_t row2 = 44 + size_t(0.25 * 44100) * 4;
+    const auto silent = [&](const std::vector<uint8_t>& wav) {
+        return std::all_of(wav.begin() + row2, wav.begin() + row2 + 4000, [](uint8_t b) { return b == 0; });
+    };
+    EXPECT_TRUE(silent(plain));
+    EXPECT_FALSE(silent(ft2));
+}
+
 TEST(Xmrender, StreamsTheWavToStandardOutput) {
     TempDir files("xmrender_test");
     const std::string in = writeSong(files);
@@ -174,6 +202,7 @@ TEST(Xmrender, RefusalsSayWhyAndLeaveEveryFileAsItWas) {
         {"a bad --loops", "--loops -1 " + song + " " + out, "--loops wants"},
         {"--trace to standard output", "--trace - " + song + " " + out, "only the WAV"},
         {"one file only", song, "usage:"},
+        {"an unknown profile", "--profile it2 " + song + " " + out, "--profile wants default or ft2"},
     };
     std::set<fs::path> before;
     for (const auto& entry : fs::recursive_directory_iterator(files.dir)) before.insert(entry.path());

@@ -19,6 +19,7 @@
 #include "player/loader.h"
 #include "player/module.h"
 #include "player/output.h"
+#include "player/profile.h"
 #include "player/song_end.h"
 #include "player/stream.h"
 #include "tools/output_file.h"
@@ -37,6 +38,7 @@ struct Options {
     std::string input, output, positions, trace;  // output "-": standard output
     double      seconds = -1;                     // < 0: the song's length
     int32_t     loops = 0;                        // passes after the first, for the song's length
+    const PlaybackProfile* profile = &defaultProfile;  // the demo's own player
 };
 
 struct TickRecord {
@@ -80,6 +82,8 @@ void printUsage(FILE* to) {
         "  --positions FILE.csv one line per 884-frame block: block,orderPosition,row,playTimeMs\n"
         "  --trace FILE.csv     one line per sequencer tick:\n"
         "                       frame,orderPosition,row,tick,tempo,bpm,globalVolume\n"
+        "  --profile NAME       how the module is played: default (the demo's player, as the demo\n"
+        "                       plays its song) or ft2 (as FastTracker 2 plays it)\n"
         "  --help               this text\n"
         "  --version            the version\n",
         to);
@@ -99,7 +103,8 @@ Parsed parseOptions(int argc, char** argv, Options& o) {
         const std::string a = argv[i];
         if (a == "--help" || a == "-h") return Parsed::help;
         if (a == "--version") return Parsed::version;
-        const bool takesValue = a == "--seconds" || a == "--loops" || a == "--positions" || a == "--trace";
+        const bool takesValue = a == "--seconds" || a == "--loops" || a == "--positions" || a == "--trace" ||
+                               a == "--profile";
         if (!takesValue) {
             if (a.size() > 1 && a[0] == '-') return fail(a, "unknown option (see --help)"), Parsed::failed;
             files.push_back(a);
@@ -117,6 +122,9 @@ Parsed parseOptions(int argc, char** argv, Options& o) {
             if (end == value || *end || loops < 0 || loops > kMaxLoops)
                 return fail(value, "--loops wants a whole number from 0 to 1000"), Parsed::failed;
             o.loops = int32_t(loops);
+        } else if (a == "--profile") {
+            o.profile = profileByName(value);
+            if (!o.profile) return fail(value, "--profile wants default or ft2"), Parsed::failed;
         } else {
             if (std::strcmp(value, "-") == 0) return fail(a, "only the WAV can go to standard output"), Parsed::failed;
             (a == "--positions" ? o.positions : o.trace) = value;
@@ -195,7 +203,7 @@ int run(const Options& o) {
               (o.trace.empty() || openOutput(traceFile, o.trace, kTool));
     SongLength song{0, true};
     if (ok && o.seconds < 0) {
-        song = measureSongLength(*m, o.loops, int64_t(kMaxSeconds) * kMixRate);
+        song = measureSongLength(*m, o.loops, int64_t(kMaxSeconds) * kMixRate, *o.profile);
         if (!song.ended) fail(o.input, "the song has not ended after 30 minutes: the WAV stops there");
     }
     trace().songTick = m->tickCallback;
@@ -204,7 +212,7 @@ int run(const Options& o) {
     const auto started = std::chrono::steady_clock::now();
     if (ok) {
         resetOfflineAudio();
-        ok = startPlayer(m, false) == PlayerStart::playing ? true : fail(o.input, "the player could not start");
+        ok = startPlayer(m, false, *o.profile) == PlayerStart::playing ? true : fail(o.input, "the player could not start");
     }
     // --seconds counts whole blocks; the song's length ends inside one.
     const int64_t blockFrames = player().blockFrames;

@@ -1,0 +1,211 @@
+// Playback profiles: every switch on its own changes what it names and nothing else, shown on a
+// small module played once with the default profile and once with only that switch on.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "player/profile.h"
+#include "song_fixture.h"
+
+namespace {
+
+constexpr uint8_t kKeyOff = 97;  // the file's key-off note
+constexpr uint8_t C4 = 49, D4 = 51, E4 = 53, B7 = 96;
+
+// Effect letters as the file numbers them.
+constexpr uint8_t kArpeggio = 0x0, kPorta = 0x3, kVibrato = 0x4, kTremolo = 0x7, kOffset = 0x9, kVolumeSlide = 0xA,
+                  kExtended = 0xE, kKeyOffEffect = 20, kEnvelopePosition = 21, kRetrig = 27, kTremor = 29;
+
+// A volume envelope (0,64) (10,0), optionally holding at its first point until key-off.
+XmInstrument envelopeInstrument(bool sustain) {
+    XmInstrument ins = toneInstrument();
+    ins.volumeEnvelope[0] = {0, 64};
+    ins.volumeEnvelope[1] = {10, 0};
+    ins.volumePointCount = 2;
+    ins.volumeType = sustain ? 3 : 1;
+    return ins;
+}
+
+XmSpec song(std::vector<Cell> rows, XmInstrument ins = toneInstrument(), uint16_t tempo = 6) {
+    XmSpec xmSpec;
+    xmSpec.channels = 1;
+    xmSpec.tempo = tempo;
+    xmSpec.instruments = {ins};
+    xmSpec.patterns = {column(std::move(rows))};
+    return xmSpec;
+}
+
+void run(Song& s, int ticks) {
+    for (int i = 0; i < ticks; ++i) s.tick();
+}
+
+// After `ticks` ticks: one of channel 0's fields.
+std::function<int64_t(Song&)> after(int ticks, std::function<int64_t(const Channel&)> field) {
+    return [ticks, field](Song& s) {
+        run(s, ticks);
+        return field(s.channel(0));
+    };
+}
+
+// Channel 0's note starts within `ticks` ticks.
+std::function<int64_t(Song&)> starts(int ticks) {
+    return [ticks](Song& s) {
+        int64_t count = 0;
+        for (int i = 0; i < ticks; ++i) {
+            s.tick();
+            count += (s.channel(0).updateFlags & kUpdateTrigger) != 0;
+        }
+        return count;
+    };
+}
+
+// Bit i set when channel 0 is silenced by tremor on tick i.
+std::function<int64_t(Song&)> tremorSilences(int ticks) {
+    return [ticks](Song& s) {
+        int64_t mask = 0;
+        for (int i = 0; i < ticks; ++i) {
+            s.tick();
+            const Channel& c = s.channel(0);
+            if (c.volume + c.volumeDelta == 0) mask |= int64_t(1) << i;
+        }
+        return mask;
+    };
+}
+
+struct SwitchCase {
+    const char*                     name;
+    bool PlaybackProfile::*         flag;
+    XmSpec                          module;
+    std::function<int64_t(Song&)>   observe;
+    int64_t                         withDefault;
+    int64_t                         withSwitch;
+};
+
+std::vector<SwitchCase> switchCases() {
+    const auto volume = [](const Channel& c) { return int64_t(c.volume); };
+    const auto period = [](const Channel& c) { return int64_t(c.period); };
+    const auto voiceVolume = [](const Channel& c) { return int64_t(c.voice->volume); };
+    const auto sounding = [](const Channel& c) { return int64_t(c.voice->sample != nullptr); };
+    const auto keyOff = [](const Channel& c) { return int64_t(c.keyOff); };
+    XmInstrument transposed = toneInstrument();
+    transposed.samples[0].relativeNote = 30;
+    std::vector<SwitchCase> cases = {
+        // A released note without volume envelope: silent at once, or volume 0 that the next
+        // row's volume column brings back (no fadeout in this instrument).
+        {"keyOffZeroesVolume", &PlaybackProfile::keyOffZeroesVolume,
+         song({{C4, 1, 0, 0, 0}, {kKeyOff, 0, 0, 0, 0}, {0, 0, 0x50, 0, 0}}), after(13, voiceVolume), 0, 127},
+        // K03 releases on the row tick, or on tick 3.
+        {"keyOffEffectOnItsTick row tick", &PlaybackProfile::keyOffEffectOnItsTick,
+         song({{C4, 1, 0, 0, 0}, {0, 0, 0, kKeyOffEffect, 3}}), after(8, keyOff), 1, 0},
+        {"keyOffEffectOnItsTick tick 3", &PlaybackProfile::keyOffEffectOnItsTick,
+         song({{C4, 1, 0, 0, 0}, {0, 0, 0, kKeyOffEffect, 3}}), after(10, keyOff), 1, 1},
+        // K00 beside a note: the note starts, or is released without starting.
+        {"keyOffEffectOnItsTick K00 and note", &PlaybackProfile::keyOffEffectOnItsTick,
+         song({{C4, 1, 0, kKeyOffEffect, 0}}), starts(6), 1, 0},
+        // Key-off beside an instrument number: the envelope restarts, or runs on (tick 8).
+        {"keyOffWithInstrumentResetsVolume", &PlaybackProfile::keyOffWithInstrumentResetsVolume,
+         song({{C4, 1, 0, 0, 0}, {kKeyOff, 1, 0, 0, 0}}, envelopeInstrument(false)),
+         after(7, [](const Channel& c) { return int64_t(c.volumeEnvelopeTick); }), 1, 7},
+        // A delayed note without instrument: volume back to the sample's 64, or kept at 16.
+        {"noteDelayAppliesCellLate", &PlaybackProfile::noteDelayAppliesCellLate,
+         song({{C4, 1, 0x20, 0, 0}, {C4, 0, 0, kExtended, 0xD2}}), after(9, volume), 64, 16},
+        // ED2 in a row that EE1 plays twice: the note starts once, or in each repetition.
+        {"patternDelayRepeatsRowTicks", &PlaybackProfile::patternDelayRepeatsRowTicks,
+         [] {
+             XmSpec x = song({});
+             x.channels = 2;
+             x.patterns = {pattern(4, 2, {{0, Cell{C4, 1, 0, kExtended, 0xD2}}, {1, Cell{0, 0, 0, kExtended, 0xE1}}})};
+             return x;
+         }(),
+         starts(12), 1, 2},
+        // R03 at tempo 5 over two rows: ticks 3 of each row, or every third tick across them.
+        {"retrigCountsAcrossRows", &PlaybackProfile::retrigCountsAcrossRows,
+         song({{C4, 1, 0, kRetrig, 0x03}, {0, 0, 0, kRetrig, 0x03}}, toneInstrument(), 5), starts(10), 3, 4},
+        {"retrigZeroOnRowTick", &PlaybackProfile::retrigZeroOnRowTick,
+         song({{C4, 1, 0, 0, 0}, {0, 0, 0, kExtended, 0x90}}), starts(12), 1, 2},
+        // 901 past the end of an 8-frame sample beside a note: the old note restarts, or the
+        // new one stops.
+        {"offsetStartsOnlyItsNote", &PlaybackProfile::offsetStartsOnlyItsNote,
+         song({{C4, 1, 0, 0, 0}, {C4, 1, 0, kOffset, 0x01}}), after(7, sounding), 1, 0},
+        // D-4 with volume-column portamento: the pitch jumps to D-4, or starts sliding from C-4.
+        {"volumeColumnPortaRow", &PlaybackProfile::volumeColumnPortaRow,
+         song({{C4, 1, 0, 0, 0}, {D4, 0, 0xF1, 0, 0}}), after(7, period), 4480, 4608},
+        // A plain E-4 after a portamento to D-4, then 305 without a note: it slides towards
+        // E-4 (already there) or back towards D-4.
+        {"portaTargetFromPortaNote", &PlaybackProfile::portaTargetFromPortaNote,
+         song({{C4, 1, 0, 0, 0}, {D4, 0, 0, kPorta, 0x05}, {E4, 0, 0, 0, 0}, {0, 0, 0, kPorta, 0x05}}), after(24, period),
+         4352, 4452},
+        // T11 on one row of tempo 6: on 2, off 2 counting the row tick, or counted on the other
+        // ticks only, starting with a phase change; the row after it sounds in both.
+        {"tremorCountsDown", &PlaybackProfile::tremorCountsDown, song({{C4, 1, 0, kTremor, 0x11}}), tremorSilences(12),
+         0b001100, 0b011000},
+        // A silent phase at the end of the row lasts into the next one until a volume is set.
+        {"tremorCountsDown silent phase kept", &PlaybackProfile::tremorCountsDown,
+         song({{C4, 1, 0, kTremor, 0x13}, {}, {0, 0, 0x40, 0, 0}}), tremorSilences(18), 0b000000111100,
+         0b111111111000},
+        // EA4 then EB0: EB0 repeats the 4, or has no memory of its own yet.
+        {"fineVolumeSeparateMemory", &PlaybackProfile::fineVolumeSeparateMemory,
+         song({{C4, 1, 0x30, 0, 0}, {0, 0, 0, kExtended, 0xA4}, {0, 0, 0, kExtended, 0xB0}}), after(13, volume), 32, 36},
+        // E5F beside a note: the sample's fine-tune for later notes, or this note's +112.
+        {"fineTuneOnNote", &PlaybackProfile::fineTuneOnNote, song({{C4, 1, 0, kExtended, 0x5F}}), after(1, period), 4608,
+         4552},
+        // B-7 with a transpose of +30 semitones lies past the playable range.
+        {"noteRangeAfterTranspose", &PlaybackProfile::noteRangeAfterTranspose, song({{B7, 1, 0, 0, 0}}, transposed),
+         after(1, sounding), 1, 0},
+        // A volume slide's change: the mixer's short ramp, or the whole tick (882 frames).
+        {"volumeRampsOverTick", &PlaybackProfile::volumeRampsOverTick, song({{C4, 1, 0x30, kVolumeSlide, 0x01}}),
+         after(2, [](const Channel& c) { return int64_t(c.voice->tickRampFrames); }), 0, 882},
+        // Tremolo ramp-down (E71) while the vibrato (speed 8) has left its position at −24:
+        // the ramp starts at 0, or inverted at 255 (a volume offset of 31).
+        {"tremoloRampFollowsVibrato", &PlaybackProfile::tremoloRampFollowsVibrato,
+         song({{C4, 1, 0x30, kExtended, 0x71}, {0, 0, 0, kVibrato, 0x81}, {0, 0, 0, kTremolo, 0x88}}),
+         after(14, [](const Channel& c) { return int64_t(c.volumeDelta); }), 0, 31},
+        // 037 on tick 1 of a tempo-6 row: +3 semitones, or +7 (five ticks left).
+        {"arpeggioCountsDown", &PlaybackProfile::arpeggioCountsDown, song({{C4, 1, 0, kArpeggio, 0x37}}),
+         after(2, [](const Channel& c) { return int64_t(c.periodDelta); }), 3 * 64, 7 * 64},
+        // L00 on an envelope that holds at its first point: it runs on, or holds at 64.
+        {"envelopePositionMeetsPoint", &PlaybackProfile::envelopePositionMeetsPoint,
+         song({{C4, 1, 0, kEnvelopePosition, 0x00}}, envelopeInstrument(true)),
+         after(4, [](const Channel& c) { return int64_t(c.volumeEnvelopeValue); }), 44, 64},
+    };
+    return cases;
+}
+
+PlaybackProfile only(bool PlaybackProfile::*flag) {
+    PlaybackProfile p = defaultProfile;
+    p.*flag = true;
+    return p;
+}
+
+TEST(PlaybackProfile, EachSwitchAloneChangesItsBehaviour) {
+    for (const SwitchCase& t : switchCases()) {
+        Song withDefault(t.module);
+        EXPECT_EQ(t.observe(withDefault), t.withDefault) << t.name << ", default profile";
+        Song withSwitch(t.module, only(t.flag));
+        EXPECT_EQ(t.observe(withSwitch), t.withSwitch) << t.name << ", switch on";
+    }
+}
+
+// Every switch of the record has a case above: a switch added later needs one too.
+TEST(PlaybackProfile, EverySwitchIsCoveredAndTheFt2ProfileHasThemAllOn) {
+    const std::vector<SwitchCase> cases = switchCases();
+    PlaybackProfile covered = defaultProfile;
+    for (const SwitchCase& t : cases) covered.*t.flag = true;
+    const auto* bytes = reinterpret_cast<const bool*>(&covered);
+    const auto* ft2 = reinterpret_cast<const bool*>(&ft2Profile);
+    for (size_t i = 0; i < sizeof(PlaybackProfile); ++i) {
+        EXPECT_TRUE(bytes[i]) << "switch " << i << " has no case";
+        EXPECT_TRUE(ft2[i]) << "switch " << i << " is off in ft2Profile";
+    }
+}
+
+TEST(PlaybackProfile, ProfilesAreFoundByName) {
+    EXPECT_EQ(profileByName("default"), &defaultProfile);
+    EXPECT_EQ(profileByName("ft2"), &ft2Profile);
+    EXPECT_EQ(profileByName("FT2"), nullptr);
+    EXPECT_EQ(profileByName(""), nullptr);
+}
+
+}  // namespace
