@@ -13,7 +13,7 @@
 #include "maths/portable_math.h"
 #include "platform/platform.h"
 #include "platform/web/web_platform.h"
-#include "player/player.h"
+#include "player/output.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ WebEntry& webEntry() {
 // Re-renders every block of the ring behind the play position: the audio side's, or the silent
 // clock's where the browser gave no audio.
 void feed() {
-    if (player().playing) feedPlayer();
+    if (demo().player) feedPlayer(*demo().player);
 }
 
 }  // namespace
@@ -106,7 +106,7 @@ EMSCRIPTEN_KEEPALIVE void webFeed() {
 EMSCRIPTEN_KEEPALIVE void webQuit() { webPlatform().quitRequested = true; }
 
 // What the page shows the tests: the song's audible order position and the scene's position.
-EMSCRIPTEN_KEEPALIVE int webSongPosition() { return getSongPosition(demo().song); }
+EMSCRIPTEN_KEEPALIVE int webSongPosition() { return demo().player ? getSongPosition(*demo().player) : 0; }
 EMSCRIPTEN_KEEPALIVE int webScenePosition() { return frameDriver().scenePosition; }
 
 // The high (half 1) or low (half 0) 32 bits of portableMathDigest, which the tests compare with
