@@ -51,7 +51,8 @@ EMSCRIPTEN_KEEPALIVE int webStart(int windowMode, int answerYes, int fullScreen,
     w.tickCount = 0;
     w.quitRequested = false;
 
-    const bool wanted = !windowMode && platformAskYesNo("Run in fullscreen?", "Fullscreen");
+    const char* unasked = "";
+    const bool wanted = !windowMode && platformAskYesNo("Run in fullscreen?", "Fullscreen", &unasked) == Answer::yes;
     const bool inForce = wanted && (platformSetFullScreenMode(kWidth, kHeight, 24) ||
                                     platformSetFullScreenMode(kWidth, kHeight, 32));
     if (inForce) platformShowCursor(false);

@@ -41,7 +41,14 @@ void platformSleep(uint32_t) {}
 
 // The page asked the question itself, in its own buttons: the click on the answer is what lets
 // the browser start the sound.
-bool platformAskYesNo(const char*, const char*) { return webPlatform().answerYes; }
+Answer platformAskYesNo(const char*, const char*, const char**) {
+    return webPlatform().answerYes ? Answer::yes : Answer::no;
+}
+
+// The page is the display; its full screen is the browser's, scaled by the page itself.
+bool platformOpenDisplay(const char**) { return true; }
+bool platformDesktopSize(int*, int*) { return false; }
+void platformCoverScreen(PresentArea) {}
 
 // The canvas goes to full screen in the click on Yes (a browser grants it only there), scaled by
 // whole factors: any depth is accepted once it was asked for.
