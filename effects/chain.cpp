@@ -52,7 +52,7 @@ void layOutChain(int32_t spacing) {
 void moveChainAnchor(float frameStep) {
     ChainState& c = chain();
     c.chainTime = c.chainTime + frameStep;
-    const double t = c.chainTime;
+    const double t = double(c.chainTime);
     Particle& anchor = c.chainParticles[0];
     anchor.x = static_cast<int32_t>((portableSin(t * 60 * kDegreesToRadians) * 90 + 160) * 256);
     anchor.y = static_cast<int32_t>((portableCos(t * 80 * kDegreesToRadians) * 65 + 75) * 256);

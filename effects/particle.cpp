@@ -10,10 +10,10 @@ void linkConstraint(Particle& p, ParticleLink& k) {
     // The unit direction from q to p in 8.8, through single-precision pixels.
     const float fx = static_cast<float>(dx / 256.0);
     const float fy = static_cast<float>(dy / 256.0);
-    const double d = std::sqrt(double(fx) * fx + double(fy) * fy);
+    const double d = std::sqrt(double(fx) * double(fx) + double(fy) * double(fy));
     const float inv = static_cast<float>(1 / d);
-    const int32_t ux = static_cast<int32_t>(double(fx) * inv * 256);
-    const int32_t uy = static_cast<int32_t>(double(fy) * inv * 256);
+    const int32_t ux = static_cast<int32_t>(double(fx) * double(inv) * 256);
+    const int32_t uy = static_cast<int32_t>(double(fy) * double(inv) * 256);
 
     const int32_t nx = q.x + ((ux * k.restLength) >> 8);
     const int32_t ny = q.y + ((uy * k.restLength) >> 8);

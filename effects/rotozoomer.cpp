@@ -274,7 +274,7 @@ void fillLightTable(std::vector<uint16_t>& table) {
         for (int32_t q = 0; q < kLightTableSize; ++q) {
             const float dx = static_cast<float>((p - 256) / 256.0);
             const float dy = static_cast<float>((q - 256) / 256.0);
-            const double r = std::sqrt(double(dx) * dx + double(dy) * dy);
+            const double r = std::sqrt(double(dx) * double(dx) + double(dy) * double(dy));
             float f = static_cast<float>(1 - r);
             if (f < 0) f = 0;
             table[size_t(p) * kLightTableSize + size_t(q)] = uint16_t(255 * (double(f) * double(f)));

@@ -35,7 +35,7 @@ void drawScroller(Surface& work, float frameStep) {
         if (!(x > -32 && x < work.width)) continue;
         // Neighbours lie 40 degrees apart on the wave.
         const float a = static_cast<float>((40.0 * double(i) + phase) * kDegreesToRadians);
-        const double ad = a;
+        const double ad = double(a);
         const float wave = static_cast<float>(20 * portableCos(ad / 2) + 5 * portableSin(ad / 4) * portableSin(2 * ad));
         const int32_t y = static_cast<int32_t>(wave) + 170;
         if (y > -32 && y < work.height) drawGlyph(s.scrollText[i], work, x, y);

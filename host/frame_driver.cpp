@@ -48,7 +48,7 @@ void resetFrameDriver(uint32_t tickNow) {
 void computeFrameParameters(FrameDriver& d) {
     // demoTime read as degrees, reduced to one turn and rounded to single precision.
     const float turn = static_cast<float>(std::fmod(static_cast<double>(d.clock.demoTime), 360.0));
-    const double r = kDegreesToRadians * turn;
+    const double r = kDegreesToRadians * double(turn);
     d.angle = trunc32(portableSin(8 * r) * 360 * 256);
     d.rotoZoom = trunc32((portableCos(100 * r) + kZoomBias) * 256);  // 51 … 563
     // The step in 64 bits: a pause of a day (86 400 s) is 2.7·10^9, beyond int32.

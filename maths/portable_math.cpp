@@ -84,7 +84,7 @@ double portableCos(double x) {
 
 double portableExp2(double y) {
     if (std::isnan(y)) return y;
-    if (y >= 1024) return INFINITY;
+    if (y >= 1024) return double(INFINITY);
     if (y < -1100) return 0;
     // y = k + f with f in [−1/2, 1/2], both exact; 2^f = e^t with t = f·ln 2, |t| ≤ 0.35, by its
     // Taylor series (the first term left out is below 10^-19).

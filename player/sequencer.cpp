@@ -242,7 +242,7 @@ void sequencerTick(Playback& p) {
 void setBpm(Playback& p, int32_t bpm) {
     p.bpm = bpm;
     const float f = static_cast<float>((bpm < 1 ? 1 : bpm) * 2.0 / 5.0);
-    const int32_t frames = static_cast<int32_t>((1000.0 / f) * kMixRate / 1000.0);
+    const int32_t frames = static_cast<int32_t>((1000.0 / double(f)) * kMixRate / 1000.0);
     p.framesPerTick = frames < 1 ? 1 : frames;
 }
 

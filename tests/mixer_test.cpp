@@ -72,7 +72,7 @@ TEST_F(VoiceMixer, ANonLoopingSampleAtHalfStepPlaysTwiceItsLengthThenStops) {
     mixVoice(mixer, v, out.data(), 300);
     for (int k = 0; k < 200; ++k) {
         const int i = k / 2;
-        const float expected = k % 2 ? (values[i] + (i + 1 < 100 ? values[i + 1] : 0)) / 2.0f : values[i];
+        const float expected = k % 2 ? float(values[i] + (i + 1 < 100 ? values[i + 1] : 0)) / 2.0f : float(values[i]);
         ASSERT_EQ(out[2 * k], expected) << k;
         ASSERT_EQ(out[2 * k + 1], expected) << k;
     }

@@ -147,8 +147,8 @@ TEST_F(Player, TheDevicesByteCountWrapsWithoutASkip) {
     offlineAudio().startPosition = uint32_t(0x100000000ull - 5 * kBlockBytes - 100);
     ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
     uint64_t played = 0;  // bytes since the start, as a count that never wraps would say
-    auto playTo = [&](uint64_t bytes) {
-        played = bytes;
+    auto playTo = [&](uint64_t to) {
+        played = to;
         offlineAudio().position.store(uint32_t(offlineAudio().startPosition + played));
         feedPlayer(player);
     };

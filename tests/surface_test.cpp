@@ -32,7 +32,7 @@ TEST(PixelAccess, ReadsAndWritesEveryDepth) {
 }
 
 TEST(PixelAccess, OtherDepthsReadZeroAndWriteNothing) {
-    for (uint8_t bits : {0, 1, 8, 15, 31, 64}) {
+    for (const uint8_t bits : {uint8_t(0), uint8_t(1), uint8_t(8), uint8_t(15), uint8_t(31), uint8_t(64)}) {
         uint8_t bytes[8] = {1, 2, 3, 4, 5, 6, 7, 8};
         EXPECT_EQ(readPixel(bits, bytes), 0u);
         writePixel(bits, bytes, 0xFFFFFFFF);

@@ -253,9 +253,9 @@ struct Progress {
         if (!last && now - drawn < std::chrono::milliseconds(250)) return;
         drawn = now;
         const double elapsed = std::chrono::duration<double>(now - started).count();
-        const double rate = elapsed > 0 ? done / elapsed : 0;
+        const double rate = elapsed > 0 ? double(done) / elapsed : 0;
         const int width = 30, filled = total > 0 ? int(width * done / total) : width;
-        const double left = rate > 0 ? (total - done) / rate : 0;
+        const double left = rate > 0 ? double(total - done) / rate : 0;
         std::fprintf(stderr, "\r[%s%s] %lld/%lld frames, %.0f fps, %d:%02d left ", std::string(filled, '#').c_str(),
                      std::string(width - filled, '.').c_str(), static_cast<long long>(done),
                      static_cast<long long>(total), rate, int(left) / 60, int(left) % 60);
