@@ -28,9 +28,10 @@ void mixBlocks(benchmark::State& state) {
     const int voices = int(state.range(0));
     const bool ramping = state.range(1) != 0;
     static LoopedSample looped;
-    resetMixer(44100);
+    static Mixer mixer;
+    resetMixer(mixer, 44100);
     for (int i = 0; i < voices; ++i) {
-        Voice& v = mixer().voices[i];
+        Voice& v = mixer.voices[i];
         v.sample = &looped.sample;
         v.direction = 1;
         v.stepInteger = 0;
@@ -45,10 +46,10 @@ void mixBlocks(benchmark::State& state) {
     for (auto _ : state) {
         if (ramping) {
             flip ^= 1;
-            for (int i = 0; i < voices; ++i) mixer().voices[i].leftVolume = flip ? 40 : 200;
+            for (int i = 0; i < voices; ++i) mixer.voices[i].leftVolume = flip ? 40 : 200;
         }
         std::fill(block.begin(), block.end(), 0.0f);
-        mixVoices(block.data(), 884);
+        mixVoices(mixer, block.data(), 884);
         benchmark::DoNotOptimize(block.data());
     }
     state.SetItemsProcessed(state.iterations() * 884);  // frames

@@ -6,8 +6,8 @@
 //
 //     build/release/bench/player_vs_peers [FOLDER] [--seconds S] [--rounds N]
 //
-// Ours renders as xmrender does: the offline audio device, startPlayer filling the ring, then
-// feedPlayer refilling one block each time the device moves past it. Loading is not timed.
+// Ours renders as xmrender does: the library's render calls, 884 frames at a time. Loading is not
+// timed.
 #include <libopenmpt/libopenmpt.h>
 #include <xmp.h>
 
@@ -24,11 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/offline/offline_audio.h"
-#include "player/loader.h"
-#include "player/module.h"
-#include "player/output.h"
-#include "player/stream.h"
+#include "xmplayer.h"
 
 namespace {
 
@@ -53,28 +49,20 @@ double cpuSeconds() {
 // A sink the compiler cannot see through, so no rendered sample is optimised away.
 volatile int16_t g_sink;
 
-// Ours: the blocks needed for `frames`, the first 100 of them rendered by startPlayer. Returns
-// CPU seconds, or a negative value when the module does not load or play.
+// Ours: the blocks needed for `frames`, through the library's interface as xmrender renders them.
+// Returns CPU seconds, or a negative value when the module does not load.
 double renderOurs(const fs::path& file, int64_t frames) {
-    setStreamCallbacks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek, fileStreamTell);
-    Module* m = loadModule(file.c_str(), nullptr);
-    if (!m) return -1;
-    resetOfflineAudio();
+    xmplayer_module* module = xmplayer_load_file(file.c_str(), nullptr, 0);
+    if (!module) return -1;
     const double started = cpuSeconds();
-    if (startPlayer(m, false) != PlayerStart::playing) {
-        freeModule(m);
-        return -1;
-    }
-    const PlayerState& p = player();
-    const int64_t blocks = (frames + p.blockFrames - 1) / p.blockFrames;
-    // Each device step past one block makes the feeder render exactly one more.
-    for (int64_t rendered = p.blockCount; rendered < blocks; ++rendered) {
-        offlineAudio().position.store(uint32_t(uint64_t(rendered - p.blockCount + 1) * uint64_t(p.blockFrames) * 4));
-        feedPlayer();
-    }
+    xmplayer* player = xmplayer_create(module, XMPLAYER_PROFILE_DEFAULT);
+    xmplayer_set_loops(player, -1);
+    std::vector<int16_t> block(2 * size_t(kChunkFrames));
+    for (int64_t done = 0; done < frames; done += kChunkFrames) xmplayer_render_s16(player, block.data(), kChunkFrames);
     const double used = cpuSeconds() - started;
-    g_sink = p.outputBuffer[0];
-    freeModule(m);
+    g_sink = block[0];
+    xmplayer_free(player);
+    xmplayer_free_module(module);
     return used;
 }
 

@@ -1,46 +1,37 @@
 #pragma once
 // What the fuzzer does with one input, shared with the test that replays the inputs it found:
-// the bytes as an XM module through the memory stream, loaded once with a sample-data callback
-// and once from the stream; what loads plays for three seconds through the offline device (the
-// two-second ring filled at start, then one more second block by block), so every tick, effect,
-// envelope and mixer path the file reaches runs.
+// the bytes as an XM module through the player library's public interface, loaded and, when
+// that works, played for three seconds with each profile in 884-frame blocks, asking where it is
+// after each, so every tick, effect, envelope and mixer path the file reaches runs.
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/offline/offline_audio.h"
-#include "player/loader.h"
-#include "player/module.h"
-#include "player/output.h"
-#include "player/stream.h"
+#include "xmplayer.h"
 
 namespace fuzz {
 
-constexpr int64_t kBlocksAfterStart = 50;  // 1 s of 884-frame blocks after the 2-s ring
-
-// Fills the sample buffer with a ramp, so samples given by callback are not all silent.
-inline int rampSampleData(uint8_t* buffer, int32_t bytes, int32_t, int32_t, int32_t) {
-    for (int32_t i = 0; i < bytes; ++i) buffer[i] = uint8_t(i * 7);
-    return 0;
-}
+constexpr int kBlocks = 150;        // 3 s of 884-frame blocks
+constexpr size_t kBlockFrames = 884;
 
 // Loads and plays `size` bytes at `data`, which must stay alive during the call. True when the
 // module loaded.
 inline bool playInput(const uint8_t* data, size_t size) {
-    useMemoryStream(data, size);
-    freeModule(loadModule("fuzz", rampSampleData));
-
-    Module* m = loadModule("fuzz", nullptr);
-    if (!m) return false;
-    resetOfflineAudio();
-    if (startPlayer(m, false) == PlayerStart::playing) {
-        const PlayerState& p = player();
-        for (int64_t block = 1; block <= kBlocksAfterStart; ++block) {
-            offlineAudio().position.store(uint32_t(block * p.blockFrames * 4));
-            feedPlayer();
-            (void)getSongPosition(m);
+    xmplayer_module* module = xmplayer_load_memory(data, size, nullptr, 0);
+    if (!module) return false;
+    xmplayer_info info;
+    xmplayer_get_info(module, &info);
+    int16_t block[2 * kBlockFrames];
+    for (xmplayer_profile profile : {XMPLAYER_PROFILE_DEFAULT, XMPLAYER_PROFILE_FT2}) {
+        xmplayer* player = xmplayer_create(module, profile);
+        xmplayer_set_loops(player, -1);
+        for (int b = 0; b < kBlocks; ++b) {
+            xmplayer_render_s16(player, block, kBlockFrames);
+            xmplayer_position position;
+            xmplayer_get_position(player, &position);
         }
+        xmplayer_free(player);
     }
-    freeModule(m);
+    xmplayer_free_module(module);
     return true;
 }
 

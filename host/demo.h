@@ -8,6 +8,7 @@
 #include "gfx/surface.h"
 
 struct Module;
+struct RealtimePlayer;
 
 struct DemoState {
     Surface frameSurface;   // 640×480, what the window shows
@@ -16,6 +17,7 @@ struct DemoState {
     Surface logoBitmap;     // 272×48, colour key as alpha
     Surface logoSurface;    // logo + 32 pixels of margin each way: 336×112
     Module* song;           // nullptr: the demo runs silently with the timeline at position 0
+    RealtimePlayer* player; // plays the song through the audio device; made by the start-up
     bool    manualFeeding;  // set before start-up where no feeder thread may run: offline tools
                             // call feedPlayer themselves, the web entry's frame steps feed it
     bool    feedFromFrames;   // the player's thread could not start: every frame feeds it

@@ -6,7 +6,7 @@
 #include "host/frame_driver.h"
 #include "host/scaled_area.h"
 #include "platform/platform.h"
-#include "player/player.h"
+#include "player/output.h"
 
 namespace {
 
@@ -74,7 +74,8 @@ DemoStart startDemo(const char* commandLine) {
 }
 
 void feedFrameFedPlayer() {
-    if (hostRun().running && demo().manualFeeding && player().playing) feedPlayer();
+    const DemoState& d = demo();
+    if (hostRun().running && d.manualFeeding && d.player) feedPlayer(*d.player);
 }
 
 bool stepDemo() {

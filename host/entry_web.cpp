@@ -11,7 +11,7 @@
 #include "host/frame_driver.h"
 #include "maths/portable_math.h"
 #include "platform/web/web_platform.h"
-#include "player/player.h"
+#include "player/output.h"
 
 extern "C" {
 
@@ -58,7 +58,7 @@ EMSCRIPTEN_KEEPALIVE void webFeed() { feedFrameFedPlayer(); }
 EMSCRIPTEN_KEEPALIVE void webQuit() { webPlatform().quitRequested = true; }
 
 // What the page shows the tests: the song's audible order position and the scene's position.
-EMSCRIPTEN_KEEPALIVE int webSongPosition() { return getSongPosition(demo().song); }
+EMSCRIPTEN_KEEPALIVE int webSongPosition() { return demo().player ? getSongPosition(*demo().player) : 0; }
 EMSCRIPTEN_KEEPALIVE int webScenePosition() { return frameDriver().scenePosition; }
 
 // The high (half 1) or low (half 0) 32 bits of portableMathDigest, which the tests compare with

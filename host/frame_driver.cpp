@@ -13,7 +13,7 @@
 #include "host/demo.h"
 #include "maths/portable_math.h"
 #include "platform/platform.h"
-#include "player/player.h"
+#include "player/output.h"
 
 namespace {
 
@@ -110,8 +110,8 @@ void renderFrame() {
     const float frameStep = d.clock.frameStep;
 
     computeFrameParameters(d);
-    if (s.feedFromFrames) feedPlayer();
-    followSongPosition(d, getSongPosition(s.song));
+    if (s.feedFromFrames && s.player) feedPlayer(*s.player);
+    followSongPosition(d, s.player ? getSongPosition(*s.player) : 0);
     reportSilence();
 
     std::memset(s.workSurface.pixels, 0, surfaceBytes(s.workSurface));

@@ -10,8 +10,7 @@
 #include "platform/platform.h"
 #include "platform/resources.h"
 #include "player/loader.h"
-#include "player/player.h"
-#include "player/stream.h"
+#include "player/output.h"
 
 DemoState& demo() {
     static DemoState state{};
@@ -87,19 +86,16 @@ bool demoStartUp(std::string& reason) {
     initScroller(embeddedScrollText());
     if (!complete) return false;
 
-    // The song is embedded as resource XM 118, and the player reads its bytes through the memory
-    // stream. Without it (or when it cannot be played) the demo runs on silently with its
-    // timeline at position 0.
+    // The song is embedded as resource XM 118, and the player reads its bytes from memory. Without
+    // it (or when it cannot be played) the demo runs on silently with its timeline at position 0.
     const ResourceData songBytes = findResource("XM", 118);
     std::string songReason = "the song (XM 118) is not among the embedded resources";
     d.song = nullptr;
-    if (songBytes.bytes) {
-        useMemoryStream(songBytes.bytes, songBytes.size);
-        d.song = loadModule("IDR_BSTG", nullptr, &songReason);
-    }
+    if (songBytes.bytes) d.song = loadModuleFromMemory(songBytes.bytes, songBytes.size, nullptr, &songReason);
     if (!d.song) std::fprintf(stderr, "skr4mm3lb0d: no music: %s\n", songReason.c_str());
     // Without its thread the player is fed by the frames: 60 a second keep its 2-s ring full.
-    d.feedFromFrames = startPlayer(d.song, !d.manualFeeding) == PlayerStart::withoutFeeder;
+    d.player = new RealtimePlayer{};
+    d.feedFromFrames = startPlayer(*d.player, d.song, !d.manualFeeding) == PlayerStart::withoutFeeder;
     if (d.feedFromFrames)
         std::fprintf(stderr, "skr4mm3lb0d: the music's thread could not start; the frames feed the music\n");
     d.silenceReported = false;
@@ -112,7 +108,7 @@ bool demoStartUp(std::string& reason) {
 void reportSilence() {
     DemoState& d = demo();
     if (d.silenceReported) return;
-    const char* reason = playerSilenceReason();
+    const char* reason = d.player ? playerSilenceReason(*d.player) : nullptr;
     if (!reason) return;
     std::fprintf(stderr, "skr4mm3lb0d: no audio device (%s); the demo plays silently\n", reason);
     d.silenceReported = true;
@@ -122,6 +118,9 @@ void demoShutdown() {
     DemoState& d = demo();
     // The feeder thread must end before the process does (on Linux a running std::thread at exit
     // aborts), and a start-up run again (tools, tests) loads the song again.
+    if (d.player) stopPlayer(*d.player);
+    delete d.player;
+    d.player = nullptr;
     freeModule(d.song);
     d.song = nullptr;
     d.feedFromFrames = false;

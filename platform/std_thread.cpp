@@ -3,9 +3,9 @@
 #include <system_error>
 #include <thread>
 
-bool startStdThread(PlatformThread& thread, void (*body)()) {
+bool startStdThread(PlatformThread& thread, void (*body)(void*), void* argument) {
     try {
-        thread.handle = new std::thread(body);
+        thread.handle = new std::thread(body, argument);
     } catch (const std::system_error&) {
         thread.handle = nullptr;
     }

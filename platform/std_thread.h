@@ -4,5 +4,5 @@
 // these.
 #include "platform/thread.h"
 
-bool startStdThread(PlatformThread& thread, void (*body)());
+bool startStdThread(PlatformThread& thread, void (*body)(void*), void* argument);
 void joinStdThread(PlatformThread& thread);

@@ -1,6 +1,6 @@
 #pragma once
-// One worker thread as the player needs it: started on a plain function and joined once that
-// function has returned. std::thread where the C++ runtime has it (Linux, the offline platform,
+// One worker thread as the player needs it: started on a plain function with one argument and
+// joined once that function has returned. std::thread where the C++ runtime has it (Linux, the offline platform,
 // through std_thread.h); CreateThread on Windows, whose cross-compiled runtime has no std::thread.
 
 struct PlatformThread {
@@ -9,8 +9,9 @@ struct PlatformThread {
     bool joinable() const { return handle != nullptr; }
 };
 
-// Starts `body` on a new thread. False, with `thread` left empty, when no thread can be made.
-bool platformStartThread(PlatformThread& thread, void (*body)());
+// Starts body(argument) on a new thread. False, with `thread` left empty, when no thread can be
+// made.
+bool platformStartThread(PlatformThread& thread, void (*body)(void*), void* argument);
 
 // Waits until the thread's body has returned and releases the thread; nothing when none runs.
 void platformJoinThread(PlatformThread& thread);

@@ -2,6 +2,8 @@
 // The playback state of one track, bound to a mixer voice.
 #include <cstdint>
 
+#include "player/module.h"
+
 struct Voice;
 
 // Requests to this tick's voice update.
@@ -81,5 +83,3 @@ struct Channel {
     uint8_t tremorMuted;          // Txy ended its last tick in the silent phase
     uint8_t nextInstrument;       // 1-based instrument named beside a key-off, for the next note; 0: none
 };
-
-constexpr int32_t kMaxChannels = 32;  // channel i plays on voice i or its partner i + 32

@@ -9,8 +9,9 @@
 #include "player/envelopes.h"
 #include "player/mixer.h"
 #include "player/module.h"
+#include "player/notes.h"
 #include "player/pitch.h"
-#include "player/sequencer.h"
+#include "player/playback.h"
 
 namespace {
 
@@ -96,7 +97,7 @@ void nothing(const EffectContext&) {}
 // under EEy starts with all of them left). Up to 15 left it is that number mod 3; 16 plays the
 // base note and from 17 on the second offset, as a 16-entry table read past its end does.
 int32_t arpeggioPhaseCountingDown(const EffectContext& e) {
-    const int32_t tempo = e.module.tempo;
+    const int32_t tempo = e.playback.tempo;
     const int32_t left = tempo > 0 ? tempo - e.tick % tempo : 0;
     return left < 16 ? left % 3 : left == 16 ? 0 : 2;
 }
@@ -105,11 +106,12 @@ void arpeggioTick(const EffectContext& e) {
     const uint8_t xy = e.cell.effectParam;
     if (!xy) return;
     Channel& c = e.channel;
-    const int32_t phase = sequencer().profile.arpeggioCountsDown ? arpeggioPhaseCountingDown(e) : e.tick % 3;
+    const int32_t phase = e.playback.profile.arpeggioCountsDown ? arpeggioPhaseCountingDown(e) : e.tick % 3;
     const int32_t n = phase == 0 ? 0 : phase == 1 ? high(xy) : low(xy);
-    c.periodDelta = (e.module.flags & 1)
+    const int32_t fineTune = e.fineTune ? *e.fineTune : 0;
+    c.periodDelta = (e.playback.module->flags & 1)
                         ? n * 64
-                        : amigaPeriod(c.realNote + n, e.sample.finetune) - amigaPeriod(c.realNote, e.sample.finetune);
+                        : amigaPeriod(c.realNote + n, fineTune) - amigaPeriod(c.realNote, fineTune);
     c.updateFlags |= kUpdatePitch;
 }
 
@@ -173,7 +175,7 @@ void tremoloRow(const EffectContext& e) {
     if (high(e.cell.effectParam)) e.channel.tremoloSpeed = high(e.cell.effectParam);
     if (low(e.cell.effectParam)) e.channel.tremoloDepth = low(e.cell.effectParam);
 }
-void tremoloTick(const EffectContext& e) { tremolo(e.channel); }
+void tremoloTick(const EffectContext& e) { tremolo(e.channel, e.playback.profile); }
 
 void setPanningRow(const EffectContext& e) { setPanning(e.channel, e.cell.effectParam); }
 
@@ -181,7 +183,7 @@ void sampleOffsetRow(const EffectContext& e) {
     Channel& c = e.channel;
     if (e.cell.effectParam) c.sampleOffset = e.cell.effectParam;
     const uint32_t offset = uint32_t(c.sampleOffset) * 256;
-    if (sequencer().profile.offsetStartsOnlyItsNote) {
+    if (e.playback.profile.offsetStartsOnlyItsNote) {
         if (!(c.updateFlags & kUpdateTrigger)) return;
         if (offset < e.sample.length) c.voice->startOffset = offset;
         else c.updateFlags |= kUpdateStop;
@@ -206,21 +208,23 @@ void setVolumeRow(const EffectContext& e) {
 }
 
 void globalVolumeRow(const EffectContext& e) {
-    e.module.globalVolume = std::min<int32_t>(e.cell.effectParam, 64);
+    e.playback.globalVolume = std::min<int32_t>(e.cell.effectParam, 64);
     e.channel.updateFlags |= kUpdateVolume;
 }
 
 void globalVolumeSlideRow(const EffectContext& e) {
-    if (e.cell.effectParam) e.module.globalVolumeSlide = e.cell.effectParam;
+    if (e.cell.effectParam) e.playback.globalVolumeSlide = e.cell.effectParam;
 }
 void globalVolumeSlideTick(const EffectContext& e) {
-    Module& m = e.module;
+    Playback& m = e.playback;
     const uint8_t xy = uint8_t(m.globalVolumeSlide);
     if (high(xy)) m.globalVolume = std::min(m.globalVolume + high(xy), 64);
     else if (low(xy)) m.globalVolume = std::max(m.globalVolume - low(xy), 0);
 }
 
-void envelopePositionRow(const EffectContext& e) { setEnvelopePosition(e.channel, e.instrument, e.cell.effectParam); }
+void envelopePositionRow(const EffectContext& e) {
+    setEnvelopePosition(e.channel, e.instrument, e.cell.effectParam, e.playback.profile);
+}
 
 void panningSlideRow(const EffectContext& e) {
     if (!e.cell.effectParam) return;
@@ -238,7 +242,7 @@ void panningSlideTick(const EffectContext& e) {
 void retrigTick(const EffectContext& e);
 
 void retrigRow(const EffectContext& e) {
-    if (sequencer().profile.retrigCountsAcrossRows) {
+    if (e.playback.profile.retrigCountsAcrossRows) {
         // Each half of the parameter is remembered on its own; the row tick counts as well
         // unless a note starts on it.
         if (high(e.cell.effectParam)) e.channel.retrigVolumeAction = high(e.cell.effectParam);
@@ -252,7 +256,7 @@ void retrigRow(const EffectContext& e) {
 }
 void retrigTick(const EffectContext& e) {
     Channel& c = e.channel;
-    if (sequencer().profile.retrigCountsAcrossRows) {
+    if (e.playback.profile.retrigCountsAcrossRows) {
         if (++c.retrigCounter < c.retrigInterval) return;
         c.retrigCounter = 0;
     } else if (c.retrigInterval == 0 || e.tick % c.retrigInterval != 0) {
@@ -267,8 +271,8 @@ void retrigTick(const EffectContext& e) {
 
 // Kxx with xx > 0 under the profile's timing; the row tick's key-off is the sequencer's.
 void keyOffTick(const EffectContext& e) {
-    if (sequencer().profile.keyOffEffectOnItsTick && e.cell.effectParam != 0 && e.tick == e.cell.effectParam)
-        releaseNote(e.channel, e.instrument);
+    if (e.playback.profile.keyOffEffectOnItsTick && e.cell.effectParam != 0 && e.tick == e.cell.effectParam)
+        releaseNote(e.playback.profile, e.channel, e.instrument);
 }
 
 void tremorRow(const EffectContext& e) {
@@ -276,10 +280,10 @@ void tremorRow(const EffectContext& e) {
         e.channel.tremorOnTicks = uint8_t(high(e.cell.effectParam) + 1);
         e.channel.tremorOffTicks = uint8_t(low(e.cell.effectParam) + 1);
     }
-    if (!sequencer().profile.tremorCountsDown) tremor(e.channel);
+    if (!e.playback.profile.tremorCountsDown) tremor(e.channel);
 }
 void tremorTick(const EffectContext& e) {
-    if (sequencer().profile.tremorCountsDown) tremorCountdown(e.channel);
+    if (e.playback.profile.tremorCountsDown) tremorCountdown(e.channel);
     else tremor(e.channel);
 }
 
@@ -308,9 +312,9 @@ void finePortaDownRow(const EffectContext& e, uint8_t y) {
 }
 
 void setFineTuneRow(const EffectContext& e, uint8_t y) {
-    // The change stays in the sample for later notes on any channel. The shared empty sample
-    // serves every module and every channel without one: it keeps its zero.
-    if (&e.sample != &emptySample) e.sample.finetune = int8_t(y);
+    // The change stays with the sample for later notes on any channel, for the rest of this
+    // playback. The empty sample keeps its zero.
+    if (e.fineTune) *e.fineTune = int8_t(y);
 }
 
 void fineVolumeUpRow(const EffectContext& e, uint8_t y) {
@@ -320,7 +324,7 @@ void fineVolumeUpRow(const EffectContext& e, uint8_t y) {
 
 void fineVolumeDownRow(const EffectContext& e, uint8_t y) {
     Channel& c = e.channel;
-    uint8_t& memory = sequencer().profile.fineVolumeSeparateMemory ? c.fineVolumeDown : c.fineVolumeSlide;
+    uint8_t& memory = e.playback.profile.fineVolumeSeparateMemory ? c.fineVolumeDown : c.fineVolumeSlide;
     if (y) memory = y;
     volumeDown(c, memory);
 }
@@ -343,14 +347,14 @@ void extendedRow(const EffectContext& e) {
     case 2: finePortaDownRow(e, y); break;
     case 4: c.waveControl = uint8_t((c.waveControl & 0xF0) | y); break;
     case 5:
-        if (!sequencer().profile.fineTuneOnNote) setFineTuneRow(e, y);
+        if (!e.playback.profile.fineTuneOnNote) setFineTuneRow(e, y);
         break;
     case 7: c.waveControl = uint8_t((c.waveControl & 0x0F) | y << 4); break;
     case 8: setPanning(c, y * 16); break;
     case 10: fineVolumeUpRow(e, y); break;
     case 11: fineVolumeDownRow(e, y); break;
     case 13:  // ED0 under the late reading is no delay: the cell played on the row tick
-        if (y != 0 || !sequencer().profile.noteDelayAppliesCellLate) noteDelayRow(e, y);
+        if (y != 0 || !e.playback.profile.noteDelayAppliesCellLate) noteDelayRow(e, y);
         break;
     default: break;  // E0y, E3y, EFy do nothing; E6y and EEy are the sequencer's
     }
@@ -366,8 +370,8 @@ void extendedTick(const EffectContext& e) {
         c.volume = 0;
         c.updateFlags |= kUpdateVolume;
     } else if (x == 13) {  // note delay: the note starts on tick y, with its instrument state
-        if (tick == y && sequencer().profile.noteDelayAppliesCellLate) {
-            applyDelayedCell(e.module, c, e.cell);
+        if (tick == y && e.playback.profile.noteDelayAppliesCellLate) {
+            applyDelayedCell(e.playback, c, e.cell);
         } else if (tick == y) {
             resetInstrumentState(c, e.sample);
             c.period = c.notePeriod;
@@ -442,10 +446,10 @@ void vibrato(Channel& c) {
     c.updateFlags |= kUpdatePitch;
 }
 
-void tremolo(Channel& c) {
+void tremolo(Channel& c, const PlaybackProfile& profile) {
     const uint8_t waveform = (c.waveControl >> 4) & 3;
     int32_t w = waveform == 1 ? (c.tremoloPosition & 31) * 8 : waveform == 2 ? 255 : sineWave(c.tremoloPosition);
-    if (waveform == 1 && c.vibratoPosition < 0 && sequencer().profile.tremoloRampFollowsVibrato) w = 255 - w;
+    if (waveform == 1 && c.vibratoPosition < 0 && profile.tremoloRampFollowsVibrato) w = 255 - w;
     int32_t t = (w * c.tremoloDepth) >> 6;
     if (c.tremoloPosition >= 0) {
         c.volumeDelta = c.volume + t > 64 ? 64 - c.volume : t;

@@ -6,15 +6,17 @@
 struct Cell;
 struct Channel;
 struct Instrument;
-struct Module;
+struct Playback;
+struct PlaybackProfile;
 struct Sample;
 
 // What an effect may read and change besides its channel.
 struct EffectContext {
-    Module&           module;
+    Playback&         playback;
     Channel&          channel;
     const Cell&       cell;
-    Sample&           sample;      // the sample looked up for the channel on this tick
+    const Sample&     sample;      // the sample looked up for the channel on this tick
+    int8_t*           fineTune;    // its fine-tune in this playback (E5y); nullptr: the empty sample
     const Instrument& instrument;  // its instrument, or the empty one
     int32_t           tick;        // tick within the row as the effects count it (0: row tick)
     // Row tick only: period, volume and panning before the row was applied, for the note delay.
@@ -30,7 +32,7 @@ void tonePortamento(Channel& channel);
 void vibrato(Channel& channel);
 
 // Tremolo offset for the current position, then the position advances; volume flag.
-void tremolo(Channel& channel);
+void tremolo(Channel& channel, const PlaybackProfile& profile);
 
 // One tick of the tremor cycle: silent from tremorOnTicks on; volume flag.
 void tremor(Channel& channel);

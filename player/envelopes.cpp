@@ -5,7 +5,7 @@
 #include "maths/portable_math.h"
 #include "player/channel.h"
 #include "player/module.h"
-#include "player/sequencer.h"
+#include "player/profile.h"
 
 namespace {
 
@@ -117,7 +117,7 @@ void stepPanningEnvelope(Channel& c, const Instrument& i) {
                  panningShape(i), kUpdatePanning);
 }
 
-void setEnvelopePosition(Channel& c, const Instrument& instrument, uint8_t xx) {
+void setEnvelopePosition(Channel& c, const Instrument& instrument, uint8_t xx, const PlaybackProfile& profile) {
     if (!(instrument.volumeType & 1)) return;
     const EnvelopeShape s = volumeShape(instrument);
     if (s.count == 0) return;
@@ -131,7 +131,7 @@ void setEnvelopePosition(Channel& c, const Instrument& instrument, uint8_t xx) {
     }
     c.volumeEnvelopeDone = 0;
     c.volumeEnvelopeTick = xx;
-    if (sequencer().profile.envelopePositionMeetsPoint && xx == s.points[j].x) {
+    if (profile.envelopePositionMeetsPoint && xx == s.points[j].x) {
         // On a point: the next step meets it, with its loop and sustain.
         c.volumeEnvelopeAccumulator = int32_t(int64_t(s.points[j].y) * 65536);
         c.volumeEnvelopeValue = s.points[j].y;

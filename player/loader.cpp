@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "player/output.h"
-#include "player/sequencer.h"
 #include "player/stream.h"
 
 // The one shared all-zero sample: no data, length 0, loopType 0. Never released.
-Sample emptySample{};
+const Sample emptySample{};
 
 namespace {
 
@@ -20,9 +18,6 @@ constexpr int32_t kHeaderFieldsOffset = 60;         // header size, then counts 
 // size cannot hold the fields, so it counts as this size.
 constexpr int32_t kPatternHeaderBytes = 9;
 constexpr int32_t kSampleHeaderBytes = 40;
-constexpr int32_t kMaxChannels = 32;                // the channel table and voice pairs hold 32
-constexpr int32_t kMaxSamples = 16;                 // slots per instrument
-constexpr int32_t kMaxInstruments = 128;            // cells name instruments 1…128 only
 constexpr int32_t kMaxEnvelopePoints = 12;
 constexpr int32_t kMaxOrders = 256;
 constexpr int32_t kGuardFrames = 8;                 // zero frames after every sample's end
@@ -52,8 +47,18 @@ struct Loading {
     int32_t       filePatterns;  // patterns stored in the file; patternCount may name more
     int64_t       cellsLeft;     // of kMaxCells
     int64_t       missingBytes;  // asked for past the end of the file
+    SampleDataCallback sampleData;  // nullptr: sample data comes from the stream
     std::string   reason;
 };
+
+// A name field of `size` bytes as text: up to the first zero byte, trailing spaces dropped.
+void copyName(char* to, const uint8_t* from, size_t size) {
+    size_t n = 0;
+    while (n < size && from[n] != 0) ++n;
+    while (n > 0 && from[n - 1] == ' ') --n;
+    std::memcpy(to, from, n);
+    to[n] = '\0';
+}
 
 // Every read of the loader: what the file does not hold reads as zeros and counts as missing.
 void readBytes(Loading& l, void* buffer, int32_t count) {
@@ -117,13 +122,14 @@ bool allocateCells(Loading& l, Pattern& p, int32_t rows, int32_t channels) {
 }
 
 bool readHeader(Loading& l, Module& m) {
-    uint8_t id[kIdLength] = {};
+    // The ID text, the module's name, 0x1A and the tracker's name.
+    uint8_t id[kHeaderFieldsOffset] = {};
     seekTo(l.stream, 0);
-    streamRead(id, kIdLength, l.stream);
+    streamRead(id, kHeaderFieldsOffset, l.stream);
     if (std::memcmp(id, kIdText, kIdLength) != 0)
         return fail(l, std::string("not an XM module: it does not start with \"") + kIdText + "\"");
-
-    m.tickCallback = sequencerTick;
+    copyName(m.title, id + 17, 20);
+    copyName(m.trackerName, id + 38, 20);
     m.initialGlobalVolume = 64;
 
     seekTo(l.stream, kHeaderFieldsOffset);
@@ -240,12 +246,12 @@ Sample* makeSample(const SampleHeader& h, uint32_t lengthBytes) {
 
 // Fills `s->data` from the stream or the callback, widens it to 16-bit frames, removes the delta
 // coding of stream data and writes the loop's guard frame.
-void readSampleData(Loading& l, Module& m, Sample& s, int32_t instrument, int32_t slot) {
+void readSampleData(Loading& l, Sample& s, int32_t instrument, int32_t slot) {
     const int32_t bytes = int32_t(int64_t(s.bitsPerSample) * s.length / 8);
     s.data = new int16_t[size_t(s.length) + kGuardFrames]{};
     uint8_t* raw = reinterpret_cast<uint8_t*>(s.data);
-    if (m.sampleDataCallback) {
-        m.sampleDataCallback(raw, bytes, s.bitsPerSample, instrument, slot);
+    if (l.sampleData) {
+        l.sampleData(raw, bytes, s.bitsPerSample, instrument, slot);
         skip(l.stream, bytes);
     } else {
         streamRead(raw, bytes, l.stream);
@@ -260,7 +266,7 @@ void readSampleData(Loading& l, Module& m, Sample& s, int32_t instrument, int32_
         for (uint32_t j = 0; j < s.length; ++j) s.data[j] = int16_t(le16(raw + 2 * size_t(j)));
     }
 
-    if (!m.sampleDataCallback) {
+    if (!l.sampleData) {
         uint16_t sum = 0;  // wraps modulo 65536, as the tracker's own 8- or 16-bit sums do
         for (uint32_t j = 0; j < s.length; ++j) {
             sum = uint16_t(sum + uint16_t(s.data[j]));
@@ -280,7 +286,10 @@ bool readInstrument(Loading& l, Module& m, int32_t index) {
 
     const int32_t start = streamTell(l.stream);
     const uint32_t headerSize = read32(l);
-    skip(l.stream, 23);  // name and type
+    uint8_t name[22] = {};
+    readBytes(l, name, 22);
+    copyName(ins.name, name, 22);
+    skip(l.stream, 1);  // type
     const uint16_t sampleCount = read16(l);
     if (sampleCount > kMaxSamples)
         return fail(l, "instrument " + std::to_string(index + 1) + " has " + std::to_string(sampleCount) +
@@ -342,19 +351,20 @@ bool readInstrument(Loading& l, Module& m, int32_t index) {
     // instrument starts after the previous one's data, so in all the samples get at most as many
     // bytes as the file has.
     int64_t bytesLeft = std::max(0, l.streamSize - streamTell(l.stream));
+    Sample* made[kMaxSamples] = {};
     for (int32_t k = 0; k < sampleCount; ++k) {
         const uint32_t lengthBytes = uint32_t(std::min<int64_t>(headers[k].lengthBytes, bytesLeft));
         l.missingBytes += int64_t(headers[k].lengthBytes) - lengthBytes;
-        Sample* s = makeSample(headers[k], lengthBytes);
-        bytesLeft -= int64_t(s->bitsPerSample) * s->length / 8;
-        ins.samples[k] = s;
+        made[k] = makeSample(headers[k], lengthBytes);
+        bytesLeft -= int64_t(made[k]->bitsPerSample) * made[k]->length / 8;
+        ins.samples[k] = made[k];
         ins.sampleCount = k + 1;
     }
     // Samples without frames have no data to read; they count as 16-bit like every other.
     for (int32_t k = 0; k < sampleCount; ++k) {
-        Sample& s = *ins.samples[k];
+        Sample& s = *made[k];
         if (s.length > 0)
-            readSampleData(l, m, s, index, k);
+            readSampleData(l, s, index, k);
         else
             s.bitsPerSample = 16;
     }
@@ -379,22 +389,29 @@ bool parse(Loading& l, Module& m) {
 
 }  // namespace
 
-Module* loadModule(const char* name, SampleDataCallback sampleDataCallback, std::string* reason) {
+Module* loadModuleFromStream(ModuleStream* stream, SampleDataCallback sampleDataCallback, std::string* reason) {
+    if (!stream) {
+        if (reason) *reason = "no stream";
+        return nullptr;
+    }
+    Module* m = new Module{};
+    Loading l{stream, 0, 0, 0, 0, sampleDataCallback, {}};
+    const bool ok = parse(l, *m);
+    streamClose(stream);
+    if (ok) return m;
+    freeModule(m);
+    if (reason) *reason = l.reason;
+    return nullptr;
+}
+
+Module* loadModule(const StreamCallbacks& callbacks, const char* name, SampleDataCallback sampleDataCallback,
+                   std::string* reason) {
     std::string why;
     Module* m = nullptr;
-    if (!streamCallbacksInstalled()) {
-        why = "no stream callbacks installed";
-    } else if (ModuleStream* stream = streamOpen(name)) {
-        m = new Module{};
-        m->sampleDataCallback = sampleDataCallback;
-        Loading l{stream, 0, 0, 0, 0, {}};
-        const bool ok = parse(l, *m);
-        streamClose(stream);
-        if (!ok) {
-            freeModule(m);
-            m = nullptr;
-            why = l.reason;
-        }
+    if (!streamCallbacksComplete(callbacks)) {
+        why = "the stream callbacks are incomplete";
+    } else if (ModuleStream* stream = streamOpen(callbacks, name)) {
+        m = loadModuleFromStream(stream, sampleDataCallback, &why);
     } else {
         why = std::string("cannot open \"") + (name ? name : "") + "\"";
     }
@@ -402,10 +419,14 @@ Module* loadModule(const char* name, SampleDataCallback sampleDataCallback, std:
     return m;
 }
 
+Module* loadModuleFromMemory(const uint8_t* bytes, size_t size, SampleDataCallback sampleDataCallback,
+                             std::string* reason) {
+    return loadModuleFromStream(new ModuleStream{&memoryStreamCallbacks, memoryStreamOpen(bytes, size)},
+                                sampleDataCallback, reason);
+}
+
 bool freeModule(Module* module) {
     if (!module) return false;
-    // Waits until the feeder is out of its block and has ended, so nothing reads what follows.
-    stopPlayer(module);
     if (module->instruments) {
         for (int32_t i = 0; i < module->instrumentCount; ++i) {
             const Instrument& ins = module->instruments[i];

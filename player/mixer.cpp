@@ -79,13 +79,7 @@ void endVoice(Voice& v) {
 
 }  // namespace
 
-MixerState& mixer() {
-    static MixerState state{};
-    return state;
-}
-
-void resetMixer(int32_t mixRate) {
-    MixerState& m = mixer();
+void resetMixer(Mixer& m, int32_t mixRate) {
     for (int32_t i = 0; i < kVoiceCount; ++i) {
         m.voices[i] = Voice{};
         m.voices[i].slot = i;
@@ -95,10 +89,9 @@ void resetMixer(int32_t mixRate) {
     m.rampLengthReciprocal = 1.0f / static_cast<float>(m.rampLength);
 }
 
-void mixVoice(Voice& v, float* out, int32_t frames) {
+void mixVoice(const Mixer& m, Voice& v, float* out, int32_t frames) {
     if (!v.sample) return;
     const Sample& s = *v.sample;
-    const MixerState& m = mixer();
     const uint64_t step = uint64_t(v.stepInteger) << 32 | v.stepFraction;
     const int64_t loopStart = int64_t(s.loopStart) * kOne;
     const int64_t loopEnd = (int64_t(s.loopStart) + s.loopLength) * kOne;
@@ -200,9 +193,9 @@ void mixVoice(Voice& v, float* out, int32_t frames) {
     v.positionFraction = uint32_t(pos);
 }
 
-void mixVoices(float* buffer, int32_t frames) {
+void mixVoices(Mixer& mixer, float* buffer, int32_t frames) {
     if (frames <= 0) return;
-    for (Voice& v : mixer().voices) mixVoice(v, buffer, frames);
+    for (Voice& v : mixer.voices) mixVoice(mixer, v, buffer, frames);
 }
 
 void floatToPcm16(int16_t* destination, const float* source, int32_t frames) {

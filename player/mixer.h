@@ -5,6 +5,9 @@
 
 struct Sample;
 
+// The player's one rate: frames per second of the mixer and of every output.
+constexpr int32_t kMixRate = 44100;
+
 // One sounding note. Positions and steps are 32.32 fixed point in frames of the sample.
 struct Voice {
     int32_t       slot;              // own index in the voice table
@@ -37,24 +40,23 @@ struct Voice {
 // while the previous one fades out. No other voices exist.
 constexpr int32_t kVoiceCount = 64;
 
-struct MixerState {
+// The voice table of one playback and its ramp length.
+struct Mixer {
     Voice   voices[kVoiceCount];
     int32_t rampLength;            // frames of one volume ramp: 128 at 44100 Hz
     float   rampLengthReciprocal;  // 1 / rampLength
 };
 
-MixerState& mixer();
-
 // Every voice idle, with its slot and a step of exactly 1.0; ramps of mixRate × 128 / 44100
 // frames.
-void resetMixer(int32_t mixRate);
+void resetMixer(Mixer& mixer, int32_t mixRate);
 
 // Adds voices 0 to 63, in slot order, into the first `frames` stereo frames of `buffer`
 // (interleaved float pairs, channel 0 first). Nothing happens for frames ≤ 0.
-void mixVoices(float* buffer, int32_t frames);
+void mixVoices(Mixer& mixer, float* buffer, int32_t frames);
 
-// Adds one voice; the same as mixVoices for a single voice.
-void mixVoice(Voice& voice, float* buffer, int32_t frames);
+// Adds one voice of `mixer`; the same as mixVoices for a single voice.
+void mixVoice(const Mixer& mixer, Voice& voice, float* buffer, int32_t frames);
 
 // 2 × frames floats to as many int16: rounded to nearest, ties to even, limited to
 // −32768…32767. Nothing happens for frames ≤ 0 or a null buffer.

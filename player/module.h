@@ -1,18 +1,13 @@
 #pragma once
-// The loaded song: patterns, instruments and 16-bit sample data as read from an XM file, plus the
-// playback fields the sequencer and the audio output share.
+// The loaded song: patterns, instruments and 16-bit sample data as read from an XM file. Read-only
+// once loaded: every playback of it keeps its own state (player/playback.h), so one module can
+// feed any number of them, on any threads.
 #include <cstdint>
 
-struct Module;
-
-// The sequencer's per-tick entry; the render loop calls it every framesPerTick frames.
-using TickCallback = void (*)(Module& module);
-
-// Optional source of sample data in place of the stream: fills `buffer` (zeroed) with `bytes`
-// bytes of the sample's raw frames, already decoded (no delta coding): signed 8-bit values, or
-// 16-bit little-endian ones. `instrument` and `sample` count from 0. The result is not used.
-using SampleDataCallback = int (*)(uint8_t* buffer, int32_t bytes, int32_t bitsPerSample, int32_t instrument,
-                                   int32_t sample);
+// Limits of what a loaded module holds.
+constexpr int32_t kMaxChannels = 32;     // tracks per row; channel i plays on voice i or i + 32
+constexpr int32_t kMaxInstruments = 128; // cells name instruments 1…128 only
+constexpr int32_t kMaxSamples = 16;      // sample slots per instrument
 
 struct Sample {
     int16_t* data;          // length frames + 8 zero guard frames; nullptr when length is 0
@@ -29,7 +24,7 @@ struct Sample {
 };
 
 // The one shared all-zero sample: unused instrument slots refer to it; a voice playing it stops.
-extern Sample emptySample;
+extern const Sample emptySample;
 
 struct EnvelopePoint {
     uint16_t x;  // ticks
@@ -38,7 +33,7 @@ struct EnvelopePoint {
 
 struct Instrument {
     int32_t        sampleCount;        // 0…16
-    Sample*        samples[16];        // slots past sampleCount refer to emptySample
+    const Sample*  samples[kMaxSamples]; // slots past sampleCount refer to emptySample
     uint8_t        sampleForNote[96];  // sample slot per note
     EnvelopePoint  volumeEnvelope[12];
     EnvelopePoint  panningEnvelope[12];
@@ -58,6 +53,7 @@ struct Instrument {
     uint8_t        vibratoDepth;
     uint8_t        vibratoRate;
     uint16_t       volumeFadeout;      // twice the file's value
+    char           name[23];           // as the file has it, without trailing spaces
 };
 
 // One pattern cell, five bytes as in memory.
@@ -75,13 +71,8 @@ struct Pattern {
 };
 
 struct Module {
-    // Song data, read from the file.
     Pattern*    patterns;          // patternCount records
     Instrument* instruments;       // instrumentCount records
-
-    // Kept by the render loop.
-    int32_t framesLeftInTick;      // frames still to mix before the next tick
-    int32_t framesPerTick;         // from the BPM (setBpm); at least 1
 
     int16_t songLength;            // valid entries in orders, 1…256
     int16_t restartPosition;       // order index after the last one, below songLength
@@ -95,21 +86,8 @@ struct Module {
     uint8_t orders[256];
     uint8_t initialGlobalVolume;   // 64
 
-    // Playback state: everything below is reset when playing starts.
-    int32_t globalVolume;          // 0…64
-    int32_t globalVolumeSlide;     // last non-zero Hxy parameter
-    int32_t tick;                  // within the current row
-    int32_t tempo;                 // ticks per row
-    int32_t bpm;
-    int32_t row;
-    int32_t orderPosition;         // what the pictures follow
-    int32_t patternDelayTicks;
-    int32_t nextRow;               // −1: none
-    int32_t nextOrder;             // −1: none
-    int32_t playTimeMs;            // advanced by the render loop, slightly behind real time
-
-    TickCallback       tickCallback;
-    SampleDataCallback sampleDataCallback;  // nullptr: data comes from the stream
+    char    title[21];             // the module's name, without trailing spaces
+    char    trackerName[21];       // the tracker that wrote it, without trailing spaces
 
     // Bytes the file lacked: it ended before or inside what its headers declare (usually its
     // sample data), and the module plays with zeros in their place. 0 for a complete file.

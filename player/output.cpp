@@ -7,61 +7,25 @@
 
 #include "platform/audio.h"
 #include "platform/platform.h"
-#include "player/mixer.h"
-#include "player/module.h"
+#include "player/render.h"
 #include "player/sequencer.h"
-#include "player/stream.h"
 
-PlayerState& player() {
-    static PlayerState state{};
-    return state;
-}
-
-void setBpm(Module& m, int32_t bpm) {
-    m.bpm = bpm;
-    const float f = static_cast<float>((bpm < 1 ? 1 : bpm) * 2.0 / 5.0);
-    const int32_t frames = static_cast<int32_t>((1000.0 / f) * kMixRate / 1000.0);
-    m.framesPerTick = frames < 1 ? 1 : frames;
-}
-
-void renderBlock() {
-    PlayerState& p = player();
-    Module& m = *p.playing;
+void renderBlock(RealtimePlayer& p) {
     const int32_t b = p.writeBlock.load();
-    float* slice = p.mixBuffer + size_t(b) * p.blockFrames * 2;
-    std::memset(slice, 0, sizeof(float) * 2 * size_t(p.blockFrames));
-
-    // Mix up to the next tick boundary, tick, continue; a tick may straddle two blocks.
-    int32_t done = 0;
-    int32_t left = m.framesLeftInTick;
-    while (done < p.blockFrames) {
-        if (left == 0) {
-            m.tickCallback(m);
-            left = m.framesPerTick;
-        }
-        const int32_t n = left < p.blockFrames - done ? left : p.blockFrames - done;
-        mixVoices(slice + 2 * done, n);
-        p.framesMixed += n;
-        // Wraps after 2^31 ms (24.8 days of playing) instead of overflowing.
-        m.playTimeMs = int32_t(uint32_t(m.playTimeMs) +
-                               uint32_t(static_cast<int32_t>(double(n) * double(p.mixRateReciprocal) * 1000.0)));
-        done += n;
-        left -= n;
-    }
+    const size_t first = size_t(b) * size_t(p.blockFrames) * 2;
+    renderMixBlock(p.playback, p.mixBuffer + first, p.outputBuffer + first);
     // Release: a reader that sees one of these values also sees that readBlock has moved past b
     // (feedPlayer moves it first), and so knows the record is no longer the audible one.
     SyncRecord& record = p.syncRecords[b];
-    record.orderPosition.store(uint8_t(m.orderPosition), std::memory_order_release);
-    record.row.store(uint8_t(m.row), std::memory_order_release);
-    record.playTimeMs.store(m.playTimeMs, std::memory_order_release);
-    m.framesLeftInTick = left;
-    floatToPcm16(p.outputBuffer + size_t(b) * p.blockFrames * 2, slice, p.blockFrames);
+    record.orderPosition.store(uint8_t(p.playback.orderPosition), std::memory_order_release);
+    record.row.store(uint8_t(p.playback.row), std::memory_order_release);
+    record.playTimeMs.store(p.playback.playTimeMs, std::memory_order_release);
     p.writeBlock.store(b + 1 == p.blockCount ? 0 : b + 1);
 }
 
 // From here on the silent clock plays, from `framesPlayed` on: the song goes on where the device
 // left it, with no jump.
-static void playSilently(PlayerState& p, const char* reason, uint64_t framesPlayed) {
+static void playSilently(RealtimePlayer& p, const char* reason, uint64_t framesPlayed) {
     std::snprintf(p.silenceReason, sizeof p.silenceReason, "%s", reason);
     p.silentClock = startSilentClock(kMixRate, framesPlayed, platformTickCount());
     p.silent.store(true, std::memory_order_release);
@@ -71,7 +35,7 @@ static void playSilently(PlayerState& p, const char* reason, uint64_t framesPlay
 // stopped. The device's 32-bit byte count wraps every 6.8 hours, which is no whole number of
 // rings, so only its steps are taken (the unsigned difference since the last poll, far below
 // 2^32) and summed in 64 bits.
-static uint64_t framesPlayed(PlayerState& p) {
+static uint64_t framesPlayed(RealtimePlayer& p) {
     if (!p.silent.load(std::memory_order_relaxed)) {
         const char* reason = "";
         uint32_t bytes = 0;
@@ -85,13 +49,12 @@ static uint64_t framesPlayed(PlayerState& p) {
     return silentClockFrames(p.silentClock, platformTickCount());
 }
 
-const char* playerSilenceReason() {
-    const PlayerState& p = player();
+const char* playerSilenceReason(const RealtimePlayer& p) {
     return p.silent.load(std::memory_order_acquire) ? p.silenceReason : nullptr;
 }
 
-void feedPlayer() {
-    PlayerState& p = player();
+void feedPlayer(RealtimePlayer& p) {
+    if (!p.syncRecords) return;
     const int32_t playingBlock = int32_t(framesPlayed(p) % uint64_t(p.ringFrames)) / p.blockFrames;
     while (p.writeBlock.load() != playingBlock && !p.stopRequested.load()) {
         p.rendering.store(true);
@@ -100,24 +63,22 @@ void feedPlayer() {
         // for a moment and then go back from.
         const int32_t next = p.readBlock.load() + 1;
         p.readBlock.store(next == p.blockCount ? 0 : next);
-        renderBlock();
+        renderBlock(p);
         p.rendering.store(false);
     }
 }
 
-static void feederThread() {
-    PlayerState& p = player();
+static void runFeeder(void* player) {
+    RealtimePlayer& p = *static_cast<RealtimePlayer*>(player);
     platformRaiseThreadPriority();
     while (!p.stopRequested.load()) {
-        feedPlayer();
+        feedPlayer(p);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     p.feederEnded.store(true);
 }
 
-bool stopPlayer(Module* module) {
-    if (!module) return false;
-    PlayerState& p = player();
+void stopPlayer(RealtimePlayer& p) {
     p.stopRequested.store(true);
     while (p.rendering.load()) {
     }
@@ -133,43 +94,20 @@ bool stopPlayer(Module* module) {
     p.mixBuffer = nullptr;
     p.outputBuffer = nullptr;
     p.syncRecords = nullptr;
-    p.playing = nullptr;
+    p.playback.module = nullptr;
     p.writeBlock.store(0);
     p.readBlock.store(0);
-    return true;
 }
 
-void resetPlayback(Module& m, const PlaybackProfile& profile) {
-    resetMixer(kMixRate);
-    resetChannels();
-    sequencer().profile = profile;
-    m.nextOrder = -1;
-    m.nextRow = -1;
-    m.globalVolume = m.initialGlobalVolume;
-    m.tempo = m.defaultTempo;
-    m.row = 0;
-    m.orderPosition = 0;
-    m.framesLeftInTick = 0;
-    m.tick = 0;
-    m.patternDelayTicks = 0;
-    m.playTimeMs = 0;
-    setBpm(m, m.defaultBpm);
-}
-
-PlayerStart startPlayer(Module* module, bool feederThread, const PlaybackProfile& profile) {
+PlayerStart startPlayer(RealtimePlayer& p, const Module* module, bool feederThread, const PlaybackProfile& profile) {
+    stopPlayer(p);
     if (!module) return PlayerStart::refused;
-    stopPlayer(module);
-    if (!streamCallbacksInstalled()) return PlayerStart::refused;
 
-    PlayerState& p = player();
-    p.blockFrames = (kMixRate * 20 / 1000 + 3) / 4 * 4;
+    p.blockFrames = kBlockFrames;
     p.ringFrames = (kBufferLengthMs / 20) * p.blockFrames * 2;
     p.blockCount = p.ringFrames / p.blockFrames;
-    p.mixRateReciprocal = 1.0f / static_cast<float>(kMixRate);
-    resetPlayback(*module, profile);
+    startPlayback(p.playback, *module, profile);
 
-    p.playing = module;
-    p.framesMixed = 0;
     p.syncRecords = new SyncRecord[p.blockCount]();
     p.outputBuffer = new int16_t[size_t(p.ringFrames) * 2]();
     const char* reason = "";
@@ -180,7 +118,7 @@ PlayerStart startPlayer(Module* module, bool feederThread, const PlaybackProfile
     const uintptr_t address = reinterpret_cast<uintptr_t>(p.mixBufferMemory);
     p.mixBuffer = reinterpret_cast<float*>((address + 15) & ~uintptr_t(15));
 
-    do renderBlock();
+    do renderBlock(p);
     while (p.writeBlock.load() != 0);
 
     // The device starts, or the silent clock in its place, at the same moment: the ring's first
@@ -193,14 +131,13 @@ PlayerStart startPlayer(Module* module, bool feederThread, const PlaybackProfile
     p.stopRequested.store(false);
     if (!feederThread) return PlayerStart::playing;
     p.feederEnded.store(false);
-    if (platformStartThread(p.feeder, ::feederThread)) return PlayerStart::playing;
+    if (platformStartThread(p.feeder, runFeeder, &p)) return PlayerStart::playing;
     p.feederEnded.store(true);
     return PlayerStart::withoutFeeder;
 }
 
-int32_t getSongPosition(const Module* module) {
-    const PlayerState& p = player();
-    if (!module || !p.syncRecords) return 0;
+int32_t getSongPosition(const RealtimePlayer& p) {
+    if (!p.syncRecords) return 0;
     // A record read while the feeder got to it (this thread paused between the two reads) is
     // read again from the block that is audible now.
     for (;;) {

@@ -7,8 +7,7 @@
 #include "player/channel.h"
 #include "player/mixer.h"
 #include "player/module.h"
-#include "player/output.h"
-#include "player/sequencer.h"
+#include "player/playback.h"
 
 namespace {
 
@@ -62,11 +61,11 @@ int32_t finalPanning(const Channel& c) {
 
 // A sounding note stays on its voice and ramps out there (its targets go to 0); a copy of the voice
 // on the partner slot becomes the channel's voice and takes the new note. An idle voice is reused.
-static void takeOverVoice(Channel& c) {
+static void takeOverVoice(Mixer& mixer, Channel& c) {
     Voice& current = *c.voice;
     if (!current.sample) return;
     const int32_t b = current.slot < kMaxChannels ? current.slot + kMaxChannels : current.slot - kMaxChannels;
-    Voice& partner = mixer().voices[b];
+    Voice& partner = mixer.voices[b];
     partner = current;
     partner.slot = b;
     current.volume = current.leftVolume = current.rightVolume = 0;
@@ -80,10 +79,10 @@ static void setStep(Voice& v, int32_t frequency) {
     v.stepFraction = uint32_t((uint64_t(f % kMixRate) << 32) / kMixRate);
 }
 
-void updateVoice(Channel& c, const Sample& sample, const Module& m) {
+void updateVoice(Playback& p, Channel& c, const Sample& sample) {
     if (int64_t(c.period) + c.periodDelta == 0) c.updateFlags &= uint8_t(~kUpdatePitch);
     if (c.updateFlags & kUpdateTrigger) {
-        takeOverVoice(c);
+        takeOverVoice(p.mixer, c);
         Voice& v = *c.voice;
         v.sample = &sample;
         if (v.startOffset >= sample.loopStart + sample.loopLength) v.startOffset = 0;
@@ -98,9 +97,10 @@ void updateVoice(Channel& c, const Sample& sample, const Module& m) {
     Voice& v = *c.voice;
     // A note starts with the mixer's short ramp, and so do the sudden changes that ask for it;
     // other changes glide over the whole tick.
-    if (sequencer().profile.volumeRampsOverTick) v.tickRampFrames = (c.updateFlags & (kUpdateTrigger | kUpdateQuickVolume)) ? 0 : m.framesPerTick;
+    if (p.profile.volumeRampsOverTick)
+        v.tickRampFrames = (c.updateFlags & (kUpdateTrigger | kUpdateQuickVolume)) ? 0 : p.framesPerTick;
     if (c.updateFlags & kUpdateVolume) {
-        const int32_t volume = finalVolume(c, m.globalVolume);
+        const int32_t volume = finalVolume(c, p.globalVolume);
         v.volume = v.volumeCopy = volume;
         v.leftVolume = (255 - v.panning) * volume / 255;
         v.rightVolume = v.panning * volume / 255;
@@ -111,7 +111,7 @@ void updateVoice(Channel& c, const Sample& sample, const Module& m) {
         v.leftVolume = (255 - panning) * v.volume / 255;
         v.rightVolume = v.volume * panning / 255;
     }
-    if (c.updateFlags & kUpdatePitch) setStep(v, periodFrequency(c.period, c.periodDelta, m.flags & 1));
+    if (c.updateFlags & kUpdatePitch) setStep(v, periodFrequency(c.period, c.periodDelta, p.module->flags & 1));
     if (c.updateFlags & kUpdateRewind) {
         v.position = 0;
         v.positionFraction = 0;

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 struct Channel;
-struct Module;
+struct Playback;
 struct Sample;
 
 // Linear scale: 64 per semitone, 768 per octave; C-4 (note 48) at fine-tune 0 is 4608.
@@ -28,4 +28,4 @@ int32_t finalPanning(const Channel& channel);
 
 // Applies this tick's updateFlags to the channel's voice: trigger (handing a sounding note over to
 // the partner voice, which ramps it out), volume, panning, pitch and rewind.
-void updateVoice(Channel& channel, const Sample& sample, const Module& module);
+void updateVoice(Playback& playback, Channel& channel, const Sample& sample);

@@ -4,14 +4,12 @@
 #include "player/envelopes.h"
 #include "player/mixer.h"
 #include "player/module.h"
-#include "player/output.h"
+#include "player/notes.h"
 #include "player/pitch.h"
-
-const Instrument emptyInstrument{};
+#include "player/playback.h"
 
 namespace {
 
-constexpr uint8_t kKeyOffNote = 255;
 constexpr uint8_t kTonePortamento = 3;
 constexpr uint8_t kTonePortamentoVolumeSlide = 5;
 constexpr uint8_t kTremolo = 7;
@@ -28,14 +26,13 @@ const Pattern* patternAt(const Module& m, int32_t order) {
     return number < m.patternCount ? &m.patterns[number] : nullptr;
 }
 
-const Pattern* currentPattern(const Module& m) { return patternAt(m, m.orderPosition); }
-
 // The cells of the current row, or nullptr when there is nothing to read: no pattern, no cell data
 // or no channels. Rows outside the pattern are never read.
-const Cell* currentRow(const Module& m) {
-    const Pattern* p = currentPattern(m);
-    if (!p || !p->cells || m.channelCount <= 0 || m.row < 0 || m.row >= p->rowCount) return nullptr;
-    return p->cells + size_t(m.row) * size_t(m.channelCount);
+const Cell* currentRow(const Playback& p) {
+    const Module& m = *p.module;
+    const Pattern* pattern = patternAt(m, p.orderPosition);
+    if (!pattern || !pattern->cells || m.channelCount <= 0 || p.row < 0 || p.row >= pattern->rowCount) return nullptr;
+    return pattern->cells + size_t(p.row) * size_t(m.channelCount);
 }
 
 // A pattern of 0 rows (or a missing one) plays as one empty row.
@@ -44,13 +41,7 @@ int32_t rowsAt(const Module& m, int32_t order) {
     return p && p->rowCount > 0 ? p->rowCount : 1;
 }
 
-int32_t rowsOfCurrentPattern(const Module& m) { return rowsAt(m, m.orderPosition); }
-
-// The order to continue at after the last entry; a restart position outside the order list
-// would index past it, so it counts as 0.
-int32_t restartOrder(const Module& m) {
-    return m.restartPosition >= 0 && m.restartPosition < m.songLength ? m.restartPosition : 0;
-}
+int32_t channelsOf(const Module& m) { return m.channelCount < kMaxChannels ? m.channelCount : kMaxChannels; }
 
 void stepEnvelopes(Channel& c, const Instrument& instrument) {
     if ((instrument.volumeType & 1) && !c.volumeEnvelopeDone) stepVolumeEnvelope(c, instrument);
@@ -59,20 +50,21 @@ void stepEnvelopes(Channel& c, const Instrument& instrument) {
 
 // Bxx, Dxy, E6y, EEy and Fxx: channels run in ascending order, and a later channel overwrites
 // what an earlier one set.
-void flowEffect(Module& m, Channel& c, const Cell& cell, bool& jumped) {
+void flowEffect(Playback& m, Channel& c, const Cell& cell, bool& jumped) {
+    const int16_t songLength = m.module->songLength;
     const uint8_t xx = cell.effectParam;
     const uint8_t x = xx >> 4, y = xx & 0x0F;
     switch (cell.effectType) {
     case kPositionJump:
         m.nextRow = 0;
-        m.nextOrder = xx < m.songLength ? xx : 0;
+        m.nextOrder = xx < songLength ? xx : 0;
         jumped = true;
         break;
     case kPatternBreak: {
         const int32_t r = x * 10 + y;  // the parameter read as two decimal digits
         m.nextRow = r > 63 ? 0 : r;
         if (!jumped) m.nextOrder = m.orderPosition + 1;
-        if (m.nextOrder >= m.songLength) m.nextOrder = 0;
+        if (m.nextOrder >= songLength) m.nextOrder = 0;
         break;
     }
     case kExtended:
@@ -107,53 +99,8 @@ bool isLateNoteDelay(const Cell& cell) {
     return cell.effectType == kExtended && (cell.effectParam >> 4) == 13 && (cell.effectParam & 0x0F) != 0;
 }
 
-// The period of a note (0-based real note) by the module's scale.
-int32_t notePeriodOf(const Module& m, int32_t realNote, int32_t fineTune) {
-    return (m.flags & 1) ? linearPeriod(realNote, fineTune) : amigaPeriod(realNote, fineTune);
-}
-
-// The fine-tune a note in `cell` plays with: the sample's, or E5y's beside it.
-int32_t fineTuneFor(const Cell& cell, const Sample& sample) {
-    if (sequencer().profile.fineTuneOnNote && cell.effectType == kExtended && (cell.effectParam >> 4) == 5)
-        return (cell.effectParam & 0x0F) * 16 - 128;
-    return sample.finetune;
-}
-
-// Sets realNote and notePeriod for a 1-based pattern note; false when the profile keeps a note
-// outside the playable range after the transpose from starting.
-bool takeNote(const Module& m, Channel& c, const Cell& cell, uint8_t note, const Sample& sample) {
-    const int32_t real = note - 1 + sample.relativeNote;
-    if (sequencer().profile.noteRangeAfterTranspose && (real < 0 || real >= 119)) return false;
-    c.realNote = uint8_t(real);
-    c.notePeriod = notePeriodOf(m, c.realNote, fineTuneFor(cell, sample));
-    c.retrigCounter = 0;
-    return true;
-}
-
-// An instrument number beside a key-off: the sample's volume and panning, nothing restarted.
-void resetVolumes(Channel& c, const Sample& sample) {
-    c.volume = sample.volume;
-    c.panning = sample.panning;
-    c.updateFlags |= kUpdateVolume | kUpdatePanning;
-}
-
-// The cell's instrument and note become the channel's. Beside a key-off the profile keeps the
-// playing instrument and saves the number for the next note.
-void takeInstrumentAndNote(Channel& c, const Cell& cell) {
-    const bool keyOffInstrument = sequencer().profile.keyOffWithInstrumentResetsVolume && cell.note == kKeyOffNote;
-    if (cell.instrument != 0) {
-        if (keyOffInstrument) c.nextInstrument = cell.instrument;
-        else c.instrument = uint8_t(cell.instrument - 1);
-    }
-    if (cell.note != 0 && cell.note != kKeyOffNote) {
-        c.note = uint8_t(cell.note - 1);
-        if (c.nextInstrument != 0 && cell.instrument == 0) c.instrument = uint8_t(c.nextInstrument - 1);
-        c.nextInstrument = 0;
-    }
-}
-
-void rowTickChannel(Module& m, Channel& c, const Cell& rowCell, bool& jumped) {
-    const PlaybackProfile& profile = sequencer().profile;
+void rowTickChannel(Playback& p, Channel& c, const Cell& rowCell, bool& jumped) {
+    const PlaybackProfile& profile = p.profile;
     // What the row tick applies of the cell: a late note delay leaves note, instrument and volume
     // to the delay tick; K00 beside a note releases instead of starting it.
     Cell cell = rowCell;
@@ -165,10 +112,10 @@ void rowTickChannel(Module& m, Channel& c, const Cell& rowCell, bool& jumped) {
     const bool tonePortamentoRow = cell.effectType == kTonePortamento || cell.effectType == kTonePortamentoVolumeSlide ||
                                    (profile.volumeColumnPortaRow && (cell.volume >> 4) == 0xF);
     const bool hasNote = cell.note != 0 && cell.note != kKeyOffNote;
-    if (!tonePortamentoRow) takeInstrumentAndNote(c, cell);
-    const ChannelSource source = lookUpChannel(m, c);
+    if (!tonePortamentoRow) takeInstrumentAndNote(profile, c, cell);
+    const ChannelSource source = lookUpChannel(p, c);
     const Instrument& instrument = *source.instrument;
-    Sample& sample = *source.sample;
+    const Sample& sample = *source.sample;
 
     const int32_t savedPeriod = c.period, savedVolume = c.volume, savedPanning = c.panning;
     const int32_t savedTarget = c.portaTarget;
@@ -178,14 +125,14 @@ void rowTickChannel(Module& m, Channel& c, const Cell& rowCell, bool& jumped) {
     c.lastEffect = cell.effectType;
     c.updateFlags = 0;
 
-    if (hasNote && takeNote(m, c, cell, cell.note, sample)) {
+    if (hasNote && takeNote(p, c, cell, cell.note, source)) {
         if (!tonePortamentoRow) c.period = c.notePeriod;
         c.updateFlags = kUpdateTrigger;
     }
     c.periodDelta = 0;
     c.updateFlags |= kUpdatePitch | kUpdateVolume;
     const bool keyOff = cell.note == kKeyOffNote || keyOffEffect;
-    if (keyOff && profile.keyOffZeroesVolume) releaseNote(c, instrument);
+    if (keyOff && profile.keyOffZeroesVolume) releaseNote(profile, c, instrument);
     if (cell.instrument != 0) {
         if (keyOff && profile.keyOffWithInstrumentResetsVolume) resetVolumes(c, sample);
         else resetInstrumentState(c, sample);
@@ -206,152 +153,110 @@ void rowTickChannel(Module& m, Channel& c, const Cell& rowCell, bool& jumped) {
     if ((instrument.panningType & 1) && !c.panningEnvelopeDone) stepPanningEnvelope(c, instrument);
     if (c.keyOff) fadeOut(c, instrument);
 
-    flowEffect(m, c, cell, jumped);
-    effectRowTick(EffectContext{m, c, cell, sample, instrument, m.tick, savedPeriod, savedVolume, savedPanning});
+    flowEffect(p, c, cell, jumped);
+    effectRowTick(
+        EffectContext{p, c, cell, sample, source.fineTune, instrument, p.tick, savedPeriod, savedVolume, savedPanning});
     // Before any target was set the portamento has nowhere to go: it holds the period.
     if (profile.portaTargetFromPortaNote && tonePortamentoRow && !hasNote)
         c.portaTarget = savedTarget != 0 ? savedTarget : c.period;
     if (c.tremorMuted) silenceForTremor(c);
     autoVibrato(c, instrument);
-    updateVoice(c, sample, m);
+    updateVoice(p, c, sample);
 }
 
 }  // namespace
 
-SequencerState& sequencer() {
-    static SequencerState state{};
-    return state;
-}
-
-void resetChannels() {
-    SequencerState& s = sequencer();
-    for (int32_t i = 0; i < kMaxChannels; ++i) {
-        s.channels[i] = Channel{};
-        s.channels[i].voice = &mixer().voices[i];
-    }
-}
-
-ChannelSource lookUpChannel(const Module& m, const Channel& c) {
-    if (c.instrument >= m.instrumentCount) return {&emptyInstrument, &emptySample};
-    const Instrument& instrument = m.instruments[c.instrument];
-    const uint8_t slot = c.note < 96 ? instrument.sampleForNote[c.note] : 16;
-    if (slot >= 16 || !instrument.samples[slot]) return {&instrument, &emptySample};
-    return {&instrument, instrument.samples[slot]};
-}
-
-void resetInstrumentState(Channel& c, const Sample& sample) {
-    c.volume = sample.volume;
-    c.panning = sample.panning;
-    c.volumeEnvelopeValue = 64;
-    c.volumeEnvelopePoint = c.volumeEnvelopeTick = c.volumeEnvelopeStep = 0;
-    c.panningEnvelopeValue = 32;
-    c.panningEnvelopePoint = c.panningEnvelopeTick = c.panningEnvelopeStep = 0;
-    c.keyOff = 0;
-    c.fadeoutVolume = 65536;
-    c.volumeEnvelopeDone = c.panningEnvelopeDone = 0;
-    c.autoVibratoSweep = c.autoVibratoPosition = 0;
-    if ((c.waveControl & 0x0F) < 4) c.vibratoPosition = 0;
-    if ((c.waveControl >> 4) < 4) c.tremoloPosition = 0;
-    c.updateFlags |= kUpdateVolume | kUpdatePanning;
-    c.tremorCounter = 0;
-    c.retrigCounter = 0;
-}
-
-void processRow(Module& m) {
-    m.nextOrder = -1;
-    m.nextRow = -1;
-    const Cell* row = currentRow(m);
+void processRow(Playback& p) {
+    p.nextOrder = -1;
+    p.nextRow = -1;
+    const Cell* row = currentRow(p);
     if (!row) return;
     bool jumped = false;
-    const int32_t channels = m.channelCount < kMaxChannels ? m.channelCount : kMaxChannels;
-    for (int32_t i = 0; i < channels; ++i) rowTickChannel(m, sequencer().channels[i], row[i], jumped);
+    const int32_t channels = channelsOf(*p.module);
+    for (int32_t i = 0; i < channels; ++i) rowTickChannel(p, p.channels[i], row[i], jumped);
 }
 
-void processTick(Module& m) {
-    const Cell* row = currentRow(m);
+void processTick(Playback& p) {
+    const Cell* row = currentRow(p);
     if (!row) return;
-    const PlaybackProfile& profile = sequencer().profile;
+    const PlaybackProfile& profile = p.profile;
     // The tick within the row as the effects count it; with the profile's repetitions every
     // repetition of a delayed row starts again at 0.
-    const int32_t tick = profile.patternDelayRepeatsRowTicks && m.tempo > 0 ? m.tick % m.tempo : m.tick;
-    const int32_t channels = m.channelCount < kMaxChannels ? m.channelCount : kMaxChannels;
+    const int32_t tick = profile.patternDelayRepeatsRowTicks && p.tempo > 0 ? p.tick % p.tempo : p.tick;
+    const int32_t channels = channelsOf(*p.module);
     for (int32_t i = 0; i < channels; ++i) {
-        Channel& c = sequencer().channels[i];
+        Channel& c = p.channels[i];
         const Cell& cell = row[i];
-        const ChannelSource source = lookUpChannel(m, c);
+        const ChannelSource source = lookUpChannel(p, c);
         c.volumeDelta = c.periodDelta = 0;
         c.updateFlags = 0;
         stepEnvelopes(c, *source.instrument);
         if (c.keyOff) fadeOut(c, *source.instrument);
         if (cell.volume != 0) volumeColumnOtherTick(c, cell.volume);
-        effectOtherTick(EffectContext{m, c, cell, *source.sample, *source.instrument, tick, 0, 0, 0});
+        effectOtherTick(EffectContext{p, c, cell, *source.sample, source.fineTune, *source.instrument, tick, 0, 0, 0});
         // A late note delay may have changed the note, and with it the sample, on this tick.
-        const ChannelSource played = profile.noteDelayAppliesCellLate ? lookUpChannel(m, c) : source;
+        const ChannelSource played = profile.noteDelayAppliesCellLate ? lookUpChannel(p, c) : source;
         if (c.tremorMuted) silenceForTremor(c);
         autoVibrato(c, *played.instrument);
-        updateVoice(c, *played.sample, m);
+        updateVoice(p, c, *played.sample);
     }
 }
 
-SongRow nextRowToPlay(const Module& m) {
-    SongRow next{m.nextOrder >= 0 ? m.nextOrder : m.orderPosition, m.nextRow >= 0 ? m.nextRow : m.row};
+SongRow nextRowToPlay(const Playback& p) {
+    SongRow next{p.nextOrder >= 0 ? p.nextOrder : p.orderPosition, p.nextRow >= 0 ? p.nextRow : p.row};
     // A break, jump or loop that lands past the pattern's last row plays its row 0.
-    if (next.row >= rowsAt(m, next.orderPosition)) next.row = 0;
+    if (next.row >= rowsAt(*p.module, next.orderPosition)) next.row = 0;
     return next;
 }
 
-void releaseNote(Channel& c, const Instrument& instrument) {
-    if (sequencer().profile.keyOffZeroesVolume && !(instrument.volumeType & 1)) {
-        c.volume = 0;
-        c.updateFlags |= kUpdateVolume | kUpdateQuickVolume;
-    }
-    c.keyOff = 1;
-}
-
-void applyDelayedCell(Module& m, Channel& c, const Cell& cell) {
-    takeInstrumentAndNote(c, cell);
-    const bool hasNote = cell.note != 0 && cell.note != kKeyOffNote;
-    const ChannelSource source = lookUpChannel(m, c);
-    if (cell.note == kKeyOffNote) {
-        releaseNote(c, *source.instrument);
-    } else if (hasNote ? takeNote(m, c, cell, cell.note, *source.sample) : c.notePeriod != 0) {
-        // Without a note the channel's last note starts again; before any note there is none.
-        c.period = c.notePeriod;
-        c.updateFlags |= kUpdateTrigger | kUpdatePitch;
-    }
-    // The envelopes restart in every case, a key-off's release included; volume and panning go
-    // back to the sample's only beside an instrument number.
-    const int32_t volume = c.volume, panning = c.panning;
-    resetInstrumentState(c, *source.sample);
-    if (cell.instrument == 0) {
-        c.volume = volume;
-        c.panning = panning;
-    }
-    if (cell.volume >= 0x10 && cell.volume <= 0x50) c.volume = cell.volume - 0x10;
-    if ((cell.volume >> 4) == 0xC) c.panning = (cell.volume & 0x0F) * 16;
-    c.tremorMuted = 0;
-}
-
-void sequencerTick(Module& m) {
-    if (m.tick != 0) {
-        processTick(m);
+void sequencerTick(Playback& p) {
+    p.tickPlayed = p.tick;
+    if (p.tick != 0) {
+        processTick(p);
     } else {
-        const SongRow next = nextRowToPlay(m);
-        m.orderPosition = next.orderPosition;
-        m.row = next.row;
-        processRow(m);
-        if (m.nextRow < 0) {
-            m.nextRow = m.row + 1;
-            if (m.nextRow >= rowsOfCurrentPattern(m)) {
-                m.nextOrder = m.orderPosition + 1;
-                if (m.nextOrder >= m.songLength) m.nextOrder = restartOrder(m);
-                m.nextRow = 0;
+        const SongRow next = nextRowToPlay(p);
+        p.orderPosition = next.orderPosition;
+        p.row = next.row;
+        processRow(p);
+        if (p.nextRow < 0) {
+            const Module& m = *p.module;
+            p.nextRow = p.row + 1;
+            if (p.nextRow >= rowsAt(m, p.orderPosition)) {
+                p.nextOrder = p.orderPosition + 1;
+                // The order to continue at after the last entry; a restart position outside the
+                // order list would index past it, so it counts as 0.
+                if (p.nextOrder >= m.songLength)
+                    p.nextOrder = m.restartPosition >= 0 && m.restartPosition < m.songLength ? m.restartPosition : 0;
+                p.nextRow = 0;
             }
         }
     }
-    ++m.tick;
-    if (m.tick >= m.tempo + m.patternDelayTicks) {
-        m.patternDelayTicks = 0;
-        m.tick = 0;
+    ++p.tick;
+    p.rowTicks = p.tempo + p.patternDelayTicks;
+    if (p.tick >= p.rowTicks) {
+        p.patternDelayTicks = 0;
+        p.tick = 0;
     }
+}
+
+void setBpm(Playback& p, int32_t bpm) {
+    p.bpm = bpm;
+    const float f = static_cast<float>((bpm < 1 ? 1 : bpm) * 2.0 / 5.0);
+    const int32_t frames = static_cast<int32_t>((1000.0 / f) * kMixRate / 1000.0);
+    p.framesPerTick = frames < 1 ? 1 : frames;
+}
+
+void startPlayback(Playback& p, const Module& m, const PlaybackProfile& profile) {
+    p = Playback{};
+    p.module = &m;
+    p.profile = profile;
+    resetMixer(p.mixer, kMixRate);
+    for (int32_t i = 0; i < kMaxChannels; ++i) p.channels[i].voice = &p.mixer.voices[i];
+    for (int32_t i = 0; i < m.instrumentCount; ++i)
+        for (int32_t k = 0; k < m.instruments[i].sampleCount; ++k) p.fineTunes[i][k] = m.instruments[i].samples[k]->finetune;
+    p.nextOrder = -1;
+    p.nextRow = -1;
+    p.globalVolume = m.initialGlobalVolume;
+    p.tempo = m.defaultTempo;
+    setBpm(p, m.defaultBpm);
 }

@@ -3,29 +3,19 @@
 // voices' pitch, volume and panning once per tick.
 #include <cstdint>
 
-#include "player/channel.h"
-#include "player/profile.h"
-
 struct Module;
-struct Instrument;
-struct Sample;
-struct Cell;
+struct Playback;
+struct PlaybackProfile;
 
-struct SequencerState {
-    Channel         channels[kMaxChannels];  // the first channelCount are in use
-    PlaybackProfile profile;                 // chosen when playing starts (resetPlayback)
-};
+// A fresh playback of `module` from its beginning (order 0, row 0, default tempo and BPM): every
+// channel zeroed and bound to its own voice (channel i to voice i), every voice idle, the
+// samples' fine-tunes as loaded; the effects behave as `profile` says. The module must outlive
+// the playback.
+void startPlayback(Playback& playback, const Module& module, const PlaybackProfile& profile);
 
-SequencerState& sequencer();
-
-// Every channel zeroed and bound to its own voice (channel i to voice i); called when playing
-// starts, after the voice table was cleared.
-void resetChannels();
-
-// One tick of the module's playback state; the render loop calls it every framesPerTick frames
-// through the module's tickCallback. The row tick (tick 0) reads the row and moves the song
-// position; the other ticks run the continuous part of the effects.
-void sequencerTick(Module& module);
+// One tick; the render loop calls it every framesPerTick frames. The row tick (tick 0) reads the
+// row and moves the song position; the other ticks run the continuous part of the effects.
+void sequencerTick(Playback& playback);
 
 // Where the next row tick plays: the pending jump, break or loop applied, and row 0 of the
 // pattern when that lands past its last row.
@@ -33,34 +23,13 @@ struct SongRow {
     int32_t orderPosition;  // index into the order list
     int32_t row;
 };
-SongRow nextRowToPlay(const Module& module);
+SongRow nextRowToPlay(const Playback& playback);
 
 // The row-tick and other-tick passes over all channels; called only by sequencerTick.
-void processRow(Module& module);
-void processTick(Module& module);
+void processRow(Playback& playback);
+void processTick(Playback& playback);
 
-// The shared all-zero instrument: no envelopes, no auto-vibrato.
-extern const Instrument emptyInstrument;
-
-// What a channel plays on this tick: its instrument, or the empty instrument and the empty
-// sample when the number is past the module's instruments; the instrument's sample for the
-// channel's note, or the empty sample when there is none (notes above 96 included).
-struct ChannelSource {
-    const Instrument* instrument;
-    Sample*           sample;
-};
-ChannelSource lookUpChannel(const Module& module, const Channel& channel);
-
-// Releases the channel's note (key-off); without a volume envelope the profile's
-// keyOffZeroesVolume sets the volume to 0 instead of leaving the silencing to the row tick.
-void releaseNote(Channel& channel, const Instrument& instrument);
-
-// The late note delay's tick: the cell's note (or the channel's last one when it has none) starts
-// with its instrument's volume and panning when it names one, the envelopes restart, and the
-// volume column's set-volume and set-panning apply; a key-off releases instead.
-void applyDelayedCell(Module& module, Channel& channel, const Cell& cell);
-
-// Applies an instrument to a channel: the sample's volume and panning, envelopes restarted,
-// key-off cleared, fadeout full, auto-vibrato and (unless the waveform keeps its phase) vibrato
-// and tremolo positions back to their start, tremor counter 0.
-void resetInstrumentState(Channel& channel, const Sample& sample);
+// Stores the BPM and the frames per tick it gives: (1000 / f) × 44100 / 1000 with f = BPM × 2 / 5
+// rounded to single precision first (so BPM 49 gives 2249, not 2250). A BPM below 1 counts as 1,
+// and at least one frame per tick is kept, so the render loop always advances.
+void setBpm(Playback& playback, int32_t bpm);

@@ -1,18 +1,20 @@
 #include "player/song_end.h"
 
+#include <memory>
+
 #include "player/module.h"
-#include "player/output.h"
+#include "player/playback.h"
 #include "player/sequencer.h"
 
 SongEnd startSongEnd(int32_t loops) { return SongEnd{{}, loops}; }
 
-bool songEndsHere(SongEnd& end, const Module& m) {
-    if (m.tick != 0) return false;  // only a row tick plays a row
-    const SongRow next = nextRowToPlay(m);
+bool songEndsHere(SongEnd& end, const Playback& p) {
+    if (p.tick != 0) return false;  // only a row tick plays a row
+    const SongRow next = nextRowToPlay(p);
     std::vector<int32_t> row{next.orderPosition, next.row};
-    const int32_t channels = m.channelCount < kMaxChannels ? m.channelCount : kMaxChannels;
+    const int32_t channels = p.module->channelCount < kMaxChannels ? p.module->channelCount : kMaxChannels;
     for (int32_t i = 0; i < channels; ++i) {
-        const Channel& c = sequencer().channels[i];
+        const Channel& c = p.channels[i];
         if (c.loopCount != 0) row.insert(row.end(), {i, c.loopRow, c.loopCount});
     }
     if (end.playedRows.insert(row).second) return false;
@@ -22,14 +24,16 @@ bool songEndsHere(SongEnd& end, const Module& m) {
     return false;
 }
 
-SongLength measureSongLength(Module& m, int32_t loops, int64_t maxFrames, const PlaybackProfile& profile) {
-    resetPlayback(m, profile);
+SongLength measureSongLength(const Module& m, int32_t loops, int64_t maxFrames, const PlaybackProfile& profile) {
+    const std::unique_ptr<Playback> playback(new Playback{});
+    Playback& p = *playback;
+    startPlayback(p, m, profile);
     SongEnd end = startSongEnd(loops);
     // The render loop ticks at frame 0 and then every framesPerTick frames, as the tick just run
     // set it; block boundaries do not move a tick.
-    for (int64_t frame = 0; frame <= maxFrames; frame += m.framesPerTick) {
-        if (songEndsHere(end, m)) return {frame, true};
-        m.tickCallback(m);
+    for (int64_t frame = 0; frame <= maxFrames; frame += p.framesPerTick) {
+        if (songEndsHere(end, p)) return {frame, true};
+        sequencerTick(p);
     }
     return {maxFrames, false};
 }

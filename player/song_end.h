@@ -10,6 +10,7 @@
 #include "player/profile.h"
 
 struct Module;
+struct Playback;
 
 // The rows played since the song, or its latest pass, began.
 struct SongEnd {
@@ -24,19 +25,19 @@ struct SongEnd {
 // A record for a song played `loops` + 1 times, from its first row.
 SongEnd startSongEnd(int32_t loops);
 
-// Call just before each tick of the module, in the thread that runs its ticks. True when this is
-// the row tick at which the song ends for the last time: playing stops at the first frame of
-// this tick. At an earlier pass's end the record starts again from this row.
-bool songEndsHere(SongEnd& end, const Module& module);
+// Call just before each tick of the playback (the render loop does, where a playback has a
+// songEnd). True when this is the row tick at which the song ends for the last time: playing
+// stops at the first frame of this tick. At an earlier pass's end the record starts again from
+// this row.
+bool songEndsHere(SongEnd& end, const Playback& playback);
 
 struct SongLength {
     int64_t frames;  // output frames (44100 Hz) before the row tick that ends the song
     bool    ended;   // false: the limit came first, and `frames` is the limit
 };
 
-// How long the module plays, from its beginning, `loops` + 1 times: its ticks run without mixing
-// and their frames are counted as the render loop counts them, up to `maxFrames`. It resets and
-// moves the player's channels, voices and the module's playback fields, so it runs before
-// startPlayer, never while the player plays.
-SongLength measureSongLength(Module& module, int32_t loops, int64_t maxFrames,
+// How long the module plays, from its beginning, `loops` + 1 times, as a playback of `profile`
+// plays it: the ticks of a playback of its own run without mixing and their frames are counted
+// as the render loop counts them, up to `maxFrames`.
+SongLength measureSongLength(const Module& module, int32_t loops, int64_t maxFrames,
                              const PlaybackProfile& profile = defaultProfile);

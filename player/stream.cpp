@@ -4,7 +4,6 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/resources.h"
 
 namespace {
 
@@ -41,102 +40,61 @@ struct FileStream {
     int32_t    position;  // 0…size
 };
 
-void* openResourceStream(const uint8_t* bytes, size_t size) {
-    ResourceStream* s = new ResourceStream{};
-    // Positions are int32: a larger block is seen cut to 2^31 − 1 bytes.
+void* openNothing(const char*) { return nullptr; }
+
+}  // namespace
+
+bool streamCallbacksComplete(const StreamCallbacks& c) { return c.open && c.close && c.read && c.seek && c.tell; }
+
+ModuleStream* streamOpen(const StreamCallbacks& callbacks, const char* name) {
+    if (!streamCallbacksComplete(callbacks)) return nullptr;
+    void* handle = callbacks.open(name);
+    return handle ? new ModuleStream{&callbacks, handle} : nullptr;
+}
+
+void streamClose(ModuleStream* stream) {
+    if (!stream) return;
+    stream->callbacks->close(stream->handle);
+    delete stream;
+}
+
+int32_t streamRead(void* buffer, int32_t count, ModuleStream* stream) {
+    return stream ? stream->callbacks->read(buffer, count, stream->handle) : 0;
+}
+
+void streamSeek(ModuleStream* stream, int32_t offset, SeekOrigin origin) {
+    if (stream) stream->callbacks->seek(stream->handle, offset, origin);
+}
+
+int32_t streamTell(ModuleStream* stream) { return stream ? stream->callbacks->tell(stream->handle) : 0; }
+
+void* memoryStreamOpen(const uint8_t* bytes, size_t size) {
+    MemoryStream* s = new MemoryStream{};
     s->size = bytes ? int32_t(size < size_t(kMaxStreamSize) ? size : size_t(kMaxStreamSize)) : 0;
     s->position = 0;
     s->data = s->size ? bytes : nullptr;
     return s;
 }
 
-}  // namespace
+void memoryStreamClose(void* handle) { delete static_cast<MemoryStream*>(handle); }
 
-StreamState& streamState() {
-    static StreamState state{};
-    return state;
-}
-
-void setStreamCallbacks(StreamOpenCallback open, StreamCloseCallback close, StreamReadCallback read,
-                        StreamSeekCallback seek, StreamTellCallback tell) {
-    StreamCallbacks& c = streamState().callbacks;
-    if (open && close && read && seek && tell)
-        c = {open, close, read, seek, tell};
-    else
-        c = {};
-}
-
-bool streamCallbacksInstalled() {
-    const StreamCallbacks& c = streamState().callbacks;
-    return c.open && c.close && c.read && c.seek && c.tell;
-}
-
-ModuleStream* streamOpen(const char* name) {
-    if (!streamCallbacksInstalled()) return nullptr;
-    ModuleStream* stream = new ModuleStream{};
-    stream->handle = streamState().callbacks.open(name);
-    if (!stream->handle) {
-        delete stream;
-        return nullptr;
-    }
-    return stream;
-}
-
-void streamClose(ModuleStream* stream) {
-    if (!stream) return;
-    if (streamState().callbacks.close) streamState().callbacks.close(stream->handle);
-    delete stream;
-}
-
-int32_t streamRead(void* buffer, int32_t count, ModuleStream* stream) {
-    if (!stream || !streamState().callbacks.read) return 0;
-    return streamState().callbacks.read(buffer, count, stream->handle);
-}
-
-void streamSeek(ModuleStream* stream, int32_t offset, SeekOrigin origin) {
-    if (!stream || !streamState().callbacks.seek) return;
-    streamState().callbacks.seek(stream->handle, offset, origin);
-}
-
-int32_t streamTell(ModuleStream* stream) {
-    if (!stream || !streamState().callbacks.tell) return 0;
-    return streamState().callbacks.tell(stream->handle);
-}
-
-void* resourceStreamOpen(const char*) {
-    const ResourceData song = findResource("XM", 118);
-    return openResourceStream(song.bytes, song.size);
-}
-
-void resourceStreamClose(void* handle) { delete static_cast<ResourceStream*>(handle); }
-
-int32_t resourceStreamRead(void* buffer, int32_t count, void* handle) {
-    ResourceStream& s = *static_cast<ResourceStream*>(handle);
+int32_t memoryStreamRead(void* buffer, int32_t count, void* handle) {
+    MemoryStream& s = *static_cast<MemoryStream*>(handle);
     const int32_t n = readableBytes(s.position, s.size, count);
     if (n > 0) std::memcpy(buffer, s.data + s.position, size_t(n));
     s.position += n;
     return n;
 }
 
-void resourceStreamSeek(void* handle, int32_t offset, SeekOrigin origin) {
-    ResourceStream& s = *static_cast<ResourceStream*>(handle);
+void memoryStreamSeek(void* handle, int32_t offset, SeekOrigin origin) {
+    MemoryStream& s = *static_cast<MemoryStream*>(handle);
     s.position = seekTarget(s.position, s.size, offset, origin);
 }
 
-int32_t resourceStreamTell(void* handle) { return static_cast<ResourceStream*>(handle)->position; }
+int32_t memoryStreamTell(void* handle) { return static_cast<MemoryStream*>(handle)->position; }
 
-void setMemoryStreamSource(const uint8_t* bytes, size_t size) { streamState().memorySource = {bytes, size}; }
-
-void* memoryStreamOpen(const char*) {
-    const MemoryStreamSource& source = streamState().memorySource;
-    return openResourceStream(source.bytes, source.size);
-}
-
-void useMemoryStream(const uint8_t* bytes, size_t size) {
-    setMemoryStreamSource(bytes, size);
-    setStreamCallbacks(memoryStreamOpen, resourceStreamClose, resourceStreamRead, resourceStreamSeek,
-                       resourceStreamTell);
-}
+const StreamCallbacks memoryStreamCallbacks = {openNothing, memoryStreamClose, memoryStreamRead, memoryStreamSeek,
+                                               memoryStreamTell};
 
 void* fileStreamOpen(const char* path) {
     if (!path) return nullptr;
@@ -174,3 +132,6 @@ void fileStreamSeek(void* handle, int32_t offset, SeekOrigin origin) {
 }
 
 int32_t fileStreamTell(void* handle) { return static_cast<FileStream*>(handle)->position; }
+
+const StreamCallbacks fileStreamCallbacks = {fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek,
+                                             fileStreamTell};

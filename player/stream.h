@@ -1,8 +1,7 @@
 #pragma once
-// The loader reads its input only through five callbacks that the host installs, so the player
-// knows nothing of files, resources or memory. Three sets are provided: the resource stream over
-// the song embedded in the program (what the demo uses), a memory stream over any byte buffer
-// (tests, fuzzing), and a file stream (tools). All three follow the same read and seek rules.
+// The loader reads its input only through five callbacks, so the player knows nothing of files,
+// resources or memory. Two sets are provided: a memory stream over any bytes (the demo's embedded
+// song, tests, fuzzing) and a file stream (tools). Both follow the same read and seek rules.
 #include <cstddef>
 #include <cstdint>
 
@@ -16,7 +15,6 @@ using StreamReadCallback = int32_t (*)(void* buffer, int32_t count, void* handle
 using StreamSeekCallback = void (*)(void* handle, int32_t offset, SeekOrigin origin);
 using StreamTellCallback = int32_t (*)(void* handle);  // bytes from the start
 
-// Always all five set or all five nullptr.
 struct StreamCallbacks {
     StreamOpenCallback  open;
     StreamCloseCallback close;
@@ -25,35 +23,18 @@ struct StreamCallbacks {
     StreamTellCallback  tell;
 };
 
-// The bytes the memory stream opens, whatever name it is given. Not owned.
-struct MemoryStreamSource {
-    const uint8_t* bytes;
-    size_t         size;  // bytes
-};
+// True when all five are set: only such a set is used.
+bool streamCallbacksComplete(const StreamCallbacks& callbacks);
 
-// Everything the streams keep between calls. Tests reset it with `streamState() = {}`.
-struct StreamState {
-    StreamCallbacks    callbacks;
-    MemoryStreamSource memorySource;
-};
-
-StreamState& streamState();
-
-// Installs the five callbacks when all are set; clears all five when any is nullptr.
-void setStreamCallbacks(StreamOpenCallback open, StreamCloseCallback close, StreamReadCallback read,
-                        StreamSeekCallback seek, StreamTellCallback tell);
-
-// True when a complete set is installed.
-bool streamCallbacksInstalled();
-
-// The loader's open stream: the handle the installed `open` returned.
+// The loader's open stream: the handle `open` returned and the callbacks that read it.
 struct ModuleStream {
-    void* handle;
+    const StreamCallbacks* callbacks;
+    void*                  handle;
 };
 
-// Opens `name` through the installed callbacks; nullptr when none are installed or `open` fails.
-// The caller owns the result and releases it with streamClose.
-ModuleStream* streamOpen(const char* name);
+// Opens `name` through `callbacks`; nullptr when the set is incomplete or `open` fails. The caller
+// owns the result and releases it with streamClose; `callbacks` must outlive it.
+ModuleStream* streamOpen(const StreamCallbacks& callbacks, const char* name);
 
 // The operations below do nothing (and return 0) for a stream that is nullptr.
 void    streamClose(ModuleStream* stream);  // closes the handle and releases the record
@@ -63,34 +44,31 @@ int32_t streamTell(ModuleStream* stream);
 
 // A read-only stream over bytes that outlive it. Reads never copy past `size`: a read that
 // reaches the end copies what remains and leaves `position` at `size`. A seek lands inside
-// 0…size: beyond the end becomes `size`, before the start becomes 0.
-struct ResourceStream {
+// 0…size: beyond the end becomes `size`, before the start becomes 0. Blocks above 2^31 − 1 bytes
+// are seen cut to that length (positions are int32).
+struct MemoryStream {
     int32_t        size;      // bytes
     int32_t        position;  // next byte to read, 0…size
     const uint8_t* data;      // not owned; nullptr when there are no bytes
 };
 
-// The song embedded as type "XM", number 118, whatever `name` says. Never fails: without such a
-// resource the stream is empty, so the loader refuses it at the ID text.
-void*   resourceStreamOpen(const char* name);
-void    resourceStreamClose(void* handle);
-int32_t resourceStreamRead(void* buffer, int32_t count, void* handle);
-void    resourceStreamSeek(void* handle, int32_t offset, SeekOrigin origin);
-int32_t resourceStreamTell(void* handle);
+// A memory stream over `size` bytes at `bytes`, as a handle for memoryStreamCallbacks.
+void* memoryStreamOpen(const uint8_t* bytes, size_t size);
+void    memoryStreamClose(void* handle);
+int32_t memoryStreamRead(void* buffer, int32_t count, void* handle);
+void    memoryStreamSeek(void* handle, int32_t offset, SeekOrigin origin);
+int32_t memoryStreamTell(void* handle);
 
-// The memory stream: a ResourceStream over the bytes of setMemoryStreamSource instead of the
-// embedded song, whatever `name` says, so its close, read, seek and tell are the resource
-// stream's. Sources above 2^31 − 1 bytes are seen cut to that length (positions are int32).
-void  setMemoryStreamSource(const uint8_t* bytes, size_t size);
-void* memoryStreamOpen(const char* name);
+// The memory stream's close, read, seek and tell. Its `open` opens nothing by name: a memory
+// stream is opened with memoryStreamOpen and handed to the loader directly.
+extern const StreamCallbacks memoryStreamCallbacks;
 
-// Points the memory stream at `bytes` and installs it as the stream callbacks.
-void useMemoryStream(const uint8_t* bytes, size_t size);
-
-// The file stream: `name` is a path, read through stdio. Same read and seek rules as the resource
-// stream. Open fails for a file that cannot be opened or is 2^31 bytes or more.
+// The file stream: `name` is a path, read through stdio, with the memory stream's read and seek
+// rules. Open fails for a file that cannot be opened or is 2^31 bytes or more.
 void*   fileStreamOpen(const char* path);
 void    fileStreamClose(void* handle);
 int32_t fileStreamRead(void* buffer, int32_t count, void* handle);
 void    fileStreamSeek(void* handle, int32_t offset, SeekOrigin origin);
 int32_t fileStreamTell(void* handle);
+
+extern const StreamCallbacks fileStreamCallbacks;

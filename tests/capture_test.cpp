@@ -130,8 +130,7 @@ TEST(DemoCapture, BadArgumentsFailWithOneLine) {
 // song has begun. At 7 frames a second a frame lasts 6300 sound frames, and the song's last few
 // fall into a frame of their own.
 TEST(DemoCapture, TheDefaultLengthIsTheSongsLength) {
-    setStreamCallbacks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek, fileStreamTell);
-    Module* m = loadModule(SONG_PATH, nullptr);
+    Module* m = loadModule(fileStreamCallbacks, SONG_PATH, nullptr);
     ASSERT_NE(m, nullptr);
     const SongLength length = measureSongLength(*m, 0, 600 * 44100);
     freeModule(m);

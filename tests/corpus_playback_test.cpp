@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "platform/offline/offline_audio.h"
@@ -24,17 +25,17 @@ constexpr int64_t kBlocks = 3000;  // 60 s of 884-frame blocks at 44100 Hz
 TEST(CorpusPlayback, EveryModulePlaysForAMinute) {
     const fs::path folder = sharedDataDir("xm-corpus");
     REQUIRE_SHARED_DATA(folder);
-    setStreamCallbacks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek, fileStreamTell);
     int played = 0;
+    const std::unique_ptr<RealtimePlayer> player = std::make_unique<RealtimePlayer>();
+    RealtimePlayer& p = *player;
     for (const auto& entry : fs::directory_iterator(folder)) {
         if (entry.path().extension() != ".xm") continue;
         SCOPED_TRACE(entry.path().filename().string());
         std::string reason;
-        Module* m = loadModule(entry.path().c_str(), nullptr, &reason);
+        Module* m = loadModule(fileStreamCallbacks, entry.path().c_str(), nullptr, &reason);
         ASSERT_NE(m, nullptr) << reason;
         resetOfflineAudio();
-        ASSERT_EQ(startPlayer(m, false), PlayerStart::playing);
-        const PlayerState& p = player();
+        ASSERT_EQ(startPlayer(p, m, false), PlayerStart::playing);
         bool sound = false;
         int32_t highestPosition = 0;
         for (int64_t block = 0; block < kBlocks; ++block) {
@@ -42,11 +43,12 @@ TEST(CorpusPlayback, EveryModulePlaysForAMinute) {
             const int16_t* frames = p.outputBuffer + size_t(block % p.blockCount) * size_t(p.blockFrames) * 2;
             for (int32_t i = 0; i < 2 * p.blockFrames && !sound; ++i) sound = frames[i] != 0;
             offlineAudio().position.store(uint32_t((block + 1) * p.blockFrames * 4));
-            feedPlayer();
-            highestPosition = std::max(highestPosition, getSongPosition(m));
+            feedPlayer(p);
+            highestPosition = std::max(highestPosition, getSongPosition(p));
         }
         EXPECT_TRUE(sound);
         EXPECT_GT(highestPosition, 0) << "the song never left its first order entry";
+        stopPlayer(p);
         freeModule(m);
         ++played;
     }

@@ -32,7 +32,6 @@ TEST(FuzzRegressions, EveryKeptInputPlaysAgain) {
         const std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size()]);
         std::copy(bytes.begin(), bytes.end(), exact.get());
         fuzz::playInput(exact.get(), bytes.size());
-        EXPECT_EQ(player().playing, nullptr) << "the player was left running";
     }
 }
 

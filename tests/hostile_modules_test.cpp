@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/offline/offline_audio.h"
 #include "player/loader.h"
 #include "player/module.h"
-#include "player/output.h"
-#include "player/stream.h"
+#include "player/playback.h"
+#include "player/render.h"
+#include "player/sequencer.h"
 #include "song_fixture.h"
 
 // Modules built to break a player, each with what the player promises to do with it: refuse it
@@ -70,37 +70,14 @@ void slideForever(XmSpec& xmSpec, Cell (*effect)(int channel)) {
     xmSpec.restartPosition = 1;
 }
 
-// The tick wrapped by a counter, so a case can show how many ticks its audio took.
-struct TickCounter {
-    TickCallback songTick;
-    int64_t      ticks;
-};
-
-TickCounter& tickCounter() {
-    static TickCounter counter{};
-    return counter;
-}
-
-void countedTick(Module& m) {
-    ++tickCounter().ticks;
-    tickCounter().songTick(m);
-}
-
-bool anySound() {
-    const PlayerState& p = player();
-    for (size_t i = 0; i < size_t(p.ringFrames) * 2; ++i)
-        if (p.outputBuffer[i] != 0) return true;
-    return false;
-}
-
 // F frames hold at most F / shortestTick + 1 ticks. Fxx sets BPMs of 32 to 255 only, so no tick
 // is shorter than the file's own BPM makes it, or than the 432 frames of BPM 255.
 int64_t tickBound(int64_t frames, int32_t shortestTick) { return frames / shortestTick + 1; }
 
 int32_t shortestTick(const Module& m) {
-    Module probe{};
-    setBpm(probe, m.defaultBpm);
-    return std::min(probe.framesPerTick, 432);
+    const std::unique_ptr<Playback> probe = std::make_unique<Playback>();
+    setBpm(*probe, m.defaultBpm);
+    return std::min(probe->framesPerTick, 432);
 }
 
 enum class Outcome {
@@ -120,31 +97,35 @@ struct Case {
     int                                        seconds;   // played after the two-second ring
 };
 
-// Plays `m` from its start: the ring (2 s), then `seconds` more, one second at a time. Every
-// stretch is checked against the tick bound; a module that made the mixer hang would run into
-// the test's time limit (tests/CMakeLists.txt).
-void playAndCheck(Module& m, int seconds, Outcome outcome) {
+// Plays `m` from its start through the render loop, block by block: two seconds (the demo's ring),
+// then `seconds` more, one second at a time. Every stretch is checked against the tick bound; a
+// module that made the mixer hang would run into the test's time limit (tests/CMakeLists.txt).
+void playAndCheck(const Module& m, int seconds, Outcome outcome) {
     const int32_t shortest = shortestTick(m);
-    tickCounter() = {m.tickCallback, 0};
-    m.tickCallback = countedTick;
-    resetOfflineAudio();
-    ASSERT_EQ(startPlayer(&m, false), PlayerStart::playing);
-    const PlayerState& p = player();
-    EXPECT_LE(tickCounter().ticks, tickBound(p.ringFrames, shortest)) << "ticks in the first ring";
-    bool sound = anySound();
-    for (int second = 0; second < seconds; ++second) {
-        const int64_t ticksBefore = tickCounter().ticks;
-        for (int64_t block = 50 * second + 1; block <= 50 * (second + 1); ++block) {
-            offlineAudio().position.store(uint32_t(block * p.blockFrames * 4));
-            feedPlayer();
+    const std::unique_ptr<Playback> playback = std::make_unique<Playback>();
+    Playback& p = *playback;
+    startPlayback(p, m, defaultProfile);
+    int64_t ticks = 0;
+    p.tickReport = [](const Playback&, void* counter) { ++*static_cast<int64_t*>(counter); };
+    p.tickReportUser = &ticks;
+    std::vector<float> mix(2 * size_t(kBlockFrames));
+    std::vector<int16_t> pcm(2 * size_t(kBlockFrames));
+    bool sound = false;
+    const auto play = [&](int blocks) {
+        for (int b = 0; b < blocks; ++b) {
+            renderMixBlock(p, mix.data(), pcm.data());
+            sound = sound || std::any_of(pcm.begin(), pcm.end(), [](int16_t v) { return v != 0; });
         }
-        // 50 blocks of 884 frames: one second of audio.
-        ASSERT_LE(tickCounter().ticks - ticksBefore, tickBound(50 * p.blockFrames, shortest)) << "second " << second;
-        sound = sound || anySound();
+    };
+    play(100);
+    EXPECT_LE(ticks, tickBound(100 * kBlockFrames, shortest)) << "ticks in the first two seconds";
+    for (int second = 0; second < seconds; ++second) {
+        const int64_t ticksBefore = ticks;
+        play(50);  // 50 blocks of 884 frames: one second of audio
+        ASSERT_LE(ticks - ticksBefore, tickBound(50 * kBlockFrames, shortest)) << "second " << second;
     }
     if (outcome == Outcome::plays) { EXPECT_TRUE(sound) << "nothing sounded"; }
     if (outcome == Outcome::silent) { EXPECT_FALSE(sound) << "something sounded"; }
-    EXPECT_TRUE(stopPlayer(&m));
 }
 
 TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
@@ -415,10 +396,8 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
         // Exactly the file's size, so a read past its end is a sanitizer finding.
         const std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size()]);
         std::memcpy(exact.get(), bytes.data(), bytes.size());
-        useMemoryStream(exact.get(), bytes.size());
-
         std::string reason;
-        Module* m = loadModule("hostile", nullptr, &reason);
+        Module* m = loadModuleFromMemory(exact.get(), bytes.size(), nullptr, &reason);
         if (c.outcome == Outcome::refused) {
             EXPECT_EQ(m, nullptr);
             EXPECT_EQ(reason, c.reason);

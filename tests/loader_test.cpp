@@ -18,11 +18,7 @@
 
 namespace {
 
-class LoaderTest : public testing::Test {
-protected:
-    void SetUp() override { streamState() = {}; }
-    void TearDown() override { streamState() = {}; }
-};
+class LoaderTest : public testing::Test {};
 
 struct ModuleDeleter {
     void operator()(Module* m) const { freeModule(m); }
@@ -35,13 +31,11 @@ ModulePtr load(const std::vector<uint8_t>& bytes, std::string* reason = nullptr,
                SampleDataCallback callback = nullptr) {
     const std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size()]);
     std::copy(bytes.begin(), bytes.end(), exact.get());
-    useMemoryStream(bytes.empty() ? nullptr : exact.get(), bytes.size());
-    return ModulePtr(loadModule("test", callback, reason));
+    return ModulePtr(loadModuleFromMemory(bytes.empty() ? nullptr : exact.get(), bytes.size(), callback, reason));
 }
 
 // What the player may rely on in any loaded module, whatever file it came from.
 void expectPlayable(const Module& m) {
-    EXPECT_EQ(m.tickCallback, &sequencerTick);
     EXPECT_EQ(m.initialGlobalVolume, 64);
     ASSERT_GE(m.channelCount, 1);
     ASSERT_LE(m.channelCount, 32);
@@ -177,7 +171,8 @@ TEST_F(LoaderTest, LoadsEveryFieldOfASmallModule) {
     EXPECT_EQ(m->defaultTempo, 5);
     EXPECT_EQ(m->defaultBpm, 140);
     EXPECT_EQ(m->orders[1], 1);
-    EXPECT_EQ(m->sampleDataCallback, nullptr);
+    EXPECT_STREQ(m->title, "test module");
+    EXPECT_STREQ(m->trackerName, "xm_writer");
 
     const auto cell = [&](int32_t pattern, int32_t index) {
         const Cell c = m->patterns[pattern].cells[index];
@@ -193,6 +188,7 @@ TEST_F(LoaderTest, LoadsEveryFieldOfASmallModule) {
     EXPECT_EQ(cell(1, 1), (std::vector<int>{12, 0, 0, 0, 0}));  // instrument 129 does not exist
 
     const Instrument& a = m->instruments[0];
+    EXPECT_STREQ(a.name, "instrument") << "the name without its padding";
     ASSERT_EQ(a.sampleCount, 2);
     EXPECT_EQ(a.sampleForNote[47], 0);
     EXPECT_EQ(a.sampleForNote[48], 1);
@@ -276,12 +272,14 @@ TEST_F(LoaderTest, RefusesWhatCannotBePlayedWithAReason) {
     EXPECT_EQ(reason, "not an XM module: it does not start with \"Extended Module: \"");
     EXPECT_FALSE(load({}));  // without a place for the reason
 
-    streamState() = {};
-    EXPECT_EQ(loadModule("test", nullptr, &reason), nullptr);
-    EXPECT_EQ(reason, "no stream callbacks installed");
-    setStreamCallbacks(openNothing, resourceStreamClose, resourceStreamRead, resourceStreamSeek, resourceStreamTell);
-    EXPECT_EQ(loadModule("IDR_BSTG", nullptr, &reason), nullptr);
-    EXPECT_EQ(reason, "cannot open \"IDR_BSTG\"");
+    StreamCallbacks incomplete = fileStreamCallbacks;
+    incomplete.tell = nullptr;
+    EXPECT_EQ(loadModule(incomplete, "test", nullptr, &reason), nullptr);
+    EXPECT_EQ(reason, "the stream callbacks are incomplete");
+    const StreamCallbacks opensNothing = {openNothing, memoryStreamClose, memoryStreamRead, memoryStreamSeek,
+                                          memoryStreamTell};
+    EXPECT_EQ(loadModule(opensNothing, "song.xm", nullptr, &reason), nullptr);
+    EXPECT_EQ(reason, "cannot open \"song.xm\"");
 
     EXPECT_FALSE(freeModule(nullptr));
 }
@@ -631,7 +629,6 @@ TEST_F(LoaderTest, SampleDataCallbackReplacesTheFileBytes) {
     const ModulePtr m = load(buildXm(smallSpec()), &reason, countingSampleData);
     ASSERT_TRUE(m) << reason;
     expectPlayable(*m);
-    EXPECT_EQ(m->sampleDataCallback, &countingSampleData);
     const std::vector<CallbackCall>& calls = callbackCalls();
     ASSERT_EQ(calls.size(), 3u);
     const CallbackCall expected[] = {{6, 8, 0, 0, true}, {8, 16, 0, 1, true}, {3, 8, 2, 0, true}};
@@ -775,13 +772,14 @@ void recordEndAndClose(void* handle) {
 TEST_F(LoaderTest, LoadsEveryModuleOfTheCorpus) {
     const std::filesystem::path folder = sharedDataDir("xm-corpus");
     REQUIRE_SHARED_DATA(folder);
-    setStreamCallbacks(fileStreamOpen, recordEndAndClose, fileStreamRead, fileStreamSeek, fileStreamTell);
+    const StreamCallbacks recordingEnd = {fileStreamOpen, recordEndAndClose, fileStreamRead, fileStreamSeek,
+                                          fileStreamTell};
     int loaded = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (entry.path().extension() != ".xm") continue;
         SCOPED_TRACE(entry.path().filename().string());
         std::string reason;
-        const ModulePtr m(loadModule(entry.path().c_str(), nullptr, &reason));
+        const ModulePtr m(loadModule(recordingEnd, entry.path().c_str(), nullptr, &reason));
         ASSERT_TRUE(m) << reason;
         expectPlayable(*m);
         EXPECT_GE(m->channelCount, 4);

@@ -46,29 +46,30 @@ Voice settledVoice(const Sample& s, int32_t volume, uint64_t step) {
     return v;
 }
 
-class Mixer : public testing::Test {
+class VoiceMixer : public testing::Test {
 protected:
-    void SetUp() override { resetMixer(44100); }
+    ::Mixer mixer{};
+    void SetUp() override { resetMixer(mixer, 44100); }
 };
 
-TEST_F(Mixer, AnIdleVoiceAddsNothingAndKeepsItsPosition) {
+TEST_F(VoiceMixer, AnIdleVoiceAddsNothingAndKeepsItsPosition) {
     Voice v{};
     v.position = 17;
     v.positionFraction = 5;
     std::vector<float> out(64, 1.5f);
-    mixVoice(v, out.data(), 32);
+    mixVoice(mixer, v, out.data(), 32);
     for (float f : out) EXPECT_EQ(f, 1.5f);
     EXPECT_EQ(v.position, 17);
     EXPECT_EQ(v.positionFraction, 5u);
 }
 
-TEST_F(Mixer, ANonLoopingSampleAtHalfStepPlaysTwiceItsLengthThenStops) {
+TEST_F(VoiceMixer, ANonLoopingSampleAtHalfStepPlaysTwiceItsLengthThenStops) {
     std::vector<int16_t> values(100);
     for (int i = 0; i < 100; ++i) values[i] = int16_t(100 * (i + 1));
     TestSample t(values);
     Voice v = settledVoice(t.sample, 255, kHalf);  // gain exactly 1.0
     std::vector<float> out(2 * 300, 0.0f);
-    mixVoice(v, out.data(), 300);
+    mixVoice(mixer, v, out.data(), 300);
     for (int k = 0; k < 200; ++k) {
         const int i = k / 2;
         const float expected = k % 2 ? (values[i] + (i + 1 < 100 ? values[i + 1] : 0)) / 2.0f : values[i];
@@ -82,7 +83,7 @@ TEST_F(Mixer, ANonLoopingSampleAtHalfStepPlaysTwiceItsLengthThenStops) {
     EXPECT_EQ(v.positionFraction, 0u);
 }
 
-TEST_F(Mixer, LoopsWrapAndReflectAtTheBoundary) {
+TEST_F(VoiceMixer, LoopsWrapAndReflectAtTheBoundary) {
     // A loop from 100 of length 50 in a 200-frame sample; one frame at step 0.5 crosses its end.
     struct Case {
         const char* what;
@@ -105,7 +106,7 @@ TEST_F(Mixer, LoopsWrapAndReflectAtTheBoundary) {
         v.position = c.position;
         v.positionFraction = c.fraction;
         std::vector<float> out(2, 0.0f);
-        mixVoice(v, out.data(), 1);
+        mixVoice(mixer, v, out.data(), 1);
         EXPECT_EQ(v.position, c.expectedPosition) << c.what;
         EXPECT_EQ(v.positionFraction, c.expectedFraction) << c.what;
         EXPECT_EQ(v.direction, c.expectedDirection) << c.what;
@@ -116,7 +117,7 @@ TEST_F(Mixer, LoopsWrapAndReflectAtTheBoundary) {
 // A step far longer than a ping-pong loop: the position lands where mirroring at one end, then at
 // the other, and so on until it lies inside, would put it (the reference below does exactly
 // that), in one step however many loop lengths it ran past.
-TEST_F(Mixer, APingPongLoopFoldsAStepOfManyLoopLengthsAsRepeatedMirroringWould) {
+TEST_F(VoiceMixer, APingPongLoopFoldsAStepOfManyLoopLengthsAsRepeatedMirroringWould) {
     constexpr int64_t kOne = int64_t(1) << 32;
     const auto mirror = [](int64_t pos, int32_t& direction, int64_t start, int64_t end) {
         pos = direction == 1 ? 2 * end - pos - 1 : 2 * start - pos - 1;
@@ -154,7 +155,7 @@ TEST_F(Mixer, APingPongLoopFoldsAStepOfManyLoopLengthsAsRepeatedMirroringWould) 
         expected = mirror(expected, direction, int64_t(c.loopStart) * kOne, int64_t(c.loopStart + c.loopLength) * kOne);
         if (expected < 0) expected = 0;
         std::vector<float> out(2, 0.0f);
-        mixVoice(v, out.data(), 1);  // one frame: the step crosses the boundary and is folded back
+        mixVoice(mixer, v, out.data(), 1);  // one frame: the step crosses the boundary and is folded back
         const std::string what = std::to_string(c.loopStart) + "+" + std::to_string(c.loopLength) + ", step " +
                                  std::to_string(c.step) + ", direction " + std::to_string(c.direction);
         EXPECT_EQ(v.position, int32_t(expected >> 32)) << what;
@@ -163,13 +164,13 @@ TEST_F(Mixer, APingPongLoopFoldsAStepOfManyLoopLengthsAsRepeatedMirroringWould) 
     }
 }
 
-TEST_F(Mixer, ALongForwardLoopKeepsPlayingAcrossManyWraps) {
+TEST_F(VoiceMixer, ALongForwardLoopKeepsPlayingAcrossManyWraps) {
     std::vector<int16_t> values(64);
     for (int i = 0; i < 64; ++i) values[i] = int16_t(i * 10);
     TestSample t(values, 2, 16, 48);
     Voice v = settledVoice(t.sample, 255, uint64_t(3) << 32);  // three frames per output frame
     std::vector<float> out(2 * 1000, 0.0f);
-    mixVoice(v, out.data(), 1000);
+    mixVoice(mixer, v, out.data(), 1000);
     // Frame k plays sample position 3k, folded into the loop [16, 64).
     for (int k = 0; k < 1000; ++k) {
         int64_t p = 3 * int64_t(k);
@@ -178,7 +179,7 @@ TEST_F(Mixer, ALongForwardLoopKeepsPlayingAcrossManyWraps) {
     }
 }
 
-TEST_F(Mixer, ANoteRampsInFromSilenceOver128FramesThenHoldsItsGain) {
+TEST_F(VoiceMixer, ANoteRampsInFromSilenceOver128FramesThenHoldsItsGain) {
     TestSample t(std::vector<int16_t>(1000, 10000));
     Voice v{};
     v.sample = &t.sample;
@@ -187,7 +188,7 @@ TEST_F(Mixer, ANoteRampsInFromSilenceOver128FramesThenHoldsItsGain) {
     v.leftVolume = 127;
     v.rightVolume = 0;
     std::vector<float> out(2 * 300, 0.0f);
-    mixVoice(v, out.data(), 300);
+    mixVoice(mixer, v, out.data(), 300);
     const float step = 127.0f * (1.0f / 255.0f) * (1.0f / 128.0f);
     float g = 0.0f;
     for (int k = 0; k < 128; ++k) {
@@ -201,7 +202,7 @@ TEST_F(Mixer, ANoteRampsInFromSilenceOver128FramesThenHoldsItsGain) {
     EXPECT_EQ(v.currentLeft, 127 * 256);
 }
 
-TEST_F(Mixer, AChangeDuringARampStartsAFullRampFromTheGainReached) {
+TEST_F(VoiceMixer, AChangeDuringARampStartsAFullRampFromTheGainReached) {
     TestSample t(std::vector<int16_t>(1000, 10000));
     Voice v{};
     v.sample = &t.sample;
@@ -209,11 +210,11 @@ TEST_F(Mixer, AChangeDuringARampStartsAFullRampFromTheGainReached) {
     v.stepInteger = 1;
     v.leftVolume = v.rightVolume = 200;
     std::vector<float> out(2 * 400, 0.0f);
-    mixVoice(v, out.data(), 64);  // half way up
+    mixVoice(mixer, v, out.data(), 64);  // half way up
     const int32_t reached = v.currentLeft;
     EXPECT_NEAR(reached, 100 * 256, 256);
     v.leftVolume = 50;  // only the left side changes
-    mixVoice(v, out.data() + 128, 200);
+    mixVoice(mixer, v, out.data() + 128, 200);
     EXPECT_EQ(v.rampFramesLeft, 0);
     // The left gain falls from the reached value for a full 128 frames, then holds 50/255.
     const float start = float(reached) / 256.0f / 255.0f;
@@ -224,18 +225,18 @@ TEST_F(Mixer, AChangeDuringARampStartsAFullRampFromTheGainReached) {
     EXPECT_EQ(out[2 * (64 + 128) + 1], 10000.0f * (200.0f / 255.0f));
 }
 
-TEST_F(Mixer, ChangingOneSideRampsOnlyThatSide) {
+TEST_F(VoiceMixer, ChangingOneSideRampsOnlyThatSide) {
     TestSample t(std::vector<int16_t>(1000, 10000));
     Voice v = settledVoice(t.sample, 100, uint64_t(1) << 32);
     v.rightVolume = 30;
     std::vector<float> out(2 * 200, 0.0f);
-    mixVoice(v, out.data(), 200);
+    mixVoice(mixer, v, out.data(), 200);
     for (int k = 0; k < 200; ++k) ASSERT_EQ(out[2 * k], 10000.0f * (100.0f / 255.0f)) << k;
     EXPECT_LT(out[2 * 1 + 1], out[2 * 1]);
     EXPECT_EQ(out[2 * 150 + 1], 10000.0f * (30.0f / 255.0f));
 }
 
-TEST_F(Mixer, RunsAcrossCallsGiveTheSameSoundAsOneCall) {
+TEST_F(VoiceMixer, RunsAcrossCallsGiveTheSameSoundAsOneCall) {
     std::vector<int16_t> values(300);
     for (int i = 0; i < 300; ++i) values[i] = int16_t((i * 7919) % 20000 - 10000);
     TestSample t(values, 4, 40, 200);
@@ -246,17 +247,17 @@ TEST_F(Mixer, RunsAcrossCallsGiveTheSameSoundAsOneCall) {
     whole.currentRight = 90 * 256;
     Voice pieces = whole;
     std::vector<float> a(2 * 2000, 0.0f), b(2 * 2000, 0.0f);
-    mixVoice(whole, a.data(), 2000);
+    mixVoice(mixer, whole, a.data(), 2000);
     for (int done = 0, n = 1; done < 2000; done += n, n = n % 97 + 13) {
         n = std::min(n, 2000 - done);
-        mixVoice(pieces, b.data() + 2 * done, n);
+        mixVoice(mixer, pieces, b.data() + 2 * done, n);
     }
     EXPECT_EQ(a, b);
     EXPECT_EQ(whole.position, pieces.position);
     EXPECT_EQ(whole.positionFraction, pieces.positionFraction);
 }
 
-TEST_F(Mixer, AVoiceSetUpOutsideItsSampleEndsInsteadOfReadingPastIt) {
+TEST_F(VoiceMixer, AVoiceSetUpOutsideItsSampleEndsInsteadOfReadingPastIt) {
     TestSample t(std::vector<int16_t>(50, 1000), 4, 0, 50);
     struct Case {
         int32_t position, direction;
@@ -266,7 +267,7 @@ TEST_F(Mixer, AVoiceSetUpOutsideItsSampleEndsInsteadOfReadingPastIt) {
         v.position = c.position;
         v.direction = c.direction;
         std::vector<float> out(2 * 100, 0.0f);
-        mixVoice(v, out.data(), 100);  // ASan reports any read outside the buffer
+        mixVoice(mixer, v, out.data(), 100);  // ASan reports any read outside the buffer
         // Either the voice ended, or the loop handling brought it back inside its loop.
         if (v.sample) {
             EXPECT_GE(v.position, 0) << c.position;
@@ -275,13 +276,13 @@ TEST_F(Mixer, AVoiceSetUpOutsideItsSampleEndsInsteadOfReadingPastIt) {
     }
 }
 
-TEST_F(Mixer, APingPongLoopFromZeroStaysInsideTheSample) {
+TEST_F(VoiceMixer, APingPongLoopFromZeroStaysInsideTheSample) {
     TestSample t(std::vector<int16_t>(16, 1000), 4, 0, 16);
     Voice v = settledVoice(t.sample, 255, uint64_t(2) << 32);
     v.position = 2;  // moving back, it lands exactly on 0, which mirrors to just below it
     v.direction = 2;
     std::vector<float> out(2 * 500, 0.0f);
-    mixVoice(v, out.data(), 500);
+    mixVoice(mixer, v, out.data(), 500);
     EXPECT_EQ(v.sample, &t.sample);
     for (int k = 0; k < 500; ++k) ASSERT_EQ(out[2 * k], 1000.0f) << k;
 }
@@ -299,15 +300,16 @@ TEST(FloatToPcm16, RoundsTiesToEvenAndClips) {
 }
 
 TEST(MixVoices, AddsEveryVoiceOfTheTable) {
-    resetMixer(44100);
-    EXPECT_EQ(mixer().rampLength, 128);
+    ::Mixer mixer{};
+    resetMixer(mixer, 44100);
+    EXPECT_EQ(mixer.rampLength, 128);
     TestSample t(std::vector<int16_t>(100, 300), 2, 0, 100);
-    for (int i : {0, 31, 32, 63}) mixer().voices[i] = settledVoice(t.sample, 255, uint64_t(1) << 32);
+    for (int i : {0, 31, 32, 63}) mixer.voices[i] = settledVoice(t.sample, 255, uint64_t(1) << 32);
     std::vector<float> out(2 * 10, 0.0f);
-    mixVoices(out.data(), 10);
+    mixVoices(mixer, out.data(), 10);
     for (float f : out) EXPECT_EQ(f, 1200.0f);
-    mixVoices(out.data(), 0);
-    mixVoices(out.data(), -4);
+    mixVoices(mixer, out.data(), 0);
+    mixVoices(mixer, out.data(), -4);
     for (float f : out) EXPECT_EQ(f, 1200.0f);
 }
 

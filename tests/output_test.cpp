@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,8 +15,8 @@
 #include "player/mixer.h"
 #include "player/module.h"
 #include "player/output.h"
+#include "player/playback.h"
 #include "player/sequencer.h"
-#include "player/stream.h"
 #include "xm_writer.h"
 
 namespace {
@@ -26,50 +27,63 @@ TEST(SetBpm, FramesPerTickRoundTheTempoToSinglePrecisionFirst) {
     };
     const Case cases[] = {{125, 882}, {140, 787}, {150, 735}, {49, 2249}, {63, 1749}, {98, 1124},
                           {126, 874}, {32, 3445}, {255, 432}, {0, 110249}, {-7, 110249}, {1000000, 1}};
+    const std::unique_ptr<Playback> p = std::make_unique<Playback>();
     for (const Case& c : cases) {
-        Module m{};
-        setBpm(m, c.bpm);
-        EXPECT_EQ(m.bpm, c.bpm);
-        EXPECT_EQ(m.framesPerTick, c.framesPerTick) << c.bpm;
+        setBpm(*p, c.bpm);
+        EXPECT_EQ(p->bpm, c.bpm);
+        EXPECT_EQ(p->framesPerTick, c.framesPerTick) << c.bpm;
     }
 }
 
-// A module whose tick moves the order position on by one, so records count ticks.
-int& ticksRun() {
-    static int ticks = 0;
-    return ticks;
-}
-
-void countingTick(Module& m) {
-    ++ticksRun();
-    m.orderPosition = (m.orderPosition + 1) & 0xFF;
+// 256 order entries of one one-row pattern at one tick per row: every tick moves the order
+// position on by one, so a block's record counts the ticks up to it (its order position is the
+// number of ticks run, less one).
+std::vector<uint8_t> countingSong(uint16_t bpm = 125) {
+    XmSpec xmSpec;
+    xmSpec.channels = 1;
+    xmSpec.tempo = 1;
+    xmSpec.bpm = bpm;
+    xmSpec.orders.assign(256, 0);
+    XmPattern pattern;
+    pattern.rows = 1;
+    xmSpec.patterns = {pattern};
+    return buildXm(xmSpec);
 }
 
 class Player : public testing::Test {
 protected:
-    Module module{};
+    std::vector<uint8_t>            bytes;
+    Module*                         module = nullptr;
+    std::unique_ptr<RealtimePlayer> realtime = std::make_unique<RealtimePlayer>();
+    RealtimePlayer&                 player = *realtime;
 
     void SetUp() override {
         resetOfflineAudio();
-        useMemoryStream(nullptr, 0);  // any complete set of stream callbacks
-        module.tickCallback = countingTick;
-        module.defaultBpm = 125;
-        module.defaultTempo = 6;
-        module.initialGlobalVolume = 64;
-        ticksRun() = 0;
+        useSong(125);
     }
     void TearDown() override {
-        stopPlayer(&module);
+        stopPlayer(player);
+        freeModule(module);
         resetOfflineAudio();  // a refusing or removed device stays with these tests
     }
+
+    void useSong(uint16_t bpm) {
+        freeModule(module);
+        bytes = countingSong(bpm);
+        module = loadModuleFromMemory(bytes.data(), bytes.size(), nullptr);
+        ASSERT_NE(module, nullptr);
+    }
+
+    // Ticks the player has run since it started.
+    int ticksRun() const { return player.playback.framesMixed == 0 ? 0 : player.playback.orderPosition + 1; }
 
     // Moves the device to the start of block k of the ring's first loop, or later loops.
     static void playBlock(int64_t k) { offlineAudio().position.store(uint32_t(k * 884 * 4)); }
 };
 
 TEST_F(Player, TheRingIsAHundredBlocksOf884FramesPrefilledAtStart) {
-    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
-    const PlayerState& p = player();
+    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    const RealtimePlayer& p = player;
     EXPECT_EQ(p.blockFrames, 884);
     EXPECT_EQ(p.ringFrames, 88400);
     EXPECT_EQ(p.blockCount, 100);
@@ -80,45 +94,45 @@ TEST_F(Player, TheRingIsAHundredBlocksOf884FramesPrefilledAtStart) {
     EXPECT_EQ(reinterpret_cast<uintptr_t>(p.mixBuffer) % 16, 0u);
     // 882 frames per tick: ticks at frames 0, 882, 1764, …; 101 of them fit in 88400 frames.
     EXPECT_EQ(ticksRun(), 101);
-    EXPECT_EQ(module.framesLeftInTick, 101 * 882 - 88400);
+    EXPECT_EQ(player.playback.framesLeftInTick, 101 * 882 - 88400);
 }
 
 TEST_F(Player, ATickStraddlingTwoBlocksContinuesInTheNext) {
-    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
+    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
     // Block 0: a tick of 882 frames and 2 of the next; block 1 starts with the 880 left, so the
     // records show 2 ticks after block 0 and 3 after block 1 (the third at frame 1764).
-    EXPECT_EQ(player().syncRecords[0].orderPosition.load(), 2);
-    EXPECT_EQ(player().syncRecords[1].orderPosition.load(), 3);
-    EXPECT_EQ(player().syncRecords[2].orderPosition.load(), 4);
+    EXPECT_EQ(player.syncRecords[0].orderPosition.load(), 2 - 1);
+    EXPECT_EQ(player.syncRecords[1].orderPosition.load(), 3 - 1);
+    EXPECT_EQ(player.syncRecords[2].orderPosition.load(), 4 - 1);
     // Play time: 19 for a run of 882, 0 for a run of 2; then 19 for 880 and 0 for 4.
-    EXPECT_EQ(player().syncRecords[0].playTimeMs.load(), 19);
-    EXPECT_EQ(player().syncRecords[1].playTimeMs.load(), 38);
+    EXPECT_EQ(player.syncRecords[0].playTimeMs.load(), 19);
+    EXPECT_EQ(player.syncRecords[1].playTimeMs.load(), 38);
 }
 
 TEST_F(Player, PlayTimeGrows20MsPerUnbrokenBlock) {
-    module.defaultBpm = 1;  // 110250 frames per tick: no block is split
-    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
-    for (int b = 0; b < 100; ++b) ASSERT_EQ(player().syncRecords[b].playTimeMs.load(), 20 * (b + 1)) << b;
+    useSong(1);  // 110250 frames per tick: no block is split
+    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    for (int b = 0; b < 100; ++b) ASSERT_EQ(player.syncRecords[b].playTimeMs.load(), 20 * (b + 1)) << b;
 }
 
 TEST_F(Player, TheSongPositionFollowsTheBlockBeingPlayed) {
-    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
-    EXPECT_EQ(getSongPosition(&module), 2) << "block 0's record right after the start";
+    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    EXPECT_EQ(getSongPosition(player), 2 - 1) << "block 0's record right after the start";
     playBlock(1);
-    feedPlayer();  // block 0 was played: it is rendered again, one ring later
-    EXPECT_EQ(player().readBlock.load(), 1);
-    EXPECT_EQ(getSongPosition(&module), 3);
+    feedPlayer(player);  // block 0 was played: it is rendered again, one ring later
+    EXPECT_EQ(player.readBlock.load(), 1);
+    EXPECT_EQ(getSongPosition(player), 3 - 1);
     playBlock(57);
-    feedPlayer();
-    EXPECT_EQ(player().writeBlock.load(), 57);
-    EXPECT_EQ(getSongPosition(&module), player().syncRecords[57].orderPosition.load());
+    feedPlayer(player);
+    EXPECT_EQ(player.writeBlock.load(), 57);
+    EXPECT_EQ(getSongPosition(player), player.syncRecords[57].orderPosition.load());
     playBlock(100 + 3);  // the second loop of the ring
-    feedPlayer();
-    EXPECT_EQ(player().readBlock.load(), 3);
+    feedPlayer(player);
+    EXPECT_EQ(player.readBlock.load(), 3);
     // The device plays its second loop; block 2 now holds the music of its third: the 203rd
     // block rendered, whose last tick is the one at or before frame 203 × 884 − 1.
     const int ticksByEndOfBlock202 = (203 * 884 - 1) / 882 + 1;
-    EXPECT_EQ(player().syncRecords[2].orderPosition.load(), ticksByEndOfBlock202 & 0xFF);
+    EXPECT_EQ(player.syncRecords[2].orderPosition.load(), (ticksByEndOfBlock202 - 1) & 0xFF);
 }
 
 // The device's byte count is 32 bits wide and wraps every 6.8 hours, at 2^30 frames, which is no
@@ -128,19 +142,19 @@ TEST_F(Player, TheSongPositionFollowsTheBlockBeingPlayed) {
 TEST_F(Player, TheDevicesByteCountWrapsWithoutASkip) {
     constexpr uint64_t kBlockBytes = 884 * 4;
     offlineAudio().startPosition = uint32_t(0x100000000ull - 5 * kBlockBytes - 100);
-    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
+    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
     uint64_t played = 0;  // bytes since the start, as a count that never wraps would say
     auto playTo = [&](uint64_t bytes) {
         played = bytes;
         offlineAudio().position.store(uint32_t(offlineAudio().startPosition + played));
-        feedPlayer();
+        feedPlayer(player);
     };
     auto expectEachBlockOnce = [&](const char* where) {
         for (int step = 0; step < 12; ++step) {
-            const int64_t mixed = player().framesMixed;
+            const int64_t mixed = player.playback.framesMixed;
             playTo(played + kBlockBytes);
-            ASSERT_EQ(player().readBlock.load(), int32_t(played / kBlockBytes % 100)) << where << ", step " << step;
-            ASSERT_EQ(player().framesMixed - mixed, 884) << where << ", step " << step << ": one block refilled";
+            ASSERT_EQ(player.readBlock.load(), int32_t(played / kBlockBytes % 100)) << where << ", step " << step;
+            ASSERT_EQ(player.playback.framesMixed - mixed, 884) << where << ", step " << step << ": one block refilled";
         }
     };
     expectEachBlockOnce("the first wrap");
@@ -148,32 +162,29 @@ TEST_F(Player, TheDevicesByteCountWrapsWithoutASkip) {
     const uint64_t secondWrap = 0x100000000ull * 2 - offlineAudio().startPosition;
     playTo(played + 0x80000000ull);
     playTo(secondWrap - 6 * kBlockBytes - 1000);
-    ASSERT_EQ(player().readBlock.load(), int32_t(played / kBlockBytes % 100));
+    ASSERT_EQ(player.readBlock.load(), int32_t(played / kBlockBytes % 100));
     expectEachBlockOnce("the second wrap");
 }
 
 TEST_F(Player, StopForgetsThePositionAndStartRestartsTheSong) {
-    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
+    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
     playBlock(40);
-    feedPlayer();
-    EXPECT_NE(getSongPosition(&module), 0);
-    EXPECT_TRUE(stopPlayer(&module));
-    EXPECT_EQ(getSongPosition(&module), 0);
+    feedPlayer(player);
+    EXPECT_NE(getSongPosition(player), 0);
+    stopPlayer(player);
+    EXPECT_EQ(getSongPosition(player), 0);
     EXPECT_FALSE(offlineAudio().open);
-    EXPECT_FALSE(stopPlayer(nullptr));
-    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
-    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);  // twice in a row: one fresh start
-    EXPECT_EQ(module.row, 0);
-    EXPECT_EQ(getSongPosition(&module), 2);
+    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);  // twice in a row: one fresh start
+    EXPECT_EQ(ticksRun(), 101) << "one ring rendered from the song's start";
+    EXPECT_EQ(getSongPosition(player), 2 - 1);
 }
 
-TEST_F(Player, RefusesWithoutModuleOrCallbacks) {
-    EXPECT_EQ(startPlayer(nullptr, false), PlayerStart::refused);
-    setStreamCallbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(startPlayer(&module, false), PlayerStart::refused);
+TEST_F(Player, RefusesWithoutAModule) {
+    EXPECT_EQ(startPlayer(player, nullptr, false), PlayerStart::refused);
     EXPECT_FALSE(offlineAudio().open);
     EXPECT_EQ(ticksRun(), 0) << "nothing rendered";
-    EXPECT_EQ(playerSilenceReason(), nullptr);
+    EXPECT_EQ(playerSilenceReason(player), nullptr);
 }
 
 // The block the device plays `ms` after the start, at 44100 frames a second.
@@ -186,18 +197,18 @@ TEST_F(Player, WithoutADeviceTheSongPlaysOnTheTickCount) {
     const uint32_t start = 0xFFFFFFFFu - 5000;  // the tick count wraps 5 s into the song
     offlinePlatform().tickCount = start;
     offlineAudio().refuseOpen = true;
-    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
-    ASSERT_NE(playerSilenceReason(), nullptr);
-    EXPECT_STREQ(playerSilenceReason(), "the offline device refuses to open");
+    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    ASSERT_NE(playerSilenceReason(player), nullptr);
+    EXPECT_STREQ(playerSilenceReason(player), "the offline device refuses to open");
     EXPECT_EQ(ticksRun(), 101) << "the ring is pre-rendered as for a device";
     for (uint64_t ms = 0; ms <= 12000; ms += 20) {
         offlinePlatform().tickCount = start + uint32_t(ms);
-        feedPlayer();
-        ASSERT_EQ(player().readBlock.load(), blockAfterMs(ms)) << ms << " ms";
+        feedPlayer(player);
+        ASSERT_EQ(player.readBlock.load(), blockAfterMs(ms)) << ms << " ms";
     }
-    EXPECT_EQ(player().framesMixed, 88400 + int64_t(12000 * 44100 / 1000 / 884) * 884) << "no block skipped or redone";
-    EXPECT_TRUE(stopPlayer(&module));
-    EXPECT_EQ(playerSilenceReason(), nullptr) << "a stop forgets it";
+    EXPECT_EQ(player.playback.framesMixed, 88400 + int64_t(12000 * 44100 / 1000 / 884) * 884) << "no block skipped or redone";
+    stopPlayer(player);
+    EXPECT_EQ(playerSilenceReason(player), nullptr) << "a stop forgets it";
 }
 
 // A device that goes away (unplugged) hands over to the silent clock where it stopped: the song
@@ -205,44 +216,44 @@ TEST_F(Player, WithoutADeviceTheSongPlaysOnTheTickCount) {
 TEST_F(Player, ADeviceThatStopsHandsOverWithoutAJump) {
     resetOfflinePlatform();
     offlinePlatform().tickCount = 70000;
-    ASSERT_EQ(startPlayer(&module, false), PlayerStart::playing);
+    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
     const uint32_t stoppedAt = (137 * 884 + 500) * 4;  // block 37 of the second loop, part played
     offlineAudio().position.store(stoppedAt);
-    feedPlayer();
-    ASSERT_EQ(player().readBlock.load(), 37);
-    const int64_t mixed = player().framesMixed;
-    const int32_t heard = getSongPosition(&module);
-    EXPECT_EQ(playerSilenceReason(), nullptr);
+    feedPlayer(player);
+    ASSERT_EQ(player.readBlock.load(), 37);
+    const int64_t mixed = player.playback.framesMixed;
+    const int32_t heard = getSongPosition(player);
+    EXPECT_EQ(playerSilenceReason(player), nullptr);
 
     offlineAudio().removed.store(true);
     offlinePlatform().tickCount += 3;  // the last poll was 3 ms ago
-    feedPlayer();
-    ASSERT_NE(playerSilenceReason(), nullptr);
-    EXPECT_STREQ(playerSilenceReason(), "the offline device was removed");
-    EXPECT_EQ(player().readBlock.load(), 37) << "no jump";
-    EXPECT_EQ(player().framesMixed, mixed) << "nothing rendered again";
-    EXPECT_EQ(getSongPosition(&module), heard);
+    feedPlayer(player);
+    ASSERT_NE(playerSilenceReason(player), nullptr);
+    EXPECT_STREQ(playerSilenceReason(player), "the offline device was removed");
+    EXPECT_EQ(player.readBlock.load(), 37) << "no jump";
+    EXPECT_EQ(player.playback.framesMixed, mixed) << "nothing rendered again";
+    EXPECT_EQ(getSongPosition(player), heard);
     // 384 frames were left of block 37: at 44.1 frames a ms, block 38 starts 8.7 ms later.
     for (const auto& [ms, block] : {std::pair{8, 37}, {9, 38}, {29, 39}, {1009, 87}}) {
         offlinePlatform().tickCount = 70003 + ms;
-        feedPlayer();
-        EXPECT_EQ(player().readBlock.load(), block) << ms << " ms after the device stopped";
+        feedPlayer(player);
+        EXPECT_EQ(player.readBlock.load(), block) << ms << " ms after the device stopped";
     }
 }
 
 TEST_F(Player, TheFeederThreadKeepsUpWithTheDeviceAndStops) {
     for (int run = 0; run < 2; ++run) {  // start, stop, and start again
-        ASSERT_EQ(startPlayer(&module, true), PlayerStart::playing);
+        ASSERT_EQ(startPlayer(player, module, true), PlayerStart::playing);
         for (int64_t block = 1; block <= 250; block += 7) {
             playBlock(block);
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            while (player().readBlock.load() != block % 100 && std::chrono::steady_clock::now() < deadline)
+            while (player.readBlock.load() != block % 100 && std::chrono::steady_clock::now() < deadline)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            ASSERT_EQ(player().readBlock.load(), block % 100) << "run " << run << ", block " << block;
+            ASSERT_EQ(player.readBlock.load(), block % 100) << "run " << run << ", block " << block;
         }
-        EXPECT_TRUE(stopPlayer(&module));
-        EXPECT_TRUE(player().feederEnded.load());
-        EXPECT_FALSE(player().feeder.joinable());
+        stopPlayer(player);
+        EXPECT_TRUE(player.feederEnded.load());
+        EXPECT_FALSE(player.feeder.joinable());
     }
 }
 
@@ -251,14 +262,14 @@ TEST_F(Player, TheFeederThreadKeepsUpWithTheDeviceAndStops) {
 TEST_F(Player, AFeederThreadThatCannotStartIsReported) {
     resetOfflinePlatform();
     offlinePlatform().refuseThreads = true;
-    ASSERT_EQ(startPlayer(&module, true), PlayerStart::withoutFeeder);
+    ASSERT_EQ(startPlayer(player, module, true), PlayerStart::withoutFeeder);
     EXPECT_TRUE(offlineAudio().started) << "the device plays";
-    EXPECT_FALSE(player().feeder.joinable());
-    EXPECT_TRUE(player().feederEnded.load());
+    EXPECT_FALSE(player.feeder.joinable());
+    EXPECT_TRUE(player.feederEnded.load());
     playBlock(30);
-    feedPlayer();
-    EXPECT_EQ(player().readBlock.load(), 30);
-    EXPECT_TRUE(stopPlayer(&module));
+    feedPlayer(player);
+    EXPECT_EQ(player.readBlock.load(), 30);
+    stopPlayer(player);
     offlinePlatform().refuseThreads = false;
 }
 
@@ -282,7 +293,7 @@ TEST(DemoWithoutFeederThread, TheFramesFeedThePlayer) {
         offlineAudio().position.store(uint32_t(ms * 44100 / 1000 * 4));
         renderFrame();
         const int32_t playing = int32_t(ms * 44100 / 1000 / 884 % 100);
-        ASSERT_EQ(player().readBlock.load(), playing) << ms << " ms";
+        ASSERT_EQ(demo().player->readBlock.load(), playing) << ms << " ms";
     }
     EXPECT_EQ(frameDriver().scenePosition, 2) << "the song's position 2 starts at 7.68 s";
     demoShutdown();
@@ -295,27 +306,27 @@ TEST(DemoWithoutFeederThread, TheFramesFeedThePlayer) {
 // records count ticks, about one per block, and stay below 256) while this thread reads the
 // position as fast as it can.
 TEST_F(Player, TheSongPositionNeverGoesBackWhileTheFeederRenders) {
-    ASSERT_EQ(startPlayer(&module, true), PlayerStart::playing);
+    ASSERT_EQ(startPlayer(player, module, true), PlayerStart::playing);
     std::atomic<bool> played{false};
     std::thread device([&] {
         for (int64_t block = 1; block <= 150; ++block) {
             playBlock(block);
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            while (player().readBlock.load() != block % 100 && std::chrono::steady_clock::now() < deadline)
+            while (player.readBlock.load() != block % 100 && std::chrono::steady_clock::now() < deadline)
                 std::this_thread::yield();
         }
         played.store(true);
     });
-    int32_t last = getSongPosition(&module), drops = 0, reads = 0;
+    int32_t last = getSongPosition(player), drops = 0, reads = 0;
     while (!played.load()) {
-        const int32_t now = getSongPosition(&module);
+        const int32_t now = getSongPosition(player);
         if (now < last) ++drops;
         last = now;
         ++reads;
     }
     device.join();
     EXPECT_EQ(drops, 0) << "in " << reads << " reads";
-    EXPECT_EQ(player().readBlock.load(), 50);
+    EXPECT_EQ(player.readBlock.load(), 50);
 }
 
 // The demo's two threads as they run: the real sequencer and mixer on the feeder thread, and the
@@ -350,13 +361,13 @@ TEST(ThreadedPlayback, FramesFollowTheSongPositionWhileTheFeederRendersAcrossARe
     std::string reason;
     ASSERT_TRUE(demoStartUp(reason)) << reason;
     Module* const embedded = demo().song;
-    useMemoryStream(bytes.data(), bytes.size());
-    Module* const song = loadModule("threads", nullptr, &reason);
+    Module* const song = loadModuleFromMemory(bytes.data(), bytes.size(), nullptr, &reason);
     ASSERT_NE(song, nullptr) << reason;
     demo().song = song;
+    RealtimePlayer& player = *demo().player;
 
     for (int run = 0; run < 2; ++run) {  // start, play, then restart from the top and play again
-        ASSERT_EQ(startPlayer(song, true), PlayerStart::playing);
+        ASSERT_EQ(startPlayer(player, song, true), PlayerStart::playing);
         // The device plays one block per frame; the feeder refills behind it while frames run.
         for (int64_t block = 1; block <= 60; ++block) {
             offlineAudio().position.store(uint32_t(block * 884 * 4));
@@ -364,18 +375,18 @@ TEST(ThreadedPlayback, FramesFollowTheSongPositionWhileTheFeederRendersAcrossARe
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (player().readBlock.load() != 60 && std::chrono::steady_clock::now() < deadline) renderFrame();
-        ASSERT_EQ(player().readBlock.load(), 60) << "run " << run;
+        while (player.readBlock.load() != 60 && std::chrono::steady_clock::now() < deadline) renderFrame();
+        ASSERT_EQ(player.readBlock.load(), 60) << "run " << run;
         // Block 60 is still the ring's first rendering: its last tick is tick (61 × 884 − 1) / 882,
         // row 61 of the song, in order 61 / 4.
         const int32_t order = (61 * 884 - 1) / 882 / 4;
-        EXPECT_EQ(getSongPosition(song), order) << "run " << run;
+        EXPECT_EQ(getSongPosition(player), order) << "run " << run;
         renderFrame();
         // The restart takes the position back to 0, which freezes the scene where it was.
         EXPECT_EQ(frameDriver().scenePosition, order) << "run " << run;
     }
-    EXPECT_TRUE(stopPlayer(song));
-    EXPECT_FALSE(player().feeder.joinable());
+    stopPlayer(player);
+    EXPECT_FALSE(player.feeder.joinable());
     freeModule(song);
     demo().song = embedded;
     demoShutdown();
@@ -428,28 +439,30 @@ TEST(Stereo, PanningRunsFromHardLeftToHardRight) {
         SCOPED_TRACE("panning " + std::to_string(c.panning));
         resetOfflineAudio();
         const std::vector<uint8_t> bytes = pannedDcModule(c.panning);
-        useMemoryStream(bytes.data(), bytes.size());
-        Module* m = loadModule("stereo", nullptr);
+        Module* m = loadModuleFromMemory(bytes.data(), bytes.size(), nullptr);
         ASSERT_NE(m, nullptr);
 
         // The gains, tick by tick: row 0 (panning update), row 1 (volume update).
-        resetPlayback(*m);
-        const Voice& v = *sequencer().channels[0].voice;
-        sequencerTick(*m);
+        const std::unique_ptr<Playback> playback = std::make_unique<Playback>();
+        startPlayback(*playback, *m, defaultProfile);
+        const Voice& v = *playback->channels[0].voice;
+        sequencerTick(*playback);
         EXPECT_EQ(v.leftVolume, c.left);
         EXPECT_EQ(v.rightVolume, c.right);
-        sequencerTick(*m);
+        sequencerTick(*playback);
         EXPECT_EQ(v.leftVolume, c.halfLeft);
         EXPECT_EQ(v.rightVolume, c.halfRight);
 
         // What the device gets: frame 600 lies after row 0's 128-frame ramp, frame 1500 after
         // row 1's.
-        ASSERT_EQ(startPlayer(m, false), PlayerStart::playing);
-        const int16_t* out = player().outputBuffer;
+        const std::unique_ptr<RealtimePlayer> player = std::make_unique<RealtimePlayer>();
+        ASSERT_EQ(startPlayer(*player, m, false), PlayerStart::playing);
+        const int16_t* out = player->outputBuffer;
         EXPECT_EQ(out[2 * 600], c.leftOut);
         EXPECT_EQ(out[2 * 600 + 1], c.rightOut);
         EXPECT_EQ(out[2 * 1500], c.halfLeftOut);
         EXPECT_EQ(out[2 * 1500 + 1], c.halfRightOut);
+        stopPlayer(*player);
         freeModule(m);
     }
 }

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 #include "player/channel.h"
 #include "player/mixer.h"
 #include "player/module.h"
 #include "player/pitch.h"
+#include "player/playback.h"
 #include "player/sequencer.h"
 
 namespace {
@@ -44,17 +46,17 @@ TEST(Periods, FrequencyOnBothScales) {
     EXPECT_EQ(periodFrequency(-5, 5, false), 0);
 }
 
-// A channel at full scale on voice 0, with a sample to play.
+// A channel at full scale on voice 0 of a playback, with a sample to play.
 struct VoiceFixture {
-    Sample  sample{};
-    Module  module{};
-    Channel channel{};
+    Sample                    sample{};
+    Module                    module{};
+    std::unique_ptr<Playback> playback = std::make_unique<Playback>();
+    Playback&                 p = *playback;
+    Channel&                  channel = p.channels[0];
     VoiceFixture() {
-        resetMixer(44100);
-        resetChannels();
-        channel = sequencer().channels[0];
         module.flags = 1;
-        module.globalVolume = 64;
+        module.initialGlobalVolume = 64;
+        startPlayback(p, module, defaultProfile);
         sample.length = 1000;
         sample.loopLength = 1000;
         sample.loopType = 1;
@@ -70,7 +72,7 @@ struct VoiceFixture {
 TEST(UpdateVoice, FullScaleNoteAtC4) {
     VoiceFixture f;
     f.channel.updateFlags = kUpdateTrigger | kUpdatePitch | kUpdateVolume | kUpdatePanning;
-    updateVoice(f.channel, f.sample, f.module);
+    updateVoice(f.p, f.channel, f.sample);
     const Voice& v = *f.channel.voice;
     EXPECT_EQ(v.slot, 0);
     EXPECT_EQ(v.sample, &f.sample);
@@ -88,7 +90,7 @@ TEST(UpdateVoice, VeryLowPitchesStepAt100Hz) {
     VoiceFixture f;
     f.channel.period = 20000;  // about 2.5 Hz
     f.channel.updateFlags = kUpdatePitch;
-    updateVoice(f.channel, f.sample, f.module);
+    updateVoice(f.p, f.channel, f.sample);
     EXPECT_LT(f.channel.voice->frequency, 100);
     EXPECT_EQ(f.channel.voice->stepFraction, uint32_t((uint64_t(100) << 32) / 44100));
 }
@@ -98,7 +100,7 @@ TEST(UpdateVoice, ZeroPeriodSkipsThePitch) {
     f.channel.period = 0;
     f.channel.voice->frequency = 1234;
     f.channel.updateFlags = kUpdatePitch;
-    updateVoice(f.channel, f.sample, f.module);
+    updateVoice(f.p, f.channel, f.sample);
     EXPECT_EQ(f.channel.voice->frequency, 1234);
 }
 
@@ -138,11 +140,11 @@ TEST(UpdateVoice, ThreeNotesInARowAlternateBetweenPartnerVoices) {
     const int32_t expected[] = {0, 32, 0};
     for (int n = 0; n < 3; ++n) {
         f.channel.updateFlags = kUpdateTrigger | kUpdatePitch | kUpdateVolume;
-        updateVoice(f.channel, f.sample, f.module);
+        updateVoice(f.p, f.channel, f.sample);
         EXPECT_EQ(f.channel.voice->slot, expected[n]) << n;
         EXPECT_EQ(f.channel.voice->volume, 127);
         if (n > 0) {
-            const Voice& old = mixer().voices[expected[n - 1]];
+            const Voice& old = f.p.mixer.voices[expected[n - 1]];
             EXPECT_EQ(old.sample, &f.sample) << "the old note still sounds";
             EXPECT_EQ(old.leftVolume, 0) << "and ramps out";
             EXPECT_EQ(old.rightVolume, 0);
@@ -154,16 +156,16 @@ TEST(UpdateVoice, ATriggerPastTheLoopEndStartsAtZeroAndRewindRestarts) {
     VoiceFixture f;
     f.channel.voice->startOffset = 1000;  // at the end: not below loopStart + loopLength
     f.channel.updateFlags = kUpdateTrigger;
-    updateVoice(f.channel, f.sample, f.module);
+    updateVoice(f.p, f.channel, f.sample);
     EXPECT_EQ(f.channel.voice->position, 0);
     f.channel.voice->startOffset = 500;
     f.channel.updateFlags = kUpdateTrigger;
-    updateVoice(f.channel, f.sample, f.module);
+    updateVoice(f.p, f.channel, f.sample);
     EXPECT_EQ(f.channel.voice->position, 500);
     EXPECT_EQ(f.channel.voice->startOffset, 0u);
     f.channel.voice->position = 700;
     f.channel.updateFlags = kUpdateRewind;
-    updateVoice(f.channel, f.sample, f.module);
+    updateVoice(f.p, f.channel, f.sample);
     EXPECT_EQ(f.channel.voice->position, 0);
 }
 

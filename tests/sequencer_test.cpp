@@ -39,9 +39,9 @@ TEST(Sequencer, PatternDelayStretchesTheRowAndStartsTheNoteOnce) {
     int triggers = 0;
     std::vector<std::pair<int, int>> rows;
     for (int i = 0; i < 19; ++i) {
-        const bool rowTick = song.m->tick == 0;
-        sequencerTick(*song.m);
-        if (rowTick) rows.emplace_back(song.m->orderPosition, song.m->row);
+        const bool rowTick = song.p.tick == 0;
+        sequencerTick(song.p);
+        if (rowTick) rows.emplace_back(song.p.orderPosition, song.p.row);
         triggers += (song.channel(0).updateFlags & kUpdateTrigger) != 0;
     }
     EXPECT_EQ(rows, rowsOf(0, {0, 1})) << "row 0 lasts 6 + 2 × 6 = 18 ticks";

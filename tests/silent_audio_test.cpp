@@ -66,7 +66,7 @@ TEST(DemoWithoutSound, TheScenesFollowTheSongOnTheTickCount) {
             const uint32_t ms = offlinePlatform().tickCount - start;
             if (ms < 5000) offlineAudio().position.store(uint32_t(uint64_t(ms) * 44100 / 1000 * 4));
             if (ms >= 5000) offlineAudio().removed.store(true);
-            feedPlayer();
+            feedPlayer(*demo().player);
             renderFrame();
             const int32_t scene = frameDriver().scenePosition;
             if (scene >= 4 && reached4 == 0) reached4 = ms;

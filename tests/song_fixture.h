@@ -3,6 +3,7 @@
 // the fixture of the sequencer, effect and envelope tests.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,9 +11,8 @@
 #include "player/channel.h"
 #include "player/loader.h"
 #include "player/mixer.h"
-#include "player/output.h"
+#include "player/playback.h"
 #include "player/sequencer.h"
-#include "player/stream.h"
 #include "xm_writer.h"
 
 // Cells of one channel, row by row: `rows[r]` is the cell on row r.
@@ -46,33 +46,33 @@ inline XmPattern pattern(uint16_t rows, uint16_t channels, std::vector<std::pair
     return p;
 }
 
-// The module loaded from `xmSpec` and reset as for playing, driven tick by tick.
+// The module loaded from `xmSpec` and a playback of it started, driven tick by tick.
 struct Song {
-    std::vector<uint8_t> bytes;
-    Module*              m = nullptr;
+    std::vector<uint8_t>      bytes;
+    Module*                   m = nullptr;
+    std::unique_ptr<Playback> playback = std::make_unique<Playback>();
+    Playback&                 p = *playback;
 
     explicit Song(const XmSpec& xmSpec, const PlaybackProfile& profile = defaultProfile) : bytes(buildXm(xmSpec)) {
-        useMemoryStream(bytes.data(), bytes.size());
         std::string reason;
-        m = loadModule("test", nullptr, &reason);
+        m = loadModuleFromMemory(bytes.data(), bytes.size(), nullptr, &reason);
         EXPECT_NE(m, nullptr) << reason;
-        if (m) resetPlayback(*m, profile);
+        if (m) startPlayback(p, *m, profile);
     }
     ~Song() { freeModule(m); }
 
-    Channel& channel(int i) { return sequencer().channels[i]; }
+    Channel& channel(int i) { return p.channels[i]; }
 
-    void tick() { sequencerTick(*m); }
+    void tick() { sequencerTick(p); }
 
     // Runs `ticks` ticks and returns the (order, row) of every row tick among them.
     std::vector<std::pair<int, int>> rowsPlayed(int ticks) {
         std::vector<std::pair<int, int>> rows;
         for (int i = 0; i < ticks; ++i) {
-            const bool rowTick = m->tick == 0;
-            sequencerTick(*m);
-            if (rowTick) rows.emplace_back(m->orderPosition, m->row);
+            const bool rowTick = p.tick == 0;
+            sequencerTick(p);
+            if (rowTick) rows.emplace_back(p.orderPosition, p.row);
         }
         return rows;
     }
 };
-

@@ -3,6 +3,8 @@
 // 16, reached in time), never clips and never falls silent once the beat has started.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <algorithm>
 #include <cstdlib>
 #include <string>
@@ -12,7 +14,7 @@
 #include "player/loader.h"
 #include "player/module.h"
 #include "player/output.h"
-#include "player/stream.h"
+#include "player/render.h"
 
 namespace {
 
@@ -38,26 +40,26 @@ struct SongRender {
     double      longestSilence = 0;  // seconds, counted from the first block at kBeatStarts
 };
 
-double blockSeconds(int64_t blocks) { return double(blocks) * player().blockFrames / kMixRate; }
+double blockSeconds(int64_t blocks) { return double(blocks) * kBlockFrames / kMixRate; }
 
 SongRender renderSong() {
     SongRender r;
     const ResourceData song = findResource("XM", 118);
-    useMemoryStream(song.bytes, song.size);
-    Module* m = loadModule("IDR_BSTG", nullptr, &r.reason);
+    Module* m = loadModuleFromMemory(song.bytes, song.size, nullptr, &r.reason);
     if (!m) return r;
     r.channels = m->channelCount;
     r.songLength = m->songLength;
     r.linear = (m->flags & 1) != 0;
 
     resetOfflineAudio();
-    if (startPlayer(m, false) != PlayerStart::playing) {
+    const std::unique_ptr<RealtimePlayer> player = std::make_unique<RealtimePlayer>();
+    const RealtimePlayer& p = *player;
+    if (startPlayer(*player, m, false) != PlayerStart::playing) {
         r.reason = "the player did not start";
         freeModule(m);
         return r;
     }
     // Block a is what the device plays after blocks 0 … a − 1, as xmrender writes it.
-    const PlayerState& p = player();
     int32_t last = 0;
     int64_t silentRun = 0;
     bool beat = false;
@@ -87,8 +89,9 @@ SongRender renderSong() {
 
         r.seconds = blockSeconds(a + 1);
         offlineAudio().position.store(uint32_t(uint64_t(a + 1) * uint64_t(p.blockFrames) * 4));
-        feedPlayer();
+        feedPlayer(*player);
     }
+    stopPlayer(*player);
     freeModule(m);
     return r;
 }

@@ -8,18 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/resources.h"
 #include "player/loader.h"
 #include "player/stream.h"
 #include "xm_writer.h"
 
 namespace {
 
-class StreamTest : public testing::Test {
-protected:
-    void SetUp() override { streamState() = {}; }
-    void TearDown() override { streamState() = {}; }
-};
+class StreamTest : public testing::Test {};
 
 std::vector<uint8_t> numberedBytes(size_t size) {
     std::vector<uint8_t> bytes(size);
@@ -52,12 +47,9 @@ struct OpenStream {
 constexpr int32_t kSize = 100;
 
 std::vector<OpenStream> openBoth(const std::vector<uint8_t>& bytes, const TempFile& file) {
-    setMemoryStreamSource(bytes.data(), bytes.size());
     return {
-        {"memory", memoryStreamOpen("any"),
-         {memoryStreamOpen, resourceStreamClose, resourceStreamRead, resourceStreamSeek, resourceStreamTell}},
-        {"file", fileStreamOpen(file.path.c_str()),
-         {fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek, fileStreamTell}},
+        {"memory", memoryStreamOpen(bytes.data(), bytes.size()), memoryStreamCallbacks},
+        {"file", fileStreamOpen(file.path.c_str()), fileStreamCallbacks},
     };
 }
 
@@ -139,26 +131,23 @@ TEST_F(StreamTest, SeekLandsInsideTheStream) {
 
 void* openNothing(const char*) { return nullptr; }
 
-TEST_F(StreamTest, CallbacksInstallAllOrNothing) {
-    const StreamCallbacks full = {memoryStreamOpen, resourceStreamClose, resourceStreamRead, resourceStreamSeek,
-                                  resourceStreamTell};
+TEST_F(StreamTest, OnlyACompleteSetOfCallbacksOpens) {
     for (int missing = 0; missing < 5; ++missing) {
         SCOPED_TRACE(missing);
-        setStreamCallbacks(full.open, full.close, full.read, full.seek, full.tell);
-        ASSERT_TRUE(streamCallbacksInstalled());
-        setStreamCallbacks(missing == 0 ? nullptr : full.open, missing == 1 ? nullptr : full.close,
-                           missing == 2 ? nullptr : full.read, missing == 3 ? nullptr : full.seek,
-                           missing == 4 ? nullptr : full.tell);
-        EXPECT_FALSE(streamCallbacksInstalled());
-        const StreamCallbacks& c = streamState().callbacks;
-        EXPECT_TRUE(!c.open && !c.close && !c.read && !c.seek && !c.tell);
-        EXPECT_EQ(streamOpen("song"), nullptr);
+        StreamCallbacks c = fileStreamCallbacks;
+        if (missing == 0) c.open = nullptr;
+        if (missing == 1) c.close = nullptr;
+        if (missing == 2) c.read = nullptr;
+        if (missing == 3) c.seek = nullptr;
+        if (missing == 4) c.tell = nullptr;
+        EXPECT_FALSE(streamCallbacksComplete(c));
+        EXPECT_EQ(streamOpen(c, "/dev/null"), nullptr);
     }
+    EXPECT_TRUE(streamCallbacksComplete(fileStreamCallbacks));
 }
 
 TEST_F(StreamTest, LoaderSideStreamDoesNothingWithoutAStream) {
     const std::vector<uint8_t> bytes = numberedBytes(kSize);
-    useMemoryStream(bytes.data(), bytes.size());
     uint8_t b = 0xEE;
     EXPECT_EQ(streamRead(&b, 1, nullptr), 0);
     EXPECT_EQ(b, 0xEE);
@@ -167,12 +156,14 @@ TEST_F(StreamTest, LoaderSideStreamDoesNothingWithoutAStream) {
     streamClose(nullptr);
 
     // An open callback that fails gives no stream (and nothing stays allocated: ASan checks).
-    setStreamCallbacks(openNothing, resourceStreamClose, resourceStreamRead, resourceStreamSeek, resourceStreamTell);
-    EXPECT_EQ(streamOpen("song"), nullptr);
+    const StreamCallbacks opensNothing = {openNothing, memoryStreamClose, memoryStreamRead, memoryStreamSeek,
+                                          memoryStreamTell};
+    EXPECT_EQ(streamOpen(opensNothing, "song"), nullptr);
+    EXPECT_EQ(streamOpen(memoryStreamCallbacks, "song"), nullptr) << "a memory stream opens nothing by name";
 
     // Through a working set, the loader-side calls reach the handle.
-    useMemoryStream(bytes.data(), bytes.size());
-    ModuleStream* stream = streamOpen("song");
+    TempFile file(bytes);
+    ModuleStream* stream = streamOpen(fileStreamCallbacks, file.path.c_str());
     ASSERT_NE(stream, nullptr);
     streamSeek(stream, -3, SeekOrigin::end);
     uint8_t tail[5] = {};
@@ -180,31 +171,6 @@ TEST_F(StreamTest, LoaderSideStreamDoesNothingWithoutAStream) {
     EXPECT_EQ(tail[2], bytes[kSize - 1]);
     EXPECT_EQ(streamTell(stream), kSize);
     streamClose(stream);
-}
-
-TEST_F(StreamTest, ResourceStreamOpensTheEmbeddedSongWhateverTheName) {
-    const ResourceData song = findResource("XM", 118);
-    for (const char* name : {"IDR_BSTG", "", "something else", static_cast<const char*>(nullptr)}) {
-        SCOPED_TRACE(name ? name : "nullptr");
-        void* handle = resourceStreamOpen(name);
-        ASSERT_NE(handle, nullptr);
-        const ResourceStream& s = *static_cast<ResourceStream*>(handle);
-        EXPECT_EQ(size_t(s.size), song.bytes ? song.size : 0);
-        EXPECT_EQ(s.data, song.bytes);
-        EXPECT_EQ(s.position, 0);
-        resourceStreamClose(handle);
-    }
-    // Without a song the stream is empty and the loader stops at the ID text; with one, the demo's
-    // own song loads.
-    setStreamCallbacks(resourceStreamOpen, resourceStreamClose, resourceStreamRead, resourceStreamSeek,
-                       resourceStreamTell);
-    std::string reason;
-    Module* m = loadModule("IDR_BSTG", nullptr, &reason);
-    if (song.bytes)
-        EXPECT_NE(m, nullptr) << reason;
-    else
-        EXPECT_EQ(reason, "not an XM module: it does not start with \"Extended Module: \"");
-    freeModule(m);
 }
 
 TEST_F(StreamTest, FileStreamLoadsWhatTheMemoryStreamLoads) {
@@ -221,15 +187,13 @@ TEST_F(StreamTest, FileStreamLoadsWhatTheMemoryStreamLoads) {
 
     EXPECT_EQ(fileStreamOpen("/nonexistent/skr/song.xm"), nullptr);
 
-    setStreamCallbacks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek, fileStreamTell);
     std::string reason;
-    Module* fromFile = loadModule(file.path.c_str(), nullptr, &reason);
+    Module* fromFile = loadModule(fileStreamCallbacks, file.path.c_str(), nullptr, &reason);
     ASSERT_NE(fromFile, nullptr) << reason;
-    EXPECT_EQ(loadModule("/nonexistent/skr/song.xm", nullptr, &reason), nullptr);
+    EXPECT_EQ(loadModule(fileStreamCallbacks, "/nonexistent/skr/song.xm", nullptr, &reason), nullptr);
     EXPECT_EQ(reason, "cannot open \"/nonexistent/skr/song.xm\"");
 
-    useMemoryStream(bytes.data(), bytes.size());
-    Module* fromMemory = loadModule("song", nullptr, &reason);
+    Module* fromMemory = loadModuleFromMemory(bytes.data(), bytes.size(), nullptr, &reason);
     ASSERT_NE(fromMemory, nullptr) << reason;
     EXPECT_EQ(std::memcmp(&fromFile->patterns[0].cells[0], &fromMemory->patterns[0].cells[0], sizeof(Cell)), 0);
     const Sample& a = *fromFile->instruments[0].samples[0];

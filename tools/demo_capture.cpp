@@ -17,7 +17,7 @@
 
 #include "host/frame_driver.h"
 #include "platform/offline/offline_platform.h"
-#include "player/output.h"
+#include "xmplayer.h"
 #include "tools/output_file.h"
 #include "tools/offline_run.h"
 #include "version.h"
@@ -271,10 +271,10 @@ int64_t captureLength(const Options& o) {
     if (o.to >= 0) return o.to;
     int64_t songFrames = 0;
     std::string reason;
-    if (!measureDemoSong(int64_t(kMaxSeconds) * kMixRate, songFrames, reason))
+    if (!measureDemoSong(int64_t(kMaxSeconds) * XMPLAYER_RATE, songFrames, reason))
         return fail("the embedded song", reason + " (give --seconds or --frames)"), -1;
     // Every frame that shows part of the song: the last one may run a little past its end.
-    return (songFrames * o.fps + kMixRate - 1) / kMixRate;
+    return (songFrames * o.fps + XMPLAYER_RATE - 1) / XMPLAYER_RATE;
 }
 
 int run(const Options& o) {
@@ -297,7 +297,7 @@ int run(const Options& o) {
                                   " frames"),
                1;
     }
-    const int64_t audioStart = o.from * kMixRate / o.fps;
+    const int64_t audioStart = o.from * XMPLAYER_RATE / o.fps;
 
     OfflineRun capture{};
     std::string reason;
@@ -347,7 +347,7 @@ int run(const Options& o) {
     progress.show(frames, true);
 
     // The audio as long as the frames: the rest still lies in the ring.
-    audioLimit = frames * kMixRate / o.fps;
+    audioLimit = frames * XMPLAYER_RATE / o.fps;
     if (ok) flushAudio(capture, audioLimit, played);
     if (ok) ok = writeWavHeader(wav, uint32_t(audioFrames * 4), kTool);
     ok = closeOutputs({&wav, &csv}, ok, kTool) && ok;

@@ -4,18 +4,21 @@
 #include "host/frame_driver.h"
 #include "platform/offline/offline_audio.h"
 #include "platform/offline/offline_platform.h"
-#include "player/loader.h"
+#include "platform/resources.h"
 #include "player/output.h"
-#include "player/song_end.h"
-#include "player/stream.h"
+#include "player/render.h"
+#include "xmplayer.h"
 
 bool measureDemoSong(int64_t maxFrames, int64_t& frames, std::string& reason) {
-    setStreamCallbacks(resourceStreamOpen, resourceStreamClose, resourceStreamRead, resourceStreamSeek,
-                       resourceStreamTell);
-    Module* song = loadModule("IDR_BSTG", nullptr, &reason);  // the resource stream opens the song whatever the name
-    if (!song) return false;
-    frames = measureSongLength(*song, 0, maxFrames).frames;
-    freeModule(song);
+    const ResourceData song = findResource("XM", 118);
+    char why[256] = "the song (XM 118) is not among the embedded resources";
+    xmplayer_module* module = song.bytes ? xmplayer_load_memory(song.bytes, song.size, why, sizeof why) : nullptr;
+    if (!module) {
+        reason = why;
+        return false;
+    }
+    frames = xmplayer_song_frames(module, XMPLAYER_PROFILE_DEFAULT, 0, maxFrames);
+    xmplayer_free_module(module);
     return true;
 }
 
@@ -29,23 +32,24 @@ bool startOfflineRun(OfflineRun& run, int32_t fps, std::string& reason) {
     return demoStartUp(reason);
 }
 
-int64_t deviceFrameAt(const OfflineRun& run, int64_t k) { return k * kMixRate / run.fps; }
+int64_t deviceFrameAt(const OfflineRun& run, int64_t k) { return k * XMPLAYER_RATE / run.fps; }
 
 uint32_t tickAtEndOf(const OfflineRun& run, int64_t k) { return uint32_t((k + 1) * 1000 / run.fps); }
 
-// Without a song the player never derived its block size: the silent blocks keep the live size.
-int32_t blockFrames() { return player().blockFrames ? player().blockFrames : (kMixRate * 20 / 1000 + 3) / 4 * 4; }
+// The live block size, with or without a song.
+int32_t blockFrames() { return kBlockFrames; }
 
 const int16_t* ringBlock(int64_t absoluteBlock) {
-    const PlayerState& p = player();
-    if (!p.outputBuffer) return nullptr;
-    return p.outputBuffer + size_t(absoluteBlock % p.blockCount) * size_t(p.blockFrames) * 2;
+    const RealtimePlayer* p = demo().player;
+    if (!p || !p->outputBuffer) return nullptr;
+    return p->outputBuffer + size_t(absoluteBlock % p->blockCount) * size_t(p->blockFrames) * 2;
 }
 
 void feedAndDraw(const OfflineRun& run, int64_t k) {
-    if (player().outputBuffer) {
+    RealtimePlayer* p = demo().player;
+    if (p && p->outputBuffer) {
         offlineAudio().position.store(uint32_t(uint64_t(deviceFrameAt(run, k)) * 4));  // bytes, wrapping
-        feedPlayer();
+        feedPlayer(*p);
     }
     offlinePlatform().tickCount = tickAtEndOf(run, k);  // read by the frame at its end
     renderFrame();

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "player/output.h"
+#include "xmplayer.h"
 
 namespace fs = std::filesystem;
 
@@ -109,8 +109,8 @@ std::vector<uint8_t> wavHeader(uint32_t dataBytes) {
     put32(h, 16);           // format chunk size
     put16(h, 1);            // PCM
     put16(h, 2);            // channels
-    put32(h, kMixRate);     // frames per second
-    put32(h, kMixRate * 4); // bytes per second
+    put32(h, XMPLAYER_RATE);     // frames per second
+    put32(h, XMPLAYER_RATE * 4); // bytes per second
     put16(h, 4);            // bytes per frame
     put16(h, 16);           // bits per sample
     putTag(h, "data");

@@ -1,5 +1,5 @@
-// xmrender: renders an XM module to a WAV file through the player's own offline path, block by
-// block, exactly as the demo hands its blocks to the audio device.
+// xmrender: renders an XM module to a WAV file through the player library, exactly the samples
+// the demo hands to the audio device, block after block.
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,15 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/offline/offline_audio.h"
-#include "player/loader.h"
-#include "player/module.h"
-#include "player/output.h"
-#include "player/profile.h"
-#include "player/song_end.h"
-#include "player/stream.h"
 #include "tools/output_file.h"
 #include "version.h"
+#include "xmplayer.h"
 
 static_assert(std::endian::native == std::endian::little, "the WAV data is written as it lies in memory");
 
@@ -33,34 +27,21 @@ constexpr const char* kTool = "xmrender";
 
 constexpr double  kMaxSeconds = 30 * 60;
 constexpr int32_t kMaxLoops = 1000;
+constexpr int64_t kBlockFrames = 884;  // the demo's blocks: --seconds counts whole ones, --positions one line each
 
 struct Options {
     std::string input, output, positions, trace;  // output "-": standard output
     double      seconds = -1;                     // < 0: the song's length
     int32_t     loops = 0;                        // passes after the first, for the song's length
-    const PlaybackProfile* profile = &defaultProfile;  // the demo's own player
+    xmplayer_profile profile = XMPLAYER_PROFILE_DEFAULT;  // the demo's own player
 };
 
-struct TickRecord {
-    int64_t frame;
-    int32_t orderPosition, row, tick, tempo, bpm, globalVolume;
-};
-
-// The song's own tick, followed by a note of where it left the module.
-struct TraceState {
-    TickCallback            songTick;
-    std::vector<TickRecord> ticks;
-};
-
-TraceState& trace() {
-    static TraceState state;
-    return state;
-}
-
-void tracingTick(Module& m) {
-    const int64_t frame = player().framesMixed;
-    trace().songTick(m);
-    trace().ticks.push_back({frame, m.orderPosition, m.row, m.tick, m.tempo, m.bpm, m.globalVolume});
+// --trace: one line per tick, as the sequencer leaves it (its tick counter already on the next
+// tick: 0 after a row's last).
+void traceTick(const xmplayer_position* t, void* file) {
+    const int nextTick = t->tick + 1 < t->row_ticks ? t->tick + 1 : 0;
+    std::fprintf(static_cast<FILE*>(file), "%lld,%d,%d,%d,%d,%d,%d\n", static_cast<long long>(t->frame), t->order,
+                 t->row, nextTick, t->tempo, t->bpm, t->global_volume);
 }
 
 void printUsage(FILE* to) {
@@ -123,8 +104,9 @@ Parsed parseOptions(int argc, char** argv, Options& o) {
                 return fail(value, "--loops wants a whole number from 0 to 1000"), Parsed::failed;
             o.loops = int32_t(loops);
         } else if (a == "--profile") {
-            o.profile = profileByName(value);
-            if (!o.profile) return fail(value, "--profile wants default or ft2"), Parsed::failed;
+            if (std::strcmp(value, "default") == 0) o.profile = XMPLAYER_PROFILE_DEFAULT;
+            else if (std::strcmp(value, "ft2") == 0) o.profile = XMPLAYER_PROFILE_FT2;
+            else return fail(value, "--profile wants default or ft2"), Parsed::failed;
         } else {
             if (std::strcmp(value, "-") == 0) return fail(a, "only the WAV can go to standard output"), Parsed::failed;
             (a == "--positions" ? o.positions : o.trace) = value;
@@ -154,46 +136,39 @@ bool checkFiles(const Options& o) {
     return checkOutputs({o.input}, outputs, kTool);
 }
 
-// Writes absolute blocks 0, 1, 2, … as the device would play them, the last one only up to
-// `frames`: after block a is written the device moves past it and the feeder renders ring block
-// a mod 100 anew, one ring ahead.
-bool render(int64_t frames, OutputFile& wav, FILE* positions) {
-    const PlayerState& p = player();
-    for (int64_t a = 0; a * p.blockFrames < frames; ++a) {
-        const int32_t b = int32_t(a % p.blockCount);
-        const size_t count = size_t(std::min<int64_t>(p.blockFrames, frames - a * p.blockFrames));
-        const int16_t* block = p.outputBuffer + size_t(b) * p.blockFrames * 2;
-        if (std::fwrite(block, 4, count, wav.file) != count) return fail(wav.path, std::strerror(errno));
+// Writes the song in 884-frame blocks, as the device would play them, up to `limit` frames or the
+// song's end; `frames` is what was written.
+bool render(xmplayer* player, int64_t limit, OutputFile& wav, FILE* positions, int64_t& frames) {
+    std::vector<int16_t> block(size_t(kBlockFrames) * 2);
+    frames = 0;
+    for (int64_t a = 0; frames < limit; ++a) {
+        const size_t count = xmplayer_render_s16(player, block.data(), size_t(std::min(kBlockFrames, limit - frames)));
+        if (count == 0) break;
+        if (std::fwrite(block.data(), 4, count, wav.file) != count) return fail(wav.path, std::strerror(errno));
+        frames += int64_t(count);
         if (positions) {
-            const SyncRecord& record = p.syncRecords[b];
-            std::fprintf(positions, "%lld,%d,%d,%d\n", static_cast<long long>(a), record.orderPosition.load(),
-                         record.row.load(), record.playTimeMs.load());
+            xmplayer_position at{};
+            xmplayer_get_position(player, &at);
+            std::fprintf(positions, "%lld,%d,%d,%d\n", static_cast<long long>(a), at.order & 0xFF, at.row & 0xFF,
+                         at.time_ms);
         }
-        offlineAudio().position.store(uint32_t(uint64_t(a + 1) * uint64_t(p.blockFrames) * 4));
-        feedPlayer();
+        if (int64_t(count) < kBlockFrames) break;
     }
     return true;
 }
 
-void writeTrace(FILE* f, int64_t frames) {
-    std::fputs("frame,orderPosition,row,tick,tempo,bpm,globalVolume\n", f);
-    for (const TickRecord& t : trace().ticks)
-        if (t.frame < frames)
-            std::fprintf(f, "%lld,%d,%d,%d,%d,%d,%d\n", static_cast<long long>(t.frame), t.orderPosition, t.row,
-                         t.tick, t.tempo, t.bpm, t.globalVolume);
-}
-
 int run(const Options& o) {
     if (!checkFiles(o)) return 1;
-    setStreamCallbacks(fileStreamOpen, fileStreamClose, fileStreamRead, fileStreamSeek, fileStreamTell);
-    std::string reason;
-    Module* m = loadModule(o.input.c_str(), nullptr, &reason);
-    if (!m) {
+    char reason[256] = "";
+    xmplayer_module* module = xmplayer_load_file(o.input.c_str(), reason, sizeof reason);
+    if (!module) {
         fail(o.input, reason);
         return 1;
     }
-    if (m->missingBytes > 0)
-        fail(o.input, "warning: the file ends " + std::to_string(m->missingBytes) +
+    xmplayer_info info{};
+    xmplayer_get_info(module, &info);
+    if (info.missing_bytes > 0)
+        fail(o.input, "warning: the file ends " + std::to_string(info.missing_bytes) +
                           " bytes short of what its headers declare; they play as silence");
 
     OutputFile wav, positions, traceFile;
@@ -201,38 +176,37 @@ int run(const Options& o) {
     bool ok = (o.output == "-" || openOutput(wav, o.output, kTool)) &&
               (o.positions.empty() || openOutput(positions, o.positions, kTool)) &&
               (o.trace.empty() || openOutput(traceFile, o.trace, kTool));
-    SongLength song{0, true};
-    if (ok && o.seconds < 0) {
-        song = measureSongLength(*m, o.loops, int64_t(kMaxSeconds) * kMixRate, *o.profile);
-        if (!song.ended) fail(o.input, "the song has not ended after 30 minutes: the WAV stops there");
+    xmplayer* player = ok ? xmplayer_create(module, o.profile) : nullptr;
+    if (ok && !player) ok = fail(o.input, "the player could not start");
+    // --seconds counts whole blocks and plays on past the song's end; otherwise the song's end,
+    // `loops` passes later, ends the WAV.
+    const int64_t cap = int64_t(kMaxSeconds) * XMPLAYER_RATE;
+    const int64_t limit = o.seconds >= 0 ? int64_t(std::ceil(o.seconds * XMPLAYER_RATE / kBlockFrames)) * kBlockFrames
+                                         : cap;
+    if (player) xmplayer_set_loops(player, o.seconds >= 0 ? -1 : o.loops);
+    if (player && traceFile.file) {
+        std::fputs("frame,orderPosition,row,tick,tempo,bpm,globalVolume\n", traceFile.file);
+        xmplayer_set_tick_report(player, traceTick, traceFile.file);
     }
-    trace().songTick = m->tickCallback;
-    if (!o.trace.empty()) m->tickCallback = tracingTick;
 
     const auto started = std::chrono::steady_clock::now();
-    if (ok) {
-        resetOfflineAudio();
-        ok = startPlayer(m, false, *o.profile) == PlayerStart::playing ? true : fail(o.input, "the player could not start");
-    }
-    // --seconds counts whole blocks; the song's length ends inside one.
-    const int64_t blockFrames = player().blockFrames;
-    const int64_t frames = !ok ? 0
-                           : o.seconds >= 0 ? int64_t(std::ceil(o.seconds * kMixRate / blockFrames)) * blockFrames
-                                            : song.frames;
+    int64_t frames = 0;
     if (ok) {
         // A file gets its sizes at the end; a stream cannot go back and says "unknown".
         ok = writeWavHeader(wav, wav.file == stdout ? kStreamedWavBytes : 0, kTool);
         if (positions.file) std::fputs("block,orderPosition,row,playTimeMs\n", positions.file);
-        ok = ok && render(frames, wav, positions.file);
+        ok = ok && render(player, limit, wav, positions.file, frames);
+        if (ok && o.seconds < 0 && !xmplayer_ended(player))
+            fail(o.input, "the song has not ended after 30 minutes: the WAV stops there");
     }
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (ok && wav.file != stdout) ok = writeWavHeader(wav, uint32_t(frames * 4), kTool);
-    if (ok && traceFile.file) writeTrace(traceFile.file, frames);
     ok = closeOutputs({&wav, &positions, &traceFile}, ok, kTool) && ok;
-    freeModule(m);
+    xmplayer_free(player);
+    xmplayer_free_module(module);
     if (!ok) return 1;
 
-    const double seconds = double(frames) / kMixRate;
+    const double seconds = double(frames) / XMPLAYER_RATE;
     // Standard output carries the WAV itself: the summary goes to stderr then.
     std::fprintf(o.output == "-" ? stderr : stdout, "%s: %.3f s of audio (%lld frames) in %.1f ms, %.1fx real time\n",
                  wav.path.c_str(), seconds, static_cast<long long>(frames), elapsed * 1000,

@@ -28,12 +28,12 @@ uint32_t platformTickCount() { return offlinePlatform().tickCount; }
 
 void platformSleep(uint32_t milliseconds) { offlinePlatform().tickCount += milliseconds; }
 
-bool platformStartThread(PlatformThread& thread, void (*body)()) {
+bool platformStartThread(PlatformThread& thread, void (*body)(void*), void* argument) {
     if (offlinePlatform().refuseThreads) {
         thread.handle = nullptr;
         return false;
     }
-    return startStdThread(thread, body);
+    return startStdThread(thread, body, argument);
 }
 
 void platformJoinThread(PlatformThread& thread) { joinStdThread(thread); }

@@ -175,7 +175,9 @@ uint32_t platformTickCount() {
 
 void platformSleep(uint32_t milliseconds) { SDL_Delay(milliseconds); }
 
-bool platformStartThread(PlatformThread& thread, void (*body)()) { return startStdThread(thread, body); }
+bool platformStartThread(PlatformThread& thread, void (*body)(void*), void* argument) {
+    return startStdThread(thread, body, argument);
+}
 void platformJoinThread(PlatformThread& thread) { joinStdThread(thread); }
 
 bool platformOpenDisplay(const char** reason) {

@@ -3,7 +3,7 @@
 // player instead.
 #include "platform/thread.h"
 
-bool platformStartThread(PlatformThread& thread, void (*)()) {
+bool platformStartThread(PlatformThread& thread, void (*)(void*), void*) {
     thread.handle = nullptr;
     return false;
 }

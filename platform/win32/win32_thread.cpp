@@ -5,15 +5,25 @@
 
 namespace {
 
-DWORD WINAPI runBody(LPVOID body) {
-    reinterpret_cast<void (*)()>(body)();
+// What the new thread runs; owned by the thread, which frees it before it runs the body.
+struct ThreadStart {
+    void (*body)(void*);
+    void* argument;
+};
+
+DWORD WINAPI runBody(LPVOID start) {
+    const ThreadStart s = *static_cast<ThreadStart*>(start);
+    delete static_cast<ThreadStart*>(start);
+    s.body(s.argument);
     return 0;
 }
 
 }  // namespace
 
-bool platformStartThread(PlatformThread& thread, void (*body)()) {
-    thread.handle = CreateThread(nullptr, 0, runBody, reinterpret_cast<LPVOID>(body), 0, nullptr);
+bool platformStartThread(PlatformThread& thread, void (*body)(void*), void* argument) {
+    ThreadStart* start = new ThreadStart{body, argument};
+    thread.handle = CreateThread(nullptr, 0, runBody, start, 0, nullptr);
+    if (!thread.handle) delete start;
     return thread.handle != nullptr;
 }
 

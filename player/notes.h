@@ -1,0 +1,60 @@
+#pragma once
+// What a channel plays and how a note or an instrument takes it over: the look-up of instrument
+// and sample, a note's period, applying an instrument, releasing a note. Shared by the row tick
+// and by the effects that act on a later tick (note delay, retrigger).
+#include <cstdint>
+
+struct Cell;
+struct Channel;
+struct Instrument;
+struct Playback;
+struct PlaybackProfile;
+struct Sample;
+
+constexpr uint8_t kKeyOffNote = 255;  // a cell's note byte for key-off (the file's 97)
+
+// The shared all-zero instrument: no envelopes, no auto-vibrato.
+extern const Instrument emptyInstrument;
+
+// What a channel plays on this tick: its instrument, or the empty instrument and the empty
+// sample when the number is past the module's instruments; the instrument's sample for the
+// channel's note, or the empty sample when there is none (notes above 96 included); and where
+// the playback keeps that sample's fine-tune (nullptr for the empty sample, whose is 0).
+struct ChannelSource {
+    const Instrument* instrument;
+    const Sample*     sample;
+    int8_t*           fineTune;
+};
+ChannelSource lookUpChannel(Playback& playback, const Channel& channel);
+
+// The fine-tune notes of `source` play with: −128…127, 1/128 semitone.
+inline int32_t fineTuneOf(const ChannelSource& source) { return source.fineTune ? *source.fineTune : 0; }
+
+// The period of a note (0-based real note) on the module's scale.
+int32_t notePeriodOf(const Playback& playback, int32_t realNote, int32_t fineTune);
+
+// The cell's instrument and note become the channel's. Beside a key-off the profile may keep the
+// playing instrument and save the number for the next note.
+void takeInstrumentAndNote(const PlaybackProfile& profile, Channel& channel, const Cell& cell);
+
+// Sets realNote and notePeriod for a 1-based pattern note; false when the profile keeps a note
+// outside the playable range after the sample's transpose from starting.
+bool takeNote(const Playback& playback, Channel& channel, const Cell& cell, uint8_t note, const ChannelSource& source);
+
+// Applies an instrument to a channel: the sample's volume and panning, envelopes restarted,
+// key-off cleared, fadeout full, auto-vibrato and (unless the waveform keeps its phase) vibrato
+// and tremolo positions back to their start, tremor and retrigger counters 0.
+void resetInstrumentState(Channel& channel, const Sample& sample);
+
+// An instrument number beside a key-off (the profile's reading): the sample's volume and panning,
+// nothing restarted.
+void resetVolumes(Channel& channel, const Sample& sample);
+
+// Releases the channel's note (key-off); without a volume envelope the profile's
+// keyOffZeroesVolume sets the volume to 0 instead of leaving the silencing to the row tick.
+void releaseNote(const PlaybackProfile& profile, Channel& channel, const Instrument& instrument);
+
+// The late note delay's tick: the cell's note (or the channel's last one when it has none) starts
+// with its instrument's volume and panning when it names one, the envelopes restart, and the
+// volume column's set-volume and set-panning apply; a key-off releases instead.
+void applyDelayedCell(Playback& playback, Channel& channel, const Cell& cell);

@@ -1,1 +1,0 @@
-#include "player/player.h"
