@@ -12,6 +12,9 @@ bool audioDeviceOpen(const int16_t* ring, uint32_t bytes, int32_t rate, const ch
 // Starts playing the ring from its first byte, looping for ever.
 void audioDeviceStart();
 
+// Holds playing where it is (its position stands still) or goes on from there.
+void audioDevicePause(bool paused);
+
 // Bytes played since the device opened, into `bytes`: a 32-bit count that keeps growing across
 // loops and wraps at 2^32 (it need not start at 0). False once the device has stopped for good
 // (unplugged, removed, failing); `reason` then says why. Safe to call from the feeder thread.

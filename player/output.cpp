@@ -36,6 +36,15 @@ static void playSilently(RealtimePlayer& p, const char* reason, uint64_t framesP
 // rings, so only its steps are taken (the unsigned difference since the last poll, far below
 // 2^32) and summed in 64 bits.
 static uint64_t framesPlayed(RealtimePlayer& p) {
+    // A pause of the silent clock, applied on the thread that reads it.
+    const bool pause = p.pauseRequested.load(std::memory_order_acquire);
+    if (pause != p.paused && p.silent.load(std::memory_order_relaxed)) {
+        const uint32_t asked = p.pauseTick.load(std::memory_order_relaxed);
+        if (pause) p.pausedFrames = silentClockFrames(p.silentClock, asked);
+        else p.silentClock = startSilentClock(kMixRate, p.pausedFrames, asked);
+    }
+    p.paused = pause;
+    if (p.paused && p.silent.load(std::memory_order_relaxed)) return p.pausedFrames;
     if (!p.silent.load(std::memory_order_relaxed)) {
         const char* reason = "";
         uint32_t bytes = 0;
@@ -45,6 +54,10 @@ static uint64_t framesPlayed(RealtimePlayer& p) {
             return p.bytesPlayed / 4;
         }
         playSilently(p, reason, p.bytesPlayed / 4);
+        if (p.paused) {
+            p.pausedFrames = p.bytesPlayed / 4;
+            return p.pausedFrames;
+        }
     }
     return silentClockFrames(p.silentClock, platformTickCount());
 }
@@ -87,6 +100,8 @@ void stopPlayer(RealtimePlayer& p) {
     if (p.deviceOpen) audioDeviceClose();
     p.deviceOpen = false;
     p.silent.store(false);
+    p.pauseRequested.store(false);
+    p.paused = false;
     delete[] p.mixBufferMemory;
     delete[] p.outputBuffer;
     delete[] p.syncRecords;
@@ -134,6 +149,24 @@ PlayerStart startPlayer(RealtimePlayer& p, const Module* module, bool feederThre
     if (platformStartThread(p.feeder, runFeeder, &p)) return PlayerStart::playing;
     p.feederEnded.store(true);
     return PlayerStart::withoutFeeder;
+}
+
+void pausePlayer(RealtimePlayer& p, bool paused) {
+    if (!p.syncRecords) return;
+    p.pauseTick.store(platformTickCount(), std::memory_order_relaxed);
+    p.pauseRequested.store(paused, std::memory_order_release);
+    if (p.deviceOpen) audioDevicePause(paused);
+}
+
+PlayPosition getPlayPosition(const RealtimePlayer& p) {
+    if (!p.syncRecords) return {0, 0, 0};
+    for (;;) {
+        const int32_t block = p.readBlock.load();
+        const SyncRecord& r = p.syncRecords[block];
+        const PlayPosition position{r.orderPosition.load(std::memory_order_acquire), r.row.load(std::memory_order_acquire),
+                                    r.playTimeMs.load(std::memory_order_acquire)};
+        if (p.readBlock.load() == block) return position;
+    }
 }
 
 int32_t getSongPosition(const RealtimePlayer& p) {

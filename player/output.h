@@ -46,6 +46,10 @@ struct RealtimePlayer {
     SilentClock       silentClock;         // frames, once `silent`
     std::atomic<bool> silent;              // no device plays: the silent clock stands in
     char              silenceReason[256];  // why, in the system's words; set before `silent`
+    std::atomic<bool>     pauseRequested;  // set by pausePlayer; the feeder's poll applies it
+    std::atomic<uint32_t> pauseTick;       // the tick count when it was asked for
+    bool              paused;              // the silent clock stands still (feeder's side)
+    uint64_t          pausedFrames;        // where it stands
 
     std::atomic<int32_t> writeBlock;     // next block to render
     std::atomic<int32_t> readBlock;      // block whose record getSongPosition returns
@@ -82,6 +86,18 @@ void stopPlayer(RealtimePlayer& player);
 
 // The order position of the block audible now, 0…255; 0 while nothing plays.
 int32_t getSongPosition(const RealtimePlayer& player);
+
+// The whole record of the block audible now: order position, row and play time.
+struct PlayPosition {
+    int32_t orderPosition;  // 0…255
+    int32_t row;            // 0…255
+    int32_t playTimeMs;
+};
+PlayPosition getPlayPosition(const RealtimePlayer& player);
+
+// Holds the sound where it is, or goes on: the device pauses (or the silent clock stands still),
+// so the song position stands too. Nothing happens while nothing plays.
+void pausePlayer(RealtimePlayer& player, bool paused);
 
 // Renders block writeBlock of the ring: ticks and mixing, its sync record, its 16-bit image.
 void renderBlock(RealtimePlayer& player);

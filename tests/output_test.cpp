@@ -50,6 +50,9 @@ std::vector<uint8_t> countingSong(uint16_t bpm = 125) {
     return buildXm(xmSpec);
 }
 
+// The block the device plays `ms` after the start, at 44100 frames a second.
+int32_t blockAfterMs(uint64_t ms) { return int32_t(ms * 44100 / 1000 / 884 % 100); }
+
 class Player : public testing::Test {
 protected:
     std::vector<uint8_t>            bytes;
@@ -187,8 +190,6 @@ TEST_F(Player, RefusesWithoutAModule) {
     EXPECT_EQ(playerSilenceReason(player), nullptr);
 }
 
-// The block the device plays `ms` after the start, at 44100 frames a second.
-int32_t blockAfterMs(uint64_t ms) { return int32_t(ms * 44100 / 1000 / 884 % 100); }
 
 // Where no device opens, the song plays on the silent clock: its position advances with the tick
 // count exactly as a device's would, also where the tick count wraps past zero.
@@ -239,6 +240,34 @@ TEST_F(Player, ADeviceThatStopsHandsOverWithoutAJump) {
         feedPlayer(player);
         EXPECT_EQ(player.readBlock.load(), block) << ms << " ms after the device stopped";
     }
+}
+
+// A pause holds the device, or the silent clock, where it is; the song goes on from there.
+TEST_F(Player, APauseHoldsTheSongWhereItIs) {
+    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    pausePlayer(player, true);
+    EXPECT_TRUE(offlineAudio().paused.load()) << "the device is told";
+    pausePlayer(player, false);
+    EXPECT_FALSE(offlineAudio().paused.load());
+    stopPlayer(player);
+
+    resetOfflinePlatform();
+    offlinePlatform().tickCount = 1000;
+    offlineAudio().refuseOpen = true;
+    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    offlinePlatform().tickCount = 1000 + 500;
+    feedPlayer(player);
+    const int32_t before = player.readBlock.load();
+    EXPECT_EQ(before, blockAfterMs(500));
+    pausePlayer(player, true);
+    offlinePlatform().tickCount = 1000 + 500 + 3000;
+    feedPlayer(player);
+    EXPECT_EQ(player.readBlock.load(), before) << "3 s of pause move nothing";
+    pausePlayer(player, false);
+    offlinePlatform().tickCount = 1000 + 500 + 3000 + 400;
+    feedPlayer(player);
+    EXPECT_EQ(player.readBlock.load(), blockAfterMs(900)) << "on from where it stood";
+    EXPECT_EQ(getPlayPosition(player).orderPosition, getSongPosition(player));
 }
 
 TEST_F(Player, TheFeederThreadKeepsUpWithTheDeviceAndStops) {

@@ -17,6 +17,7 @@ void resetOfflineAudio() {
     a.ringBytes = 0;
     a.position.store(0);
     a.removed.store(false);
+    a.paused.store(false);
 }
 
 bool audioDeviceOpen(const int16_t* ring, uint32_t bytes, int32_t, const char** reason) {
@@ -35,6 +36,8 @@ bool audioDeviceOpen(const int16_t* ring, uint32_t bytes, int32_t, const char** 
 }
 
 void audioDeviceStart() { offlineAudio().started = true; }
+
+void audioDevicePause(bool paused) { offlineAudio().paused.store(paused); }
 
 bool audioDevicePosition(uint32_t& bytes, const char** reason) {
     const OfflineAudio& a = offlineAudio();

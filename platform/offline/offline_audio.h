@@ -14,6 +14,7 @@ struct OfflineAudio {
     uint32_t              ringBytes;
     std::atomic<uint32_t> position;       // bytes "played"; set by the caller, wraps at 2^32
     std::atomic<bool>     removed;        // set by the caller: the device has stopped for good
+    std::atomic<bool>     paused;         // audioDevicePause's last word
 };
 
 OfflineAudio& offlineAudio();

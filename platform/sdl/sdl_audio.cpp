@@ -84,6 +84,11 @@ void audioDeviceStart() {
     a.started.store(true);
 }
 
+void audioDevicePause(bool paused) {
+    SdlAudio& a = audio();
+    if (a.device && a.started.load()) SDL_PauseAudioDevice(a.device, paused ? 1 : 0);
+}
+
 bool audioDevicePosition(uint32_t& bytes, const char** reason) {
     SdlAudio& a = audio();
     bytes = a.bytesPlayed.load();

@@ -62,6 +62,9 @@ void audioDeviceStart() {
     skrWebAudioStart();
 }
 
+// The page never pauses the demo: it ends it.
+void audioDevicePause(bool) {}
+
 // The frames the audio side has played, as bytes; the feeder polls this just before it rewrites
 // the blocks behind it, so what it rewrote at the last poll goes out now, a whole ring (2 s)
 // before it is due.

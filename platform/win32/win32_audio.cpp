@@ -72,6 +72,13 @@ void audioDeviceStart() {
     if (w.device) waveOutWrite(w.device, &w.header, sizeof w.header);
 }
 
+void audioDevicePause(bool paused) {
+    WaveOutput& w = wave();
+    if (!w.device) return;
+    if (paused) waveOutPause(w.device);
+    else waveOutRestart(w.device);
+}
+
 bool audioDevicePosition(uint32_t& bytes, const char** reason) {
     WaveOutput& w = wave();
     bytes = 0;

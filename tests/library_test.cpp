@@ -1,0 +1,299 @@
+// The player library through its public C interface (xmplayer.h): several songs at once, one
+// module feeding several players, the song's information, where a player is, and its errors.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "song_fixture.h"
+#include "temp_dir.h"
+#include "version.h"
+#include "xmplayer.h"
+
+namespace {
+
+// Two songs that differ in everything that plays: channels, tempo, instruments, effects.
+std::vector<uint8_t> songA() {
+    XmSpec xmSpec;
+    xmSpec.name = "song A";
+    xmSpec.channels = 2;
+    xmSpec.tempo = 6;
+    xmSpec.orders = {0, 1};
+    XmInstrument lead = toneInstrument(48, 40);
+    lead.name = "lead";
+    xmSpec.instruments = {lead, toneInstrument(64, 220)};
+    xmSpec.patterns = {pattern(8, 2, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{37, 2, 0, 4, 0x46}}, {6, Cell{61, 1, 0, 1, 3}}}),
+                       pattern(8, 2, {{0, Cell{56, 2, 0, 0, 0x37}}, {5, Cell{0, 0, 0, 0x0A, 0x04}}})};
+    return buildXm(xmSpec);
+}
+
+std::vector<uint8_t> songB() {
+    XmSpec xmSpec;
+    xmSpec.name = "song B";
+    xmSpec.trackerName = "another tracker";
+    xmSpec.flags = 0;  // Amiga periods
+    xmSpec.channels = 3;
+    xmSpec.tempo = 3;
+    xmSpec.bpm = 140;
+    xmSpec.orders = {0, 0, 0};
+    xmSpec.instruments = {toneInstrument(32, 128)};
+    // E51 on row 4 changes the sample's fine-tune for the notes after it.
+    xmSpec.patterns = {pattern(8, 3, {{0, Cell{50, 1, 0, 0, 0}},
+                                      {4, Cell{57, 1, 0, 0, 0x47}},
+                                      {12, Cell{0, 0, 0, 14, 0x51}},
+                                      {15, Cell{52, 1, 0, 0, 0}}})};
+    return buildXm(xmSpec);
+}
+
+struct LoadedSong {
+    xmplayer_module* module;
+    explicit LoadedSong(const std::vector<uint8_t>& bytes) : module(xmplayer_load_memory(bytes.data(), bytes.size(), nullptr, 0)) {}
+    ~LoadedSong() { xmplayer_free_module(module); }
+};
+
+// The whole song, rendered in pieces of `piece` frames.
+std::vector<int16_t> renderAlone(const xmplayer_module* module, size_t piece) {
+    xmplayer* player = xmplayer_create(module, XMPLAYER_PROFILE_DEFAULT);
+    std::vector<int16_t> out;
+    std::vector<int16_t> buffer(2 * piece);
+    while (size_t n = xmplayer_render_s16(player, buffer.data(), piece)) out.insert(out.end(), buffer.begin(), buffer.begin() + 2 * n);
+    xmplayer_free(player);
+    return out;
+}
+
+TEST(Library, TwoSongsAtOnceSoundAsEachAlone) {
+    const LoadedSong a(songA()), b(songB());
+    ASSERT_NE(a.module, nullptr);
+    ASSERT_NE(b.module, nullptr);
+    const std::vector<int16_t> aloneA = renderAlone(a.module, 884), aloneB = renderAlone(b.module, 884);
+    ASSERT_GT(aloneA.size(), 0u);
+    ASSERT_GT(aloneB.size(), 0u);
+
+    // Interleaved, block by block, in pieces of other sizes too: the same bytes.
+    for (const size_t piece : {size_t(884), size_t(300), size_t(1031)}) {
+        SCOPED_TRACE(piece);
+        xmplayer* x = xmplayer_create(a.module, XMPLAYER_PROFILE_DEFAULT);
+        xmplayer* y = xmplayer_create(b.module, XMPLAYER_PROFILE_DEFAULT);
+        std::vector<int16_t> gotA, gotB, buffer(2 * piece);
+        for (bool more = true; more;) {
+            const size_t n = xmplayer_render_s16(x, buffer.data(), piece);
+            gotA.insert(gotA.end(), buffer.begin(), buffer.begin() + 2 * n);
+            const size_t m = xmplayer_render_s16(y, buffer.data(), piece);
+            gotB.insert(gotB.end(), buffer.begin(), buffer.begin() + 2 * m);
+            more = n > 0 || m > 0;
+        }
+        EXPECT_EQ(gotA, aloneA);
+        EXPECT_EQ(gotB, aloneB);
+        xmplayer_free(x);
+        xmplayer_free(y);
+    }
+
+    // On two threads at once (ThreadSanitizer checks what they might share).
+    std::vector<int16_t> threadA, threadB;
+    std::thread t([&] { threadA = renderAlone(a.module, 512); });
+    threadB = renderAlone(b.module, 700);
+    t.join();
+    EXPECT_EQ(threadA, aloneA);
+    EXPECT_EQ(threadB, aloneB);
+}
+
+// Song B changes a sample's fine-tune with E51 as it plays. The module stays as loaded: a second
+// player made from it, at once or after the first has played, plays the same from the start.
+TEST(Library, OneModuleFeedsSeveralPlayers) {
+    const LoadedSong b(songB());
+    const std::vector<int16_t> first = renderAlone(b.module, 884);
+    EXPECT_EQ(renderAlone(b.module, 884), first);
+    xmplayer* x = xmplayer_create(b.module, XMPLAYER_PROFILE_DEFAULT);
+    xmplayer* y = xmplayer_create(b.module, XMPLAYER_PROFILE_DEFAULT);
+    std::vector<int16_t> gotX, gotY, buffer(2 * 884);
+    for (size_t n; (n = xmplayer_render_s16(x, buffer.data(), 884)) > 0;) gotX.insert(gotX.end(), buffer.begin(), buffer.begin() + 2 * n);
+    for (size_t n; (n = xmplayer_render_s16(y, buffer.data(), 884)) > 0;) gotY.insert(gotY.end(), buffer.begin(), buffer.begin() + 2 * n);
+    EXPECT_EQ(gotX, first);
+    EXPECT_EQ(gotY, first);
+    xmplayer_free(x);
+    xmplayer_free(y);
+}
+
+TEST(Library, FloatFramesAreWhatTheSixteenBitOnesAreRoundedFrom) {
+    const LoadedSong a(songA());
+    xmplayer* x = xmplayer_create(a.module, XMPLAYER_PROFILE_DEFAULT);
+    xmplayer* y = xmplayer_create(a.module, XMPLAYER_PROFILE_DEFAULT);
+    std::vector<int16_t> s16(2 * 5000);
+    std::vector<float> f(2 * 5000);
+    ASSERT_EQ(xmplayer_render_s16(x, s16.data(), 5000), 5000u);
+    ASSERT_EQ(xmplayer_render_float(y, f.data(), 5000), 5000u);
+    int loud = 0;
+    for (size_t i = 0; i < s16.size(); ++i) {
+        const float v = f[i] * 32768.0f;
+        const float limited = std::fmin(std::fmax(std::nearbyint(v), -32768.0f), 32767.0f);
+        ASSERT_EQ(s16[i], int16_t(limited)) << i;
+        loud += std::abs(s16[i]) > 1000;
+    }
+    EXPECT_GT(loud, 1000);
+    xmplayer_free(x);
+    xmplayer_free(y);
+}
+
+TEST(Library, TellsWhatTheSongIs) {
+    const LoadedSong a(songA()), b(songB());
+    xmplayer_info info{};
+    xmplayer_get_info(a.module, &info);
+    EXPECT_STREQ(info.title, "song A");
+    EXPECT_STREQ(info.tracker, "xm_writer");
+    EXPECT_EQ(info.channels, 2);
+    EXPECT_EQ(info.orders, 2);
+    EXPECT_EQ(info.patterns, 2);
+    EXPECT_EQ(info.instruments, 2);
+    EXPECT_EQ(info.linear_periods, 1);
+    EXPECT_EQ(info.missing_bytes, 0);
+    EXPECT_STREQ(xmplayer_instrument_name(a.module, 0), "lead");
+    EXPECT_STREQ(xmplayer_instrument_name(a.module, 1), "instrument");
+    EXPECT_STREQ(xmplayer_instrument_name(a.module, 2), "");
+    EXPECT_STREQ(xmplayer_instrument_name(a.module, -1), "");
+    xmplayer_get_info(b.module, &info);
+    EXPECT_STREQ(info.tracker, "another tracker");
+    EXPECT_EQ(info.linear_periods, 0);
+    EXPECT_EQ(info.channels, 3);
+    EXPECT_STREQ(xmplayer_version(), SKR_VERSION);
+}
+
+// Song A at tempo 6, BPM 125: a tick every 882 frames, a row every 5292.
+TEST(Library, SaysWhereItIsAndReportsEveryTick) {
+    const LoadedSong a(songA());
+    xmplayer* x = xmplayer_create(a.module, XMPLAYER_PROFILE_DEFAULT);
+    std::vector<xmplayer_position> ticks;
+    xmplayer_set_tick_report(x, [](const xmplayer_position* t, void* to) {
+        static_cast<std::vector<xmplayer_position>*>(to)->push_back(*t);
+    }, &ticks);
+    xmplayer_position at{};
+    xmplayer_get_position(x, &at);
+    EXPECT_EQ(at.order, 0);
+    EXPECT_EQ(at.row, 0);
+    EXPECT_EQ(at.tempo, 6);
+    EXPECT_EQ(at.bpm, 125);
+
+    std::vector<int16_t> buffer(2 * 7000);
+    ASSERT_EQ(xmplayer_render_s16(x, buffer.data(), 882 * 7 + 1), size_t(882 * 7 + 1));
+    ASSERT_EQ(ticks.size(), 8u) << "ticks at 0, 882, …, 6174: each reported once its first frame is out";
+    for (size_t i = 0; i < ticks.size(); ++i) {
+        EXPECT_EQ(ticks[i].frame, int64_t(882 * i));
+        EXPECT_EQ(ticks[i].row, int(i / 6));
+        EXPECT_EQ(ticks[i].tick, int(i % 6));
+        EXPECT_EQ(ticks[i].row_ticks, 6);
+    }
+    xmplayer_get_position(x, &at);
+    EXPECT_EQ(at.row, 1);
+    EXPECT_EQ(at.tick, 1);
+    EXPECT_EQ(at.frame, 882 * 7);
+    // Play time: 19 ms for each tick of 882 frames (the float32 reciprocal of 44100 truncates),
+    // the frame of the eighth tick adds nothing.
+    EXPECT_EQ(at.time_ms, 7 * 19);
+
+    // On to the second order entry, with the next frame.
+    EXPECT_EQ(xmplayer_set_order(x, 2), 0) << "past the order list";
+    EXPECT_EQ(xmplayer_set_order(x, 1), 1);
+    ASSERT_EQ(xmplayer_render_s16(x, buffer.data(), 10), 10u);
+    xmplayer_get_position(x, &at);
+    EXPECT_EQ(at.order, 1);
+    EXPECT_EQ(at.pattern, 1);
+    EXPECT_EQ(at.row, 0);
+    EXPECT_EQ(at.tick, 0);
+    EXPECT_EQ(ticks.back().order, 1);
+    xmplayer_free(x);
+}
+
+// The song ends where xmrender ends it; a loop count plays it again; a negative one for ever.
+TEST(Library, EndsAtTheSongsEndAfterItsLoops) {
+    const LoadedSong a(songA());
+    const int64_t once = xmplayer_song_frames(a.module, XMPLAYER_PROFILE_DEFAULT, 0, 1 << 30);
+    EXPECT_EQ(once, 2 * 8 * 6 * 882);
+    EXPECT_EQ(xmplayer_song_frames(a.module, XMPLAYER_PROFILE_DEFAULT, 2, 1 << 30), 3 * once);
+    EXPECT_EQ(xmplayer_song_frames(a.module, XMPLAYER_PROFILE_DEFAULT, 0, 1000), 1000);
+    for (const int loops : {0, 1, -1}) {
+        SCOPED_TRACE(loops);
+        xmplayer* x = xmplayer_create(a.module, XMPLAYER_PROFILE_DEFAULT);
+        xmplayer_set_loops(x, loops);
+        std::vector<int16_t> buffer(2 * 4096);
+        int64_t frames = 0;
+        while (frames < 10 * once) {
+            const size_t n = xmplayer_render_s16(x, buffer.data(), 4096);
+            if (n == 0) break;
+            frames += int64_t(n);
+        }
+        EXPECT_EQ(frames, loops < 0 ? 10 * once - 10 * once % 4096 + 4096 : (loops + 1) * once);
+        EXPECT_EQ(xmplayer_ended(x), loops < 0 ? 0 : 1);
+        xmplayer_free(x);
+    }
+}
+
+void* openNothing(const char*) { return nullptr; }
+
+TEST(Library, LoadsFromMemoryFilesAndCallbacksOrSaysWhy) {
+    const std::vector<uint8_t> bytes = songA();
+    TempDir t("library_test");
+    const std::string path = (t / "a.xm").string();
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+
+    char reason[128] = "";
+    xmplayer_module* fromFile = xmplayer_load_file(path.c_str(), reason, sizeof reason);
+    ASSERT_NE(fromFile, nullptr) << reason;
+    EXPECT_EQ(renderAlone(fromFile, 884), renderAlone(LoadedSong(bytes).module, 884));
+    xmplayer_free_module(fromFile);
+
+    // The caller's own stream: stdio behind the five callbacks.
+    const xmplayer_stream_callbacks stdio = {
+        [](const char* name) -> void* { return std::fopen(name, "rb"); },
+        [](void* f) { std::fclose(static_cast<FILE*>(f)); },
+        [](void* buffer, int32_t count, void* f) { return int32_t(std::fread(buffer, 1, size_t(count), static_cast<FILE*>(f))); },
+        [](void* f, int32_t offset, int origin) {
+            std::fseek(static_cast<FILE*>(f), offset, origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END);
+        },
+        [](void* f) { return int32_t(std::ftell(static_cast<FILE*>(f))); },
+    };
+    xmplayer_module* fromStream = xmplayer_load_stream(&stdio, path.c_str(), reason, sizeof reason);
+    ASSERT_NE(fromStream, nullptr) << reason;
+    xmplayer_info info{};
+    xmplayer_get_info(fromStream, &info);
+    EXPECT_STREQ(info.title, "song A");
+    xmplayer_free_module(fromStream);
+
+    struct Case {
+        const char*      what;
+        xmplayer_module* module;
+        const char*      says;
+    };
+    xmplayer_stream_callbacks incomplete = stdio;
+    incomplete.tell = nullptr;
+    xmplayer_stream_callbacks opensNothing = stdio;
+    opensNothing.open = openNothing;
+    char reasons[5][128] = {};
+    const std::string text = "not a module";
+    const Case cases[] = {
+        {"no such file", xmplayer_load_file((t / "missing.xm").string().c_str(), reasons[0], 128), "cannot open"},
+        {"not an XM module", xmplayer_load_memory(text.data(), text.size(), reasons[1], 128), "not an XM module"},
+        {"incomplete callbacks", xmplayer_load_stream(&incomplete, path.c_str(), reasons[2], 128), "incomplete"},
+        {"a stream that does not open", xmplayer_load_stream(&opensNothing, "x", reasons[3], 128), "cannot open \"x\""},
+        {"no callbacks", xmplayer_load_stream(nullptr, "x", reasons[4], 128), "incomplete"},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(cases[i].module, nullptr) << cases[i].what;
+        EXPECT_NE(std::string(reasons[i]).find(cases[i].says), std::string::npos) << cases[i].what << ": " << reasons[i];
+    }
+    // A reason cut to the room given, and none asked for.
+    char small[8];
+    EXPECT_EQ(xmplayer_load_memory(text.data(), text.size(), small, sizeof small), nullptr);
+    EXPECT_STREQ(small, "not an ");
+    EXPECT_EQ(xmplayer_load_memory(text.data(), text.size(), nullptr, 0), nullptr);
+    // Calls with nothing to work on do nothing.
+    EXPECT_EQ(xmplayer_create(nullptr, XMPLAYER_PROFILE_DEFAULT), nullptr);
+    EXPECT_EQ(xmplayer_render_s16(nullptr, nullptr, 10), 0u);
+    xmplayer_free(nullptr);
+    xmplayer_free_module(nullptr);
+}
+
+}  // namespace
