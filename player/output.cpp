@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "player/render.h"
 #include "player/sequencer.h"
+#include "player/xmplayer_module.h"
 
 void renderBlock(RealtimePlayer& p) {
     const int32_t b = p.writeBlock.load();
@@ -68,7 +69,9 @@ const char* playerSilenceReason(const RealtimePlayer& p) {
 
 void feedPlayer(RealtimePlayer& p) {
     if (!p.syncRecords) return;
-    const int32_t playingBlock = int32_t(framesPlayed(p) % uint64_t(p.ringFrames)) / p.blockFrames;
+    const uint64_t frames = framesPlayed(p);
+    p.framesHeard.store(frames, std::memory_order_relaxed);
+    const int32_t playingBlock = int32_t(frames % uint64_t(p.ringFrames)) / p.blockFrames;
     while (p.writeBlock.load() != playingBlock && !p.stopRequested.load()) {
         p.rendering.store(true);
         // The block about to be rewritten has been played: readers move on to the next one before
@@ -112,6 +115,7 @@ void stopPlayer(RealtimePlayer& p) {
     p.playback.module = nullptr;
     p.writeBlock.store(0);
     p.readBlock.store(0);
+    p.framesHeard.store(0);
 }
 
 PlayerStart startPlayer(RealtimePlayer& p, const Module* module, bool feederThread, const PlaybackProfile& profile) {
@@ -149,6 +153,12 @@ PlayerStart startPlayer(RealtimePlayer& p, const Module* module, bool feederThre
     if (platformStartThread(p.feeder, runFeeder, &p)) return PlayerStart::playing;
     p.feederEnded.store(true);
     return PlayerStart::withoutFeeder;
+}
+
+uint64_t getPlayedFrames(const RealtimePlayer& p) { return p.framesHeard.load(std::memory_order_relaxed); }
+
+PlayerStart startPlayer(RealtimePlayer& p, const xmplayer_module* module, bool feederThread, xmplayer_profile profile) {
+    return startPlayer(p, xmplayerModule(module), feederThread, profile == XMPLAYER_PROFILE_FT2 ? ft2Profile : defaultProfile);
 }
 
 void pausePlayer(RealtimePlayer& p, bool paused) {

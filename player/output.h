@@ -11,6 +11,7 @@
 #include "platform/thread.h"
 #include "player/playback.h"
 #include "player/profile.h"
+#include "xmplayer.h"
 
 struct Module;
 
@@ -42,6 +43,7 @@ struct RealtimePlayer {
     // Where the play position comes from: the device, or the silent clock where none opened or
     // the device went away. The feeder switches; the host reads `silent` and then the reason.
     uint64_t          bytesPlayed;         // since the start, summed from the device's steps
+    std::atomic<uint64_t> framesHeard;     // frames played at the feeder's last poll
     uint32_t          deviceBytes;         // the device's own count at the last poll
     SilentClock       silentClock;         // frames, once `silent`
     std::atomic<bool> silent;              // no device plays: the silent clock stands in
@@ -77,6 +79,10 @@ enum class PlayerStart {
 PlayerStart startPlayer(RealtimePlayer& player, const Module* module, bool feederThread = true,
                         const PlaybackProfile& profile = defaultProfile);
 
+// The same for a module loaded through the library's C interface, with its profile.
+PlayerStart startPlayer(RealtimePlayer& player, const xmplayer_module* module, bool feederThread,
+                        xmplayer_profile profile);
+
 // Why the player plays silently (no device opened, or the device went away), or nullptr while
 // a device plays or nothing does. Safe to call from any thread.
 const char* playerSilenceReason(const RealtimePlayer& player);
@@ -94,6 +100,9 @@ struct PlayPosition {
     int32_t playTimeMs;
 };
 PlayPosition getPlayPosition(const RealtimePlayer& player);
+
+// Frames played since the start, as the feeder last polled the device (or the silent clock).
+uint64_t getPlayedFrames(const RealtimePlayer& player);
 
 // Holds the sound where it is, or goes on: the device pauses (or the silent clock stands still),
 // so the song position stands too. Nothing happens while nothing plays.

@@ -16,11 +16,14 @@
 #include "player/sequencer.h"
 #include "player/song_end.h"
 #include "player/stream.h"
+#include "player/xmplayer_module.h"
 #include "version.h"
 
 struct xmplayer_module {
     Module* module;
 };
+
+const Module* xmplayerModule(const xmplayer_module* module) { return module ? module->module : nullptr; }
 
 namespace {
 

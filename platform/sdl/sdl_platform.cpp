@@ -1,6 +1,6 @@
 // The platform layer on SDL2: display, window, display mode, question box, presentation (through
-// a GPU renderer with vsync, or straight into the window's own surface) with pacing, events and
-// the tick count; the player's thread is the C++ runtime's.
+// a GPU renderer with vsync, or straight into the window's own surface) with pacing, and events;
+// the tick count and the threads are in sdl_system.cpp, the sound in sdl_audio.cpp.
 #include <SDL.h>
 
 #include <string>
@@ -12,7 +12,6 @@
 #include "platform/frame_pacer.h"
 #include "platform/platform.h"
 #include "platform/scaled_frame.h"
-#include "platform/std_thread.h"
 
 namespace {
 
@@ -167,18 +166,6 @@ void presentToWindowSurface(SDL_Window* window, const uint8_t* pixels, int width
 }
 
 }  // namespace
-
-uint32_t platformTickCount() {
-    if (!sdl().videoReady) SDL_InitSubSystem(SDL_INIT_TIMER);
-    return SDL_GetTicks();
-}
-
-void platformSleep(uint32_t milliseconds) { SDL_Delay(milliseconds); }
-
-bool platformStartThread(PlatformThread& thread, void (*body)(void*), void* argument) {
-    return startStdThread(thread, body, argument);
-}
-void platformJoinThread(PlatformThread& thread) { joinStdThread(thread); }
 
 bool platformOpenDisplay(const char** reason) {
     if (initVideo()) return true;

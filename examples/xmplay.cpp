@@ -1,0 +1,185 @@
+// xmplay: plays an XM module through the sound card with the player library's real-time layer,
+// with one status line in the terminal and its keys: space pauses and goes on, q quits. No window.
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <SDL.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "player/output.h"
+#include "version.h"
+#include "xmplayer.h"
+
+namespace {
+
+constexpr int64_t kEndless = int64_t(24) * 3600 * XMPLAYER_RATE;  // a song that has not ended by then never does
+
+struct Options {
+    std::string      file;
+    xmplayer_profile profile = XMPLAYER_PROFILE_FT2;  // a player for any module: as FastTracker 2 plays it
+    int              loops = 0;
+};
+
+void printUsage(FILE* to) {
+    std::fputs(
+        "usage: xmplay [options] FILE.xm\n"
+        "\n"
+        "Plays an XM module through the sound card. One status line shows the order position,\n"
+        "the row, the time and the song's length; space pauses and goes on, q quits. It stops at\n"
+        "the song's end: the first row it is about to play a second time (as xmrender does).\n"
+        "\n"
+        "options:\n"
+        "  --profile NAME  ft2 (the default: as FastTracker 2 plays it) or default (the demo's player)\n"
+        "  --loops N       play the song N + 1 times\n"
+        "  --help          this text\n"
+        "  --version       the version\n",
+        to);
+}
+
+int fail(const std::string& what, const std::string& why) {
+    std::fprintf(stderr, "xmplay: %s: %s\n", what.c_str(), why.c_str());
+    return 1;
+}
+
+// 0: run; 1: failed (after a message); 2: help or version printed.
+int parseOptions(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h") return printUsage(stdout), 2;
+        if (a == "--version") return std::puts("xmplay " SKR_VERSION), 2;
+        if (a == "--profile" || a == "--loops") {
+            if (i + 1 >= argc) return fail(a, "needs a value");
+            const std::string value = argv[++i];
+            if (a == "--profile" && value == "ft2") o.profile = XMPLAYER_PROFILE_FT2;
+            else if (a == "--profile" && value == "default") o.profile = XMPLAYER_PROFILE_DEFAULT;
+            else if (a == "--profile") return fail(value, "--profile wants ft2 or default");
+            else {
+                char* end = nullptr;
+                const long loops = std::strtol(value.c_str(), &end, 10);
+                if (end == value.c_str() || *end || loops < 0 || loops > 1000)
+                    return fail(value, "--loops wants a whole number from 0 to 1000");
+                o.loops = int(loops);
+            }
+        } else if (a.size() > 1 && a[0] == '-') {
+            return fail(a, "unknown option (see --help)");
+        } else if (o.file.empty()) {
+            o.file = a;
+        } else {
+            return fail(a, "one module at a time (see --help)");
+        }
+    }
+    if (o.file.empty()) return printUsage(stderr), 1;
+    return 0;
+}
+
+// The terminal in raw mode while the keys are read, and as it was afterwards, also after Ctrl+C.
+struct Terminal {
+    bool           raw = false;
+    struct termios saved{};
+};
+
+Terminal& terminal() {
+    static Terminal t;
+    return t;
+}
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void interrupted(int) { g_interrupted = 1; }
+
+void enterRawMode() {
+    Terminal& t = terminal();
+    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &t.saved) != 0) return;
+    struct termios raw = t.saved;
+    raw.c_lflag &= tcflag_t(~(ICANON | ECHO));
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 0;
+    t.raw = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+}
+
+void leaveRawMode() {
+    Terminal& t = terminal();
+    if (t.raw) tcsetattr(STDIN_FILENO, TCSANOW, &t.saved);
+    t.raw = false;
+}
+
+// The key pressed within `ms` milliseconds, or 0.
+char readKey(int ms) {
+    struct pollfd in = {STDIN_FILENO, POLLIN, 0};
+    if (!terminal().raw || poll(&in, 1, ms) <= 0) {
+        if (!terminal().raw) SDL_Delay(Uint32(ms));
+        return 0;
+    }
+    char c = 0;
+    return read(STDIN_FILENO, &c, 1) == 1 ? c : 0;
+}
+
+std::string clock(int64_t frames) {
+    const int64_t tenths = frames * 10 / XMPLAYER_RATE;
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld.%lld", static_cast<long long>(tenths / 600),
+                  static_cast<long long>(tenths / 10 % 60), static_cast<long long>(tenths % 10));
+    return text;
+}
+
+int play(const Options& o) {
+    char reason[256] = "";
+    xmplayer_module* module = xmplayer_load_file(o.file.c_str(), reason, sizeof reason);
+    if (!module) return fail(o.file, reason);
+    xmplayer_info info{};
+    xmplayer_get_info(module, &info);
+    const int64_t length = xmplayer_song_frames(module, o.profile, o.loops, kEndless);
+    const bool endless = length >= kEndless;
+
+    const auto player = std::make_unique<RealtimePlayer>();
+    const PlayerStart start = startPlayer(*player, module, true, o.profile);
+    if (const char* silent = playerSilenceReason(*player)) {
+        stopPlayer(*player);
+        xmplayer_free_module(module);
+        return fail(o.file, std::string("no audio device (") + silent + ")");
+    }
+    const bool status = isatty(STDOUT_FILENO);
+    if (status) std::printf("%s  (%s, %d channels, %d orders)\n", info.title[0] ? info.title : o.file.c_str(),
+                            info.tracker, info.channels, info.orders);
+    std::signal(SIGINT, interrupted);
+    std::signal(SIGTERM, interrupted);
+    enterRawMode();
+
+    bool paused = false;
+    while (!g_interrupted) {
+        if (start == PlayerStart::withoutFeeder) feedPlayer(*player);  // the ring holds 2 s; polled 10 times a second
+        const int64_t played = int64_t(getPlayedFrames(*player));
+        if (!endless && played >= length) break;
+        if (status) {
+            const PlayPosition at = getPlayPosition(*player);
+            std::printf("\r  order %3d/%d  row %3d  %s / %s%s   ", at.orderPosition, info.orders, at.row,
+                        clock(played).c_str(), endless ? "endless" : clock(length).c_str(), paused ? "  paused" : "");
+            std::fflush(stdout);
+        }
+        const char key = readKey(100);
+        if (key == 'q' || key == 'Q') break;
+        if (key == ' ') pausePlayer(*player, paused = !paused);
+    }
+    leaveRawMode();
+    if (status) std::putchar('\n');
+    stopPlayer(*player);
+    xmplayer_free_module(module);
+    SDL_Quit();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    const int parsed = parseOptions(argc, argv, o);
+    if (parsed != 0) return parsed == 2 ? 0 : 1;
+    return play(o);
+}
