@@ -31,7 +31,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int32_t kRate = 44100;
-constexpr int32_t kChunkFrames = 884;  // the peers render in pieces of our block size
+constexpr int32_t kChunkFrames = XMPLAYER_BLOCK_FRAMES;  // the peers render in pieces of our block size
 
 struct Options {
     fs::path folder = SKR_CORPUS_DIR;

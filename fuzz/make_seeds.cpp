@@ -85,8 +85,8 @@ XmPattern effectPattern(uint8_t effect, const std::vector<uint8_t>& params, uint
     return p;
 }
 
-bool write(const std::string& dir, const std::string& name, const XmSpec& xmSpec) {
-    const std::vector<uint8_t> bytes = buildXm(xmSpec);
+bool write(const std::string& dir, const std::string& name, const XmLayout& layout) {
+    const std::vector<uint8_t> bytes = buildXm(layout);
     const std::string path = dir + "/" + name + ".xm";
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
@@ -114,24 +114,24 @@ int main(int argc, char** argv) {
     const Variant variants[] = {{"linear", 1, 4, 150}, {"amiga", 0, 4, 150}, {"fast", 1, 1, 255}};
     for (uint8_t effect = 0; effect < 36; ++effect) {
         for (const Variant& v : variants) {
-            XmSpec xmSpec;
-            xmSpec.flags = v.flags;
-            xmSpec.tempo = v.tempo;
-            xmSpec.bpm = v.bpm;
-            xmSpec.orders = {0, 1, 0};
-            xmSpec.restartPosition = 1;
-            xmSpec.instruments = instruments(uint8_t(effect % 4));
-            xmSpec.patterns = {effectPattern(effect, params, 0), effectPattern(0, {0x00, 0x47}, 0)};
-            if (!write(dir, "effect" + std::to_string(effect) + "-" + v.name, xmSpec)) return 1;
+            XmLayout layout;
+            layout.flags = v.flags;
+            layout.tempo = v.tempo;
+            layout.bpm = v.bpm;
+            layout.orders = {0, 1, 0};
+            layout.restartPosition = 1;
+            layout.instruments = instruments(uint8_t(effect % 4));
+            layout.patterns = {effectPattern(effect, params, 0), effectPattern(0, {0x00, 0x47}, 0)};
+            if (!write(dir, "effect" + std::to_string(effect) + "-" + v.name, layout)) return 1;
             ++written;
         }
     }
     for (uint8_t volume = 0x10; volume != 0; volume = uint8_t(volume + 0x10)) {
-        XmSpec xmSpec;
-        xmSpec.tempo = 5;
-        xmSpec.instruments = instruments(0);
-        xmSpec.patterns = {effectPattern(0, {0x00}, volume)};
-        if (!write(dir, "volume" + std::to_string(volume >> 4), xmSpec)) return 1;
+        XmLayout layout;
+        layout.tempo = 5;
+        layout.instruments = instruments(0);
+        layout.patterns = {effectPattern(0, {0x00}, volume)};
+        if (!write(dir, "volume" + std::to_string(volume >> 4), layout)) return 1;
         ++written;
     }
     std::printf("%d seed modules in %s\n", written, dir.c_str());

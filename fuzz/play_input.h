@@ -10,8 +10,8 @@
 
 namespace fuzz {
 
-constexpr int kBlocks = 150;        // 3 s of 884-frame blocks
-constexpr size_t kBlockFrames = 884;
+constexpr int kBlocks = 150;  // 3 s of 884-frame blocks
+constexpr size_t kBlockFrames = XMPLAYER_BLOCK_FRAMES;
 
 // Loads and plays `size` bytes at `data`, which must stay alive during the call. True when the
 // module loaded.

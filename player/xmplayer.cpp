@@ -19,6 +19,8 @@
 #include "player/xmplayer_module.h"
 #include "version.h"
 
+static_assert(kBlockFrames == XMPLAYER_BLOCK_FRAMES && kMixRate == XMPLAYER_RATE, "the interface says what the player does");
+
 struct xmplayer_module {
     Module* module;
 };

@@ -15,13 +15,13 @@ Cell note(uint8_t n, uint8_t instrument = 1, uint8_t type = 0, uint8_t param = 0
 Cell effect(uint8_t type, uint8_t param, uint8_t volume = 0) { return Cell{0, 0, volume, type, param}; }
 
 // A one-channel song of the given rows at `tempo`, with the tone instrument.
-XmSpec oneChannel(std::vector<Cell> rows, uint16_t tempo, std::vector<XmInstrument> instruments = {toneInstrument()}) {
-    XmSpec xmSpec;
-    xmSpec.channels = 1;
-    xmSpec.tempo = tempo;
-    xmSpec.instruments = std::move(instruments);
-    xmSpec.patterns = {column(std::move(rows))};
-    return xmSpec;
+XmLayout oneChannel(std::vector<Cell> rows, uint16_t tempo, std::vector<XmInstrument> instruments = {toneInstrument()}) {
+    XmLayout layout;
+    layout.channels = 1;
+    layout.tempo = tempo;
+    layout.instruments = std::move(instruments);
+    layout.patterns = {column(std::move(rows))};
+    return layout;
 }
 
 // Runs whole rows and records a channel field after every tick.
@@ -89,9 +89,9 @@ TEST(Effects, ArpeggioKeepsCyclingPastItsThirdTick) {
 // +4 semitones at 14317056 / P(52) = 14317056 / 1358 = 10542 Hz, +7 at 14317056 / P(55) =
 // 14317056 / 1142 = 12536 Hz, with P(k) = trunc(13.375 × 2^((132 − k) / 12)).
 TEST(Effects, ArpeggioOnTheAmigaScaleRises) {
-    XmSpec xmSpec = oneChannel({note(C4, 1, 0, 0x47)}, 3);
-    xmSpec.flags = 0;
-    Song song(xmSpec);
+    XmLayout layout = oneChannel({note(C4, 1, 0, 0x47)}, 3);
+    layout.flags = 0;
+    Song song(layout);
     const auto frequencies = perTick(song, 4, [](const Channel& c) { return c.voice->frequency; });
     EXPECT_EQ(frequencies, (std::vector<int32_t>{8362, 10542, 12536, 8362}));
 }
@@ -108,12 +108,12 @@ TEST(Effects, VibratoAndTremoloPositionsOverARow) {
 }
 
 TEST(Effects, RetrigFollowsTheTickAcrossAPatternDelay) {
-    XmSpec xmSpec;
-    xmSpec.channels = 2;
-    xmSpec.tempo = 6;
-    xmSpec.instruments = {toneInstrument(40)};
-    xmSpec.patterns = {pattern(2, 2, {{0, note(C4, 1, 27, 0x93)}, {1, effect(14, 0xE2)}})};
-    Song song(xmSpec);
+    XmLayout layout;
+    layout.channels = 2;
+    layout.tempo = 6;
+    layout.instruments = {toneInstrument(40)};
+    layout.patterns = {pattern(2, 2, {{0, note(C4, 1, 27, 0x93)}, {1, effect(14, 0xE2)}})};
+    Song song(layout);
     int triggers = 0;
     for (int t = 0; t < 18; ++t) {
         song.tick();
@@ -185,12 +185,12 @@ TEST(Effects, SampleOffsetInsideAndBeyondTheSample) {
 }
 
 TEST(Effects, FineTuneChangesTheSampleForLaterNotesOnAnyChannel) {
-    XmSpec xmSpec;
-    xmSpec.channels = 2;
-    xmSpec.tempo = 1;
-    xmSpec.instruments = {toneInstrument()};
-    xmSpec.patterns = {pattern(2, 2, {{0, note(C4, 1, 14, 0x57)}, {3, note(C4)}})};
-    Song song(xmSpec);
+    XmLayout layout;
+    layout.channels = 2;
+    layout.tempo = 1;
+    layout.instruments = {toneInstrument()};
+    layout.patterns = {pattern(2, 2, {{0, note(C4, 1, 14, 0x57)}, {3, note(C4)}})};
+    Song song(layout);
     song.tick();
     EXPECT_EQ(song.channel(0).notePeriod, 4608) << "this note was computed before the change";
     song.tick();

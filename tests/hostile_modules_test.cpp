@@ -28,9 +28,9 @@ void poke32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
 
 // Four channels, tempo 6, BPM 125: instrument 1 a forward-looping 8-bit tone, instrument 2 a
 // ping-pong 16-bit one; notes on row 0 of every channel and on row 8 of channel 0.
-XmSpec baseSong() {
-    XmSpec xmSpec;
-    xmSpec.channels = 4;
+XmLayout baseSong() {
+    XmLayout layout;
+    layout.channels = 4;
     XmInstrument pingPong;
     XmSample s;
     s.data = deltas16({0, 6000, 12000, 18000, 12000, 6000, 0, -6000, -12000, -18000, -12000, -6000, 0, 3000, 0, -3000});
@@ -38,19 +38,19 @@ XmSpec baseSong() {
     s.loopStart = 8;    // bytes: frame 4
     s.loopLength = 16;  // bytes: frames 4…11
     pingPong.samples = {s};
-    xmSpec.instruments = {toneInstrument(), pingPong};
-    xmSpec.patterns = {pattern(16, 4, {{0, Cell{49, 1, 0, 0, 0}},
+    layout.instruments = {toneInstrument(), pingPong};
+    layout.patterns = {pattern(16, 4, {{0, Cell{49, 1, 0, 0, 0}},
                                      {1, Cell{53, 2, 0, 0, 0}},
                                      {2, Cell{56, 1, 0, 0, 0}},
                                      {3, Cell{61, 2, 0, 0, 0}},
                                      {8 * 4, Cell{51, 1, 0, 0, 0}}})};
-    return xmSpec;
+    return layout;
 }
 
 // The base song with every cell of channel `channel` on `rows` rows of pattern 0 set to `cell`.
-void fillChannel(XmSpec& xmSpec, int channel, Cell cell, int rows = 16) {
+void fillChannel(XmLayout& layout, int channel, Cell cell, int rows = 16) {
     for (int row = 0; row < rows; ++row) {
-        Cell& c = xmSpec.patterns[0].cells[size_t(row) * xmSpec.channels + size_t(channel)];
+        Cell& c = layout.patterns[0].cells[size_t(row) * layout.channels + size_t(channel)];
         const uint8_t note = c.note, instrument = c.instrument;
         c = cell;
         if (note && !cell.note) c.note = note, c.instrument = instrument;  // keep the notes that start
@@ -59,15 +59,15 @@ void fillChannel(XmSpec& xmSpec, int channel, Cell cell, int rows = 16) {
 
 // Orders 0, 1, 1, 1, …: pattern 0 starts the notes, pattern 1 holds `effect(channel)` on every
 // row of every channel and repeats for as long as the song plays.
-void slideForever(XmSpec& xmSpec, Cell (*effect)(int channel)) {
-    xmSpec.patterns[0].cells[8 * 4] = Cell{};
-    xmSpec.patterns.push_back(pattern(16, 4, {}));
+void slideForever(XmLayout& layout, Cell (*effect)(int channel)) {
+    layout.patterns[0].cells[8 * 4] = Cell{};
+    layout.patterns.push_back(pattern(16, 4, {}));
     for (int ch = 0; ch < 4; ++ch) {
-        fillChannel(xmSpec, ch, effect(ch));
-        for (int row = 0; row < 16; ++row) xmSpec.patterns[1].cells[size_t(row) * 4 + size_t(ch)] = effect(ch);
+        fillChannel(layout, ch, effect(ch));
+        for (int row = 0; row < 16; ++row) layout.patterns[1].cells[size_t(row) * 4 + size_t(ch)] = effect(ch);
     }
-    xmSpec.orders = {0, 1};
-    xmSpec.restartPosition = 1;
+    layout.orders = {0, 1};
+    layout.restartPosition = 1;
 }
 
 // F frames hold at most F / shortestTick + 1 ticks. Fxx sets BPMs of 32 to 255 only, so no tick
@@ -89,7 +89,7 @@ enum class Outcome {
 
 struct Case {
     const char*                                name;
-    std::function<void(XmSpec&)>               change;    // to the base song
+    std::function<void(XmLayout&)>               change;    // to the base song
     std::function<void(std::vector<uint8_t>&)> damage;    // then to its bytes
     Outcome                                    outcome;
     std::string                                reason;    // refused: the loader's words
@@ -141,23 +141,23 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
         {"header size 2^32 - 1", nullptr, [](B& b) { poke32(b, 60, 0xFFFFFFFF); }, Outcome::silent, "", nullptr, 1},
         {"header size 0: the patterns are read from the header's own bytes", nullptr, [](B& b) { poke32(b, 60, 0); },
          Outcome::loads, "", nullptr, 1},
-        {"song length 0 plays entry 0", [](XmSpec& s) { s.songLength = 0; }, nullptr, Outcome::plays, "",
+        {"song length 0 plays entry 0", [](XmLayout& s) { s.songLength = 0; }, nullptr, Outcome::plays, "",
          [](const Module& m) { EXPECT_EQ(m.songLength, 1); }, 1},
-        {"song length 300 is cut to the 256 entries of the order table", [](XmSpec& s) { s.songLength = 300; },
+        {"song length 300 is cut to the 256 entries of the order table", [](XmLayout& s) { s.songLength = 300; },
          nullptr, Outcome::plays, "", [](const Module& m) { EXPECT_EQ(m.songLength, 256); }, 1},
-        {"song length 65535", [](XmSpec& s) { s.songLength = 65535; }, nullptr, Outcome::plays, "",
+        {"song length 65535", [](XmLayout& s) { s.songLength = 65535; }, nullptr, Outcome::plays, "",
          [](const Module& m) { EXPECT_EQ(m.songLength, 256); }, 1},
-        {"restart position past the song", [](XmSpec& s) { s.restartPosition = 40000; }, nullptr, Outcome::plays, "",
+        {"restart position past the song", [](XmLayout& s) { s.restartPosition = 40000; }, nullptr, Outcome::plays, "",
          [](const Module& m) { EXPECT_EQ(m.restartPosition, 0); }, 1},
-        {"no channels", [](XmSpec& s) { s.channels = 0; }, nullptr, Outcome::refused, "no channels", nullptr, 0},
-        {"33 channels", [](XmSpec& s) { s.channels = 33; }, nullptr, Outcome::refused, "33 channels, at most 32",
+        {"no channels", [](XmLayout& s) { s.channels = 0; }, nullptr, Outcome::refused, "no channels", nullptr, 0},
+        {"33 channels", [](XmLayout& s) { s.channels = 33; }, nullptr, Outcome::refused, "33 channels, at most 32",
          nullptr, 0},
-        {"65535 channels", [](XmSpec& s) { s.channels = 65535; }, nullptr, Outcome::refused,
+        {"65535 channels", [](XmLayout& s) { s.channels = 65535; }, nullptr, Outcome::refused,
          "65535 channels, at most 32", nullptr, 0},
 
         // Patterns.
         {"no patterns: those the orders name are 64 empty rows",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              s.patterns.clear();
              s.orders = {0, 3};
          },
@@ -167,22 +167,22 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
              EXPECT_EQ(m.patterns[3].rowCount, 64);
          },
          1},
-        {"65535 patterns declared, one stored", [](XmSpec& s) { s.patternCount = 65535; }, nullptr, Outcome::loads,
+        {"65535 patterns declared, one stored", [](XmLayout& s) { s.patternCount = 65535; }, nullptr, Outcome::loads,
          "", [](const Module& m) { EXPECT_EQ(m.patternCount, 65535); }, 1},
         {"a pattern of 0 rows plays as one empty row",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              s.patterns.insert(s.patterns.begin(), XmPattern{0, {}, XmPacking::packed, std::nullopt, std::nullopt});
              s.orders = {0, 1, 0};
          },
          nullptr, Outcome::plays, "", [](const Module& m) { EXPECT_EQ(m.patterns[0].cells, nullptr); }, 2},
         {"a pattern of 65535 empty rows",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              s.patterns.push_back(XmPattern{65535, {}, XmPacking::packed, std::nullopt, std::nullopt});
              s.orders = {0, 1};
          },
          nullptr, Outcome::plays, "", [](const Module& m) { EXPECT_EQ(m.patterns[1].rowCount, 65535); }, 1},
         {"65535 rows whose packed data runs past the file's end",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              s.instruments.clear();
              s.patterns[0].rows = 65535;
          },
@@ -195,7 +195,7 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
          },
          2},
         {"notes above 97 select no sample",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              s.patterns[0].cells[0].note = 98;
              s.patterns[0].cells[1].note = 150;
              s.patterns[0].cells[2].note = 254;
@@ -204,7 +204,7 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
          },
          nullptr, Outcome::silent, "", [](const Module& m) { EXPECT_EQ(m.patterns[0].cells[1].note, 150); }, 1},
         {"instrument numbers above the instrument count play nothing",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              for (int ch = 0; ch < 4; ++ch) s.patterns[0].cells[size_t(ch)].instrument = uint8_t(3 + 60 * ch);
              s.patterns[0].cells[8 * 4].instrument = 0;
          },
@@ -216,15 +216,15 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
          1},
 
         // Instruments and samples.
-        {"an instrument with 17 samples", [](XmSpec& s) { s.instruments[1].sampleCount = 17; }, nullptr,
+        {"an instrument with 17 samples", [](XmLayout& s) { s.instruments[1].sampleCount = 17; }, nullptr,
          Outcome::refused, "instrument 2 has 17 samples, at most 16", nullptr, 0},
-        {"an instrument with 300 samples", [](XmSpec& s) { s.instruments[0].sampleCount = 300; }, nullptr,
+        {"an instrument with 300 samples", [](XmLayout& s) { s.instruments[0].sampleCount = 300; }, nullptr,
          Outcome::refused, "instrument 1 has 300 samples, at most 16", nullptr, 0},
         {"a sample length of 2^31 gets the bytes the file holds",
-         [](XmSpec& s) { s.instruments[1].samples[0].length = 0x80000000u; }, nullptr, Outcome::plays, "",
+         [](XmLayout& s) { s.instruments[1].samples[0].length = 0x80000000u; }, nullptr, Outcome::plays, "",
          [](const Module& m) { EXPECT_EQ(m.instruments[1].samples[0]->length, 16u); }, 1},
         {"an odd 16-bit length drops its last byte",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              XmSample& smp = s.instruments[1].samples[0];
              smp.data.push_back(0x7F);
              smp.type = 0x10;
@@ -236,7 +236,7 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
          },
          1},
         {"a loop starting beyond the sample is no loop",
-         [](XmSpec& s) { s.instruments[1].samples[0].loopStart = 4000; }, nullptr, Outcome::plays, "",
+         [](XmLayout& s) { s.instruments[1].samples[0].loopStart = 4000; }, nullptr, Outcome::plays, "",
          [](const Module& m) {
              const Sample& smp = *m.instruments[1].samples[0];
              EXPECT_EQ(smp.loopType, 1);
@@ -245,7 +245,7 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
          },
          1},
         {"a loop reaching beyond the sample ends with it",
-         [](XmSpec& s) { s.instruments[1].samples[0].loopLength = 0xFFFFFFF0u; }, nullptr, Outcome::plays, "",
+         [](XmLayout& s) { s.instruments[1].samples[0].loopLength = 0xFFFFFFF0u; }, nullptr, Outcome::plays, "",
          [](const Module& m) {
              const Sample& smp = *m.instruments[1].samples[0];
              EXPECT_EQ(smp.loopType, 4);
@@ -253,7 +253,7 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
          },
          1},
         {"envelopes of 13 and 255 points keep 12, and indices past them switch off",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              XmInstrument& ins = s.instruments[0];
              for (int k = 0; k < 12; ++k) ins.volumeEnvelope[size_t(k)] = {uint16_t(3 * k), uint16_t(64 - 5 * k)};
              for (int k = 0; k < 12; ++k) ins.panningEnvelope[size_t(k)] = {uint16_t(2 * k), uint16_t(k * 5)};
@@ -278,25 +278,25 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
          1},
 
         // Timing.
-        {"BPM 0 plays as BPM 1: one tick per 2.5 s", [](XmSpec& s) { s.bpm = 0; }, nullptr, Outcome::plays, "",
+        {"BPM 0 plays as BPM 1: one tick per 2.5 s", [](XmLayout& s) { s.bpm = 0; }, nullptr, Outcome::plays, "",
          [](const Module& m) { EXPECT_EQ(m.defaultBpm, 0); }, 3},
-        {"BPM 255", [](XmSpec& s) { s.bpm = 255; }, nullptr, Outcome::plays, "", nullptr, 2},
-        {"BPM 32767 in the header: a tick every 3 frames", [](XmSpec& s) { s.bpm = 32767; }, nullptr,
+        {"BPM 255", [](XmLayout& s) { s.bpm = 255; }, nullptr, Outcome::plays, "", nullptr, 2},
+        {"BPM 32767 in the header: a tick every 3 frames", [](XmLayout& s) { s.bpm = 32767; }, nullptr,
          Outcome::plays, "", nullptr, 2},
-        {"BPM 65535 in the header reads as -1 and plays as BPM 1", [](XmSpec& s) { s.bpm = 65535; }, nullptr,
+        {"BPM 65535 in the header reads as -1 and plays as BPM 1", [](XmLayout& s) { s.bpm = 65535; }, nullptr,
          Outcome::plays, "", [](const Module& m) { EXPECT_EQ(m.defaultBpm, -1); }, 3},
-        {"tempo 0 makes every tick a row tick", [](XmSpec& s) { s.tempo = 0; }, nullptr, Outcome::plays, "", nullptr,
+        {"tempo 0 makes every tick a row tick", [](XmLayout& s) { s.tempo = 0; }, nullptr, Outcome::plays, "", nullptr,
          2},
-        {"tempo 255", [](XmSpec& s) { s.tempo = 255; }, nullptr, Outcome::plays, "", nullptr, 2},
+        {"tempo 255", [](XmLayout& s) { s.tempo = 255; }, nullptr, Outcome::plays, "", nullptr, 2},
         {"F01 and F20 on every row of every channel",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              for (int ch = 0; ch < 4; ++ch) fillChannel(s, ch, Cell{0, 0, 0, 15, uint8_t(ch % 2 ? 0x20 : 0x01)});
          },
          nullptr, Outcome::plays, "", nullptr, 2},
 
         // Effects pushed to their limits.
         {"9xx far beyond the sample's end does not start the note",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              for (int ch = 0; ch < 4; ++ch) s.patterns[0].cells[size_t(ch)].effectType = 9, s.patterns[0].cells[size_t(ch)].effectParam = 0xFF;
              s.patterns[0].cells[8 * 4].effectType = 9;  // 9xx with 00 repeats FF
          },
@@ -305,7 +305,7 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
         // the highest pitch the mixer can step, where a one-frame ping-pong loop is reflected at
         // every output frame.
         {"fine portamentos up for a minute on one-frame ping-pong loops",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              s.tempo = 1;
              s.bpm = 255;
              XmSample& smp = s.instruments[1].samples[0];
@@ -316,14 +316,14 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
          },
          nullptr, Outcome::plays, "", nullptr, 60},
         {"the same in Amiga periods",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              s.flags = 0;
              s.tempo = 1;
              slideForever(s, [](int) { return Cell{0, 0, 0, 14, 0x1F}; });
          },
          nullptr, Outcome::plays, "", nullptr, 20},
         {"portamentos down and up at full speed for a minute",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              s.tempo = 31;
              slideForever(s, [](int ch) { return Cell{0, 0, 0, uint8_t(ch % 2 ? 2 : 1), 0xFF}; });
          },
@@ -331,7 +331,7 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
         // The volume column's panning slides have no limit; at a tick every 3 frames they pass
         // a million within seconds, and a panning envelope may hold values up to 65535.
         {"panning slides for minutes under a panning envelope at 65535",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              s.bpm = 32767;
              XmInstrument& ins = s.instruments[0];
              ins.panningEnvelope[0] = {0, 65535};
@@ -343,7 +343,7 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
          },
          nullptr, Outcome::loads, "", nullptr, 10},
         {"tone portamento towards a note far away",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              fillChannel(s, 0, Cell{0, 0, 0, 3, 0});
              s.patterns[0].cells[1 * 4] = Cell{1, 0, 0, 3, 0xFF};   // C-0 from C-4, then on from B-7
              s.patterns[0].cells[2 * 4] = Cell{96, 0, 0, 3, 0xFF};
@@ -352,9 +352,9 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
 
         // The song position.
         {"a jump to its own order on every row",
-         [](XmSpec& s) { fillChannel(s, 0, Cell{0, 0, 0, 11, 0}); }, nullptr, Outcome::plays, "", nullptr, 2},
+         [](XmLayout& s) { fillChannel(s, 0, Cell{0, 0, 0, 11, 0}); }, nullptr, Outcome::plays, "", nullptr, 2},
         {"pattern breaks to rows past the end, jumps past the song",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              s.orders = {0, 0};
              fillChannel(s, 1, Cell{0, 0, 0, 13, 0x63}, 4);  // row 63 of a 16-row pattern
              s.patterns[0].cells[2 * 4 + 3] = Cell{0, 0, 0, 13, 0x99};  // row 99: not a row at all
@@ -362,7 +362,7 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
          },
          nullptr, Outcome::plays, "", nullptr, 2},
         {"pattern loops in every channel that never end together",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              for (int ch = 0; ch < 4; ++ch) {
                  s.patterns[0].cells[size_t(ch)].effectType = 14;
                  s.patterns[0].cells[size_t(ch)].effectParam = 0x60;
@@ -371,14 +371,14 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
          },
          nullptr, Outcome::plays, "", nullptr, 3},
         {"a loop back to a row that the next pattern does not have",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              s.patterns[0].cells[12 * 4] = Cell{0, 0, 0, 14, 0x60};  // loop start at row 12
              s.patterns.push_back(pattern(4, 4, {{1 * 4, Cell{0, 0, 0, 14, 0x62}}}));
              s.orders = {0, 1};
          },
          nullptr, Outcome::plays, "", nullptr, 2},
         {"pattern delays of 15 rows at tempo 31 with note delays and cuts past them",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              s.tempo = 31;
              fillChannel(s, 0, Cell{0, 0, 0, 14, 0xEF});
              fillChannel(s, 1, Cell{0, 0, 0, 14, 0xDF});
@@ -389,9 +389,9 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        XmSpec xmSpec = baseSong();
-        if (c.change) c.change(xmSpec);
-        std::vector<uint8_t> bytes = buildXm(xmSpec);
+        XmLayout layout = baseSong();
+        if (c.change) c.change(layout);
+        std::vector<uint8_t> bytes = buildXm(layout);
         if (c.damage) c.damage(bytes);
         // Exactly the file's size, so a read past its end is a sanitizer finding.
         const std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size()]);

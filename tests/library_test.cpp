@@ -19,35 +19,35 @@ namespace {
 
 // Two songs that differ in everything that plays: channels, tempo, instruments, effects.
 std::vector<uint8_t> songA() {
-    XmSpec xmSpec;
-    xmSpec.name = "song A";
-    xmSpec.channels = 2;
-    xmSpec.tempo = 6;
-    xmSpec.orders = {0, 1};
+    XmLayout layout;
+    layout.name = "song A";
+    layout.channels = 2;
+    layout.tempo = 6;
+    layout.orders = {0, 1};
     XmInstrument lead = toneInstrument(48, 40);
     lead.name = "lead";
-    xmSpec.instruments = {lead, toneInstrument(64, 220)};
-    xmSpec.patterns = {pattern(8, 2, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{37, 2, 0, 4, 0x46}}, {6, Cell{61, 1, 0, 1, 3}}}),
+    layout.instruments = {lead, toneInstrument(64, 220)};
+    layout.patterns = {pattern(8, 2, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{37, 2, 0, 4, 0x46}}, {6, Cell{61, 1, 0, 1, 3}}}),
                        pattern(8, 2, {{0, Cell{56, 2, 0, 0, 0x37}}, {5, Cell{0, 0, 0, 0x0A, 0x04}}})};
-    return buildXm(xmSpec);
+    return buildXm(layout);
 }
 
 std::vector<uint8_t> songB() {
-    XmSpec xmSpec;
-    xmSpec.name = "song B";
-    xmSpec.trackerName = "another tracker";
-    xmSpec.flags = 0;  // Amiga periods
-    xmSpec.channels = 3;
-    xmSpec.tempo = 3;
-    xmSpec.bpm = 140;
-    xmSpec.orders = {0, 0, 0};
-    xmSpec.instruments = {toneInstrument(32, 128)};
+    XmLayout layout;
+    layout.name = "song B";
+    layout.trackerName = "another tracker";
+    layout.flags = 0;  // Amiga periods
+    layout.channels = 3;
+    layout.tempo = 3;
+    layout.bpm = 140;
+    layout.orders = {0, 0, 0};
+    layout.instruments = {toneInstrument(32, 128)};
     // E51 on row 4 changes the sample's fine-tune for the notes after it.
-    xmSpec.patterns = {pattern(8, 3, {{0, Cell{50, 1, 0, 0, 0}},
+    layout.patterns = {pattern(8, 3, {{0, Cell{50, 1, 0, 0, 0}},
                                       {4, Cell{57, 1, 0, 0, 0x47}},
                                       {12, Cell{0, 0, 0, 14, 0x51}},
                                       {15, Cell{52, 1, 0, 0, 0}}})};
-    return buildXm(xmSpec);
+    return buildXm(layout);
 }
 
 struct LoadedSong {

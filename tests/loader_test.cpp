@@ -95,14 +95,14 @@ void expectPlayable(const Module& m) {
 // Two channels, three orders, two patterns (one packed, one not), three instruments: one with a
 // forward-looping 8-bit and a ping-pong 16-bit sample, one without samples, one with a plain
 // 8-bit sample.
-XmSpec smallSpec() {
-    XmSpec xmSpec;
-    xmSpec.version = 0x0102;  // not 0x0104: any version is accepted
-    xmSpec.channels = 2;
-    xmSpec.orders = {0, 1, 0};
-    xmSpec.restartPosition = 1;
-    xmSpec.tempo = 5;
-    xmSpec.bpm = 140;
+XmLayout smallLayout() {
+    XmLayout layout;
+    layout.version = 0x0102;  // not 0x0104: any version is accepted
+    layout.channels = 2;
+    layout.orders = {0, 1, 0};
+    layout.restartPosition = 1;
+    layout.tempo = 5;
+    layout.bpm = 140;
 
     XmPattern p0;
     p0.rows = 2;
@@ -111,7 +111,7 @@ XmSpec smallSpec() {
     p1.rows = 1;
     p1.packing = XmPacking::unpacked;
     p1.cells = {{60, 1, 0x10, 0x01, 0x02}, {12, 129, 0, 0, 0}};
-    xmSpec.patterns = {p0, p1};
+    layout.patterns = {p0, p1};
 
     XmInstrument twoSamples;
     std::fill(twoSamples.sampleForNote.begin() + 48, twoSamples.sampleForNote.end(), 1);
@@ -150,15 +150,15 @@ XmSpec smallSpec() {
     XmSample plain8;
     plain8.data = deltas8({-1, -2, -3});
     plain.samples = {plain8};
-    xmSpec.instruments = {twoSamples, XmInstrument{}, plain};
-    return xmSpec;
+    layout.instruments = {twoSamples, XmInstrument{}, plain};
+    return layout;
 }
 
 std::vector<int16_t> frames(const Sample& s, size_t count) { return std::vector<int16_t>(s.data, s.data + count); }
 
 TEST_F(LoaderTest, LoadsEveryFieldOfASmallModule) {
     std::string reason;
-    const ModulePtr m = load(buildXm(smallSpec()), &reason);
+    const ModulePtr m = load(buildXm(smallLayout()), &reason);
     ASSERT_TRUE(m) << reason;
     expectPlayable(*m);
     EXPECT_EQ(m->songLength, 3);
@@ -238,20 +238,20 @@ void* openNothing(const char*) { return nullptr; }
 TEST_F(LoaderTest, RefusesWhatCannotBePlayedWithAReason) {
     struct Case {
         const char* name;
-        std::function<void(XmSpec&)> change;
+        std::function<void(XmLayout&)> change;
         std::string reason;
     };
     const Case cases[] = {
-        {"ID text", [](XmSpec& s) { s.idText = "Extended module: "; }, "not an XM module: it does not start with \"Extended Module: \""},
-        {"ID text", [](XmSpec& s) { s.idText = "Extended Module; "; }, "not an XM module: it does not start with \"Extended Module: \""},
-        {"no channels", [](XmSpec& s) { s.channels = 0; }, "no channels"},
-        {"33 channels", [](XmSpec& s) { s.channels = 33; }, "33 channels, at most 32"},
-        {"65535 channels", [](XmSpec& s) { s.channels = 65535; }, "65535 channels, at most 32"},
-        {"17 samples", [](XmSpec& s) { s.instruments[2].sampleCount = 17; }, "instrument 3 has 17 samples, at most 16"},
-        {"65535 samples", [](XmSpec& s) { s.instruments[1].sampleCount = 65535; },
+        {"ID text", [](XmLayout& s) { s.idText = "Extended module: "; }, "not an XM module: it does not start with \"Extended Module: \""},
+        {"ID text", [](XmLayout& s) { s.idText = "Extended Module; "; }, "not an XM module: it does not start with \"Extended Module: \""},
+        {"no channels", [](XmLayout& s) { s.channels = 0; }, "no channels"},
+        {"33 channels", [](XmLayout& s) { s.channels = 33; }, "33 channels, at most 32"},
+        {"65535 channels", [](XmLayout& s) { s.channels = 65535; }, "65535 channels, at most 32"},
+        {"17 samples", [](XmLayout& s) { s.instruments[2].sampleCount = 17; }, "instrument 3 has 17 samples, at most 16"},
+        {"65535 samples", [](XmLayout& s) { s.instruments[1].sampleCount = 65535; },
          "instrument 2 has 65535 samples, at most 16"},
         // 9 bytes declare 65535 rows × 32 channels, 2^21 cells; nine of them pass 2^24.
-        {"cells", [](XmSpec& s) {
+        {"cells", [](XmLayout& s) {
              s.channels = 32;
              s.patterns.assign(9, XmPattern{});
              for (XmPattern& p : s.patterns) p.rows = 65535;
@@ -260,10 +260,10 @@ TEST_F(LoaderTest, RefusesWhatCannotBePlayedWithAReason) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        XmSpec xmSpec = smallSpec();
-        c.change(xmSpec);
+        XmLayout layout = smallLayout();
+        c.change(layout);
         std::string reason;
-        EXPECT_FALSE(load(buildXm(xmSpec), &reason));  // what was built so far is released: ASan checks
+        EXPECT_FALSE(load(buildXm(layout), &reason));  // what was built so far is released: ASan checks
         EXPECT_EQ(reason, c.reason);
     }
 
@@ -287,41 +287,41 @@ TEST_F(LoaderTest, RefusesWhatCannotBePlayedWithAReason) {
 TEST_F(LoaderTest, OrderListAndCountsAreReadOrClamped) {
     struct Case {
         const char* name;
-        std::function<void(XmSpec&)> change;
+        std::function<void(XmLayout&)> change;
         int songLength, restartPosition, instrumentCount, patternsUsed, patternCount;
     };
     const Case cases[] = {
-        {"as written", [](XmSpec&) {}, 3, 1, 3, 2, 2},
-        {"longer header", [](XmSpec& s) { s.headerSize = 400; }, 3, 1, 3, 2, 2},
+        {"as written", [](XmLayout&) {}, 3, 1, 3, 2, 2},
+        {"longer header", [](XmLayout& s) { s.headerSize = 400; }, 3, 1, 3, 2, 2},
         {"order names a missing pattern",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              s.patterns.resize(59);
              s.orders = {0, 60, 1};
          },
          3, 1, 3, 61, 61},
         {"entries past the song length do not count",
-         [](XmSpec& s) {
+         [](XmLayout& s) {
              s.orders = {1, 0, 60};
              s.songLength = 2;
          },
          2, 1, 3, 2, 2},
-        {"more patterns than used", [](XmSpec& s) { s.patterns.resize(5); }, 3, 1, 3, 2, 5},
-        {"song length 300", [](XmSpec& s) { s.songLength = 300; }, 256, 1, 3, 2, 2},
-        {"song length 0 plays entry 0", [](XmSpec& s) {
+        {"more patterns than used", [](XmLayout& s) { s.patterns.resize(5); }, 3, 1, 3, 2, 5},
+        {"song length 300", [](XmLayout& s) { s.songLength = 300; }, 256, 1, 3, 2, 2},
+        {"song length 0 plays entry 0", [](XmLayout& s) {
              s.songLength = 0;
              s.orders = {4};
          },
          1, 0, 3, 5, 5},
-        {"restart past the end", [](XmSpec& s) { s.restartPosition = 3; }, 3, 0, 3, 2, 2},
-        {"restart at the last entry", [](XmSpec& s) { s.restartPosition = 2; }, 3, 2, 3, 2, 2},
-        {"200 instruments", [](XmSpec& s) { s.instrumentCount = 200; }, 3, 1, 128, 2, 2},
+        {"restart past the end", [](XmLayout& s) { s.restartPosition = 3; }, 3, 0, 3, 2, 2},
+        {"restart at the last entry", [](XmLayout& s) { s.restartPosition = 2; }, 3, 2, 3, 2, 2},
+        {"200 instruments", [](XmLayout& s) { s.instrumentCount = 200; }, 3, 1, 128, 2, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        XmSpec xmSpec = smallSpec();
-        c.change(xmSpec);
+        XmLayout layout = smallLayout();
+        c.change(layout);
         std::string reason;
-        const ModulePtr m = load(buildXm(xmSpec), &reason);
+        const ModulePtr m = load(buildXm(layout), &reason);
         ASSERT_TRUE(m) << reason;
         expectPlayable(*m);
         EXPECT_EQ(m->songLength, c.songLength);
@@ -330,7 +330,7 @@ TEST_F(LoaderTest, OrderListAndCountsAreReadOrClamped) {
         EXPECT_EQ(m->patternsUsed, c.patternsUsed);
         EXPECT_EQ(m->patternCount, c.patternCount);
         // Patterns the orders name beyond the file's are 64 empty rows.
-        for (int32_t i = int32_t(xmSpec.patterns.size()); i < m->patternCount; ++i) {
+        for (int32_t i = int32_t(layout.patterns.size()); i < m->patternCount; ++i) {
             ASSERT_EQ(m->patterns[i].rowCount, 64);
             for (int32_t k = 0; k < 64 * m->channelCount; ++k) ASSERT_EQ(m->patterns[i].cells[k].note, 0);
         }
@@ -361,9 +361,9 @@ TEST_F(LoaderTest, DecodesPackedAndUnpackedCells) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        XmSpec xmSpec;
-        xmSpec.channels = 2;
-        xmSpec.orders = {0, 1};
+        XmLayout layout;
+        layout.channels = 2;
+        layout.orders = {0, 1};
         XmPattern tested;
         tested.rows = c.rows;
         tested.data = c.data;
@@ -373,10 +373,10 @@ TEST_F(LoaderTest, DecodesPackedAndUnpackedCells) {
         marker.rows = 1;
         marker.packing = XmPacking::unpacked;
         marker.cells = {{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}};
-        xmSpec.patterns = {tested, marker};
+        layout.patterns = {tested, marker};
 
         std::string reason;
-        const ModulePtr m = load(buildXm(xmSpec), &reason);
+        const ModulePtr m = load(buildXm(layout), &reason);
         ASSERT_TRUE(m) << reason;
         expectPlayable(*m);
         const Pattern& p = m->patterns[0];
@@ -434,13 +434,13 @@ TEST_F(LoaderTest, ConvertsSampleDataAndLoops) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        XmSpec xmSpec;
-        xmSpec.patterns = {XmPattern{}};
+        XmLayout layout;
+        layout.patterns = {XmPattern{}};
         XmInstrument ins;
         ins.samples = {c.sample};
-        xmSpec.instruments = {ins};
+        layout.instruments = {ins};
         std::string reason;
-        const ModulePtr m = load(buildXm(xmSpec), &reason);
+        const ModulePtr m = load(buildXm(layout), &reason);
         ASSERT_TRUE(m) << reason;
         expectPlayable(*m);
         const Sample& s = *m->instruments[0].samples[0];
@@ -455,17 +455,17 @@ TEST_F(LoaderTest, ConvertsSampleDataAndLoops) {
 TEST_F(LoaderTest, SamplesOfAnInstrumentShareTheBytesTheFileHolds) {
     // Two samples each claiming 100 bytes, with 30 left in the file: the first gets 30, the
     // second none.
-    XmSpec xmSpec;
-    xmSpec.patterns = {XmPattern{}};
+    XmLayout layout;
+    layout.patterns = {XmPattern{}};
     XmSample first, second;
     first.length = 100;
     first.data = std::vector<uint8_t>(30, 1);
     second.length = 100;
     XmInstrument ins;
     ins.samples = {first, second};
-    xmSpec.instruments = {ins};
+    layout.instruments = {ins};
     std::string reason;
-    const ModulePtr m = load(buildXm(xmSpec), &reason);
+    const ModulePtr m = load(buildXm(layout), &reason);
     ASSERT_TRUE(m) << reason;
     expectPlayable(*m);
     EXPECT_EQ(m->instruments[0].samples[0]->length, 30u);
@@ -491,8 +491,8 @@ TEST_F(LoaderTest, LimitsEnvelopesToTheirPoints) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << int(c.count) << " points, type " << int(c.type));
-        XmSpec xmSpec;
-        xmSpec.patterns = {XmPattern{}};
+        XmLayout layout;
+        layout.patterns = {XmPattern{}};
         XmInstrument ins;
         ins.samples = {XmSample{}};
         ins.volumePointCount = ins.panningPointCount = c.count;
@@ -500,8 +500,8 @@ TEST_F(LoaderTest, LimitsEnvelopesToTheirPoints) {
         ins.volumeLoopStart = ins.panningLoopStart = c.loopStart;
         ins.volumeLoopEnd = ins.panningLoopEnd = c.loopEnd;
         ins.volumeType = ins.panningType = c.type;
-        xmSpec.instruments = {ins};
-        const ModulePtr m = load(buildXm(xmSpec));
+        layout.instruments = {ins};
+        const ModulePtr m = load(buildXm(layout));
         ASSERT_TRUE(m);
         expectPlayable(*m);
         const Instrument& i = m->instruments[0];
@@ -531,8 +531,8 @@ TEST_F(LoaderTest, InstrumentsEndWhereTheirHeaderSizeSays) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        XmSpec xmSpec;
-        xmSpec.patterns = {XmPattern{}};
+        XmLayout layout;
+        layout.patterns = {XmPattern{}};
         XmInstrument tested;
         tested.headerSize = c.headerSize;
         tested.volumeFadeout = 7;
@@ -545,8 +545,8 @@ TEST_F(LoaderTest, InstrumentsEndWhereTheirHeaderSizeSays) {
         XmSample s;
         s.data = deltas8({1, 2, 3, 4});
         after.samples = {s};
-        xmSpec.instruments = {tested, after};
-        const ModulePtr m = load(buildXm(xmSpec));
+        layout.instruments = {tested, after};
+        const ModulePtr m = load(buildXm(layout));
         ASSERT_TRUE(m);
         expectPlayable(*m);
         const Instrument& t = m->instruments[0];
@@ -566,10 +566,10 @@ TEST_F(LoaderTest, InstrumentsEndWhereTheirHeaderSizeSays) {
 // sizes do; sizes too small to hold the fields count as the usual ones.
 TEST_F(LoaderTest, PatternAndSampleHeadersTakeTheSizesTheFileGives) {
     const auto withSizes = [](uint32_t patternHeader, uint32_t sampleHeader) {
-        XmSpec xmSpec = smallSpec();
-        for (XmPattern& p : xmSpec.patterns) p.headerSize = patternHeader;
-        for (XmInstrument& i : xmSpec.instruments) i.sampleHeaderSize = sampleHeader;
-        return buildXm(xmSpec);
+        XmLayout layout = smallLayout();
+        for (XmPattern& p : layout.patterns) p.headerSize = patternHeader;
+        for (XmInstrument& i : layout.instruments) i.sampleHeaderSize = sampleHeader;
+        return buildXm(layout);
     };
     const ModulePtr usual = load(withSizes(9, 40));
     ASSERT_TRUE(usual);
@@ -626,7 +626,7 @@ int countingSampleData(uint8_t* buffer, int32_t bytes, int32_t bitsPerSample, in
 TEST_F(LoaderTest, SampleDataCallbackReplacesTheFileBytes) {
     callbackCalls().clear();
     std::string reason;
-    const ModulePtr m = load(buildXm(smallSpec()), &reason, countingSampleData);
+    const ModulePtr m = load(buildXm(smallLayout()), &reason, countingSampleData);
     ASSERT_TRUE(m) << reason;
     expectPlayable(*m);
     const std::vector<CallbackCall>& calls = callbackCalls();
@@ -649,7 +649,7 @@ TEST_F(LoaderTest, SampleDataCallbackReplacesTheFileBytes) {
 // The small module cut at every length: short files fail at the ID text or the channel count;
 // every longer one loads, with zeros for what is missing, and says that bytes are missing.
 TEST_F(LoaderTest, EveryPrefixLoadsOrFailsCleanly) {
-    const std::vector<uint8_t> whole = buildXm(smallSpec());
+    const std::vector<uint8_t> whole = buildXm(smallLayout());
     for (size_t n = 0; n <= whole.size(); ++n) {
         SCOPED_TRACE(n);
         std::string reason;
@@ -678,11 +678,11 @@ void put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
 }
 
 TEST_F(LoaderTest, HostileFieldsLoadOrFailCleanly) {
-    const XmSpec xmSpec = smallSpec();
-    const std::vector<uint8_t> whole = buildXm(xmSpec);
-    XmSpec patternsOnly = xmSpec;
+    const XmLayout layout = smallLayout();
+    const std::vector<uint8_t> whole = buildXm(layout);
+    XmLayout patternsOnly = layout;
     patternsOnly.instruments.clear();
-    const size_t pattern = 60 + xmSpec.headerSize;
+    const size_t pattern = 60 + layout.headerSize;
     const size_t instrument = buildXm(patternsOnly).size();
     const size_t sampleHeader = instrument + 263;
     struct Case {

@@ -39,15 +39,15 @@ TEST(SetBpm, FramesPerTickRoundTheTempoToSinglePrecisionFirst) {
 // position on by one, so a block's record counts the ticks up to it (its order position is the
 // number of ticks run, less one).
 std::vector<uint8_t> countingSong(uint16_t bpm = 125) {
-    XmSpec xmSpec;
-    xmSpec.channels = 1;
-    xmSpec.tempo = 1;
-    xmSpec.bpm = bpm;
-    xmSpec.orders.assign(256, 0);
+    XmLayout layout;
+    layout.channels = 1;
+    layout.tempo = 1;
+    layout.bpm = bpm;
+    layout.orders.assign(256, 0);
     XmPattern pattern;
     pattern.rows = 1;
-    xmSpec.patterns = {pattern};
-    return buildXm(xmSpec);
+    layout.patterns = {pattern};
+    return buildXm(layout);
 }
 
 // The block the device plays `ms` after the start, at 44100 frames a second.
@@ -365,22 +365,22 @@ TEST_F(Player, TheSongPositionNeverGoesBackWhileTheFeederRenders) {
 TEST(ThreadedPlayback, FramesFollowTheSongPositionWhileTheFeederRendersAcrossARestart) {
     // Twenty order entries of a 4-row pattern at one tick per row: the position rises by one
     // every 3528 frames, four blocks.
-    XmSpec xmSpec;
-    xmSpec.channels = 2;
-    xmSpec.tempo = 1;
-    xmSpec.orders.assign(20, 0);
+    XmLayout layout;
+    layout.channels = 2;
+    layout.tempo = 1;
+    layout.orders.assign(20, 0);
     XmSample tone;
     tone.data = deltas8({0, 50, 100, 50, 0, -50, -100, -50});
     tone.type = 1;
     tone.loopLength = 8;
     XmInstrument instrument;
     instrument.samples = {tone};
-    xmSpec.instruments = {instrument};
+    layout.instruments = {instrument};
     XmPattern p;
     p.rows = 4;
     p.cells = {{49, 1, 0, 0, 0}, {56, 1, 0, 0, 0}};
-    xmSpec.patterns = {p};
-    const std::vector<uint8_t> bytes = buildXm(xmSpec);
+    layout.patterns = {p};
+    const std::vector<uint8_t> bytes = buildXm(layout);
 
     resetOfflinePlatform();
     offlinePlatform().tickCount = 1000;
@@ -429,13 +429,13 @@ namespace {
 // on row 1 a C20 halves the volume, so the gains come once from a panning update and once from a
 // volume update.
 std::vector<uint8_t> pannedDcModule(uint8_t panning) {
-    XmSpec xmSpec;
-    xmSpec.channels = 1;
-    xmSpec.tempo = 1;  // a row every 882 frames
+    XmLayout layout;
+    layout.channels = 1;
+    layout.tempo = 1;  // a row every 882 frames
     XmPattern p;
     p.rows = 2;
     p.cells = {Cell{49, 1, 0, 0, 0}, Cell{0, 0, 0, 12, 0x20}};
-    xmSpec.patterns = {p};
+    layout.patterns = {p};
     XmInstrument ins;
     XmSample s;
     s.data = deltas8({64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64});  // 16384 as 16 bits
@@ -443,8 +443,8 @@ std::vector<uint8_t> pannedDcModule(uint8_t panning) {
     s.loopLength = 16;
     s.panning = panning;
     ins.samples = {s};
-    xmSpec.instruments = {ins};
-    return buildXm(xmSpec);
+    layout.instruments = {ins};
+    return buildXm(layout);
 }
 
 // Panning 0 is hard left, the first value of every output frame; 255 hard right. The gains are

@@ -28,13 +28,13 @@ XmInstrument envelopeInstrument(bool sustain) {
     return ins;
 }
 
-XmSpec song(std::vector<Cell> rows, XmInstrument ins = toneInstrument(), uint16_t tempo = 6) {
-    XmSpec xmSpec;
-    xmSpec.channels = 1;
-    xmSpec.tempo = tempo;
-    xmSpec.instruments = {ins};
-    xmSpec.patterns = {column(std::move(rows))};
-    return xmSpec;
+XmLayout song(std::vector<Cell> rows, XmInstrument ins = toneInstrument(), uint16_t tempo = 6) {
+    XmLayout layout;
+    layout.channels = 1;
+    layout.tempo = tempo;
+    layout.instruments = {ins};
+    layout.patterns = {column(std::move(rows))};
+    return layout;
 }
 
 void run(Song& s, int ticks) {
@@ -77,7 +77,7 @@ std::function<int64_t(Song&)> tremorSilences(int ticks) {
 struct SwitchCase {
     const char*                     name;
     bool PlaybackProfile::*         flag;
-    XmSpec                          module;
+    XmLayout                          module;
     std::function<int64_t(Song&)>   observe;
     int64_t                         withDefault;
     int64_t                         withSwitch;
@@ -114,7 +114,7 @@ std::vector<SwitchCase> switchCases() {
         // ED2 in a row that EE1 plays twice: the note starts once, or in each repetition.
         {"patternDelayRepeatsRowTicks", &PlaybackProfile::patternDelayRepeatsRowTicks,
          [] {
-             XmSpec x = song({});
+             XmLayout x = song({});
              x.channels = 2;
              x.patterns = {pattern(4, 2, {{0, Cell{C4, 1, 0, kExtended, 0xD2}}, {1, Cell{0, 0, 0, kExtended, 0xE1}}})};
              return x;

@@ -21,21 +21,21 @@ std::vector<std::pair<int, int>> rowsOf(int order, std::initializer_list<int> ro
 }
 
 TEST(Sequencer, ARowLastsTempoTicksAndF00MakesEveryTickARow) {
-    XmSpec xmSpec;
-    xmSpec.channels = 1;
-    xmSpec.tempo = 6;
-    xmSpec.patterns = {pattern(8, 1, {{3, Cell{0, 0, 0, 15, 0}}})};  // F00 on row 3
-    Song song(xmSpec);
+    XmLayout layout;
+    layout.channels = 1;
+    layout.tempo = 6;
+    layout.patterns = {pattern(8, 1, {{3, Cell{0, 0, 0, 15, 0}}})};  // F00 on row 3
+    Song song(layout);
     const auto rows = song.rowsPlayed(6 * 3 + 1 + 4);
     EXPECT_EQ(rows, rowsOf(0, {0, 1, 2, 3, 4, 5, 6, 7}));
 }
 
 TEST(Sequencer, PatternDelayStretchesTheRowAndStartsTheNoteOnce) {
-    XmSpec xmSpec;
-    xmSpec.channels = 1;
-    xmSpec.instruments = {toneInstrument()};
-    xmSpec.patterns = {pattern(4, 1, {{0, Cell{49, 1, 0, 14, 0xE2}}})};  // C-4 with EE2
-    Song song(xmSpec);
+    XmLayout layout;
+    layout.channels = 1;
+    layout.instruments = {toneInstrument()};
+    layout.patterns = {pattern(4, 1, {{0, Cell{49, 1, 0, 14, 0xE2}}})};  // C-4 with EE2
+    Song song(layout);
     int triggers = 0;
     std::vector<std::pair<int, int>> rows;
     for (int i = 0; i < 19; ++i) {
@@ -49,25 +49,25 @@ TEST(Sequencer, PatternDelayStretchesTheRowAndStartsTheNoteOnce) {
 }
 
 TEST(Sequencer, OrderListWrapsToTheRestartPosition) {
-    XmSpec xmSpec;
-    xmSpec.channels = 1;
-    xmSpec.tempo = 1;
-    xmSpec.orders = {0, 1, 2};
-    xmSpec.restartPosition = 1;
-    xmSpec.patterns = {pattern(2, 1, {}), pattern(2, 1, {}), pattern(2, 1, {})};
-    Song song(xmSpec);
+    XmLayout layout;
+    layout.channels = 1;
+    layout.tempo = 1;
+    layout.orders = {0, 1, 2};
+    layout.restartPosition = 1;
+    layout.patterns = {pattern(2, 1, {}), pattern(2, 1, {}), pattern(2, 1, {})};
+    Song song(layout);
     const std::vector<std::pair<int, int>> expected = {{0, 0}, {0, 1}, {1, 0}, {1, 1}, {2, 0}, {2, 1}, {1, 0}, {1, 1}};
     EXPECT_EQ(song.rowsPlayed(8), expected);
 }
 
 TEST(Sequencer, PatternLoopRepeatsAndCanBeReachedAgain) {
-    XmSpec xmSpec;
-    xmSpec.channels = 2;
-    xmSpec.tempo = 1;
+    XmLayout layout;
+    layout.channels = 2;
+    layout.tempo = 1;
     // E60 on row 4, E62 on row 7 (channel 1); the song is this one pattern, played twice.
-    xmSpec.orders = {0, 0};
-    xmSpec.patterns = {pattern(10, 2, {{4 * 2 + 1, Cell{0, 0, 0, 14, 0x60}}, {7 * 2 + 1, Cell{0, 0, 0, 14, 0x62}}})};
-    Song song(xmSpec);
+    layout.orders = {0, 0};
+    layout.patterns = {pattern(10, 2, {{4 * 2 + 1, Cell{0, 0, 0, 14, 0x60}}, {7 * 2 + 1, Cell{0, 0, 0, 14, 0x62}}})};
+    Song song(layout);
     const auto rows = song.rowsPlayed(2 * 18);
     std::vector<std::pair<int, int>> expected;
     for (int order : {0, 1}) {
@@ -96,12 +96,12 @@ TEST(Sequencer, BreaksAndJumpsLandWhereTheyShould) {
          {2, 5}},
     };
     for (const Case& c : cases) {
-        XmSpec xmSpec;
-        xmSpec.channels = 2;
-        xmSpec.tempo = 1;
-        xmSpec.orders = {0, 1, 1};
-        xmSpec.patterns = {pattern(64, 2, c.cells), pattern(64, 2, {})};
-        Song song(xmSpec);
+        XmLayout layout;
+        layout.channels = 2;
+        layout.tempo = 1;
+        layout.orders = {0, 1, 1};
+        layout.patterns = {pattern(64, 2, c.cells), pattern(64, 2, {})};
+        Song song(layout);
         const auto rows = song.rowsPlayed(3);
         ASSERT_EQ(rows.size(), 3u);
         EXPECT_EQ(rows[2], c.next) << c.what;
@@ -109,14 +109,14 @@ TEST(Sequencer, BreaksAndJumpsLandWhereTheyShould) {
 }
 
 TEST(Sequencer, RowsOutsideTheLandingPatternPlayItsFirstRow) {
-    XmSpec xmSpec;
-    xmSpec.channels = 1;
-    xmSpec.tempo = 1;
-    xmSpec.orders = {0, 1, 2};
+    XmLayout layout;
+    layout.channels = 1;
+    layout.tempo = 1;
+    layout.orders = {0, 1, 2};
     // D20 into a 16-row pattern; then a pattern of 0 rows, which plays as one empty row.
-    xmSpec.patterns = {pattern(4, 1, {{0, Cell{0, 0, 0, 13, 0x20}}}), pattern(16, 1, {}), XmPattern{}};
-    xmSpec.patterns[2].rows = 0;
-    Song song(xmSpec);
+    layout.patterns = {pattern(4, 1, {{0, Cell{0, 0, 0, 13, 0x20}}}), pattern(16, 1, {}), XmPattern{}};
+    layout.patterns[2].rows = 0;
+    Song song(layout);
     const auto rows = song.rowsPlayed(2 + 16 + 1);
     EXPECT_EQ(rows[1], std::make_pair(1, 0));
     EXPECT_EQ(rows[17], std::make_pair(2, 0));
@@ -124,12 +124,12 @@ TEST(Sequencer, RowsOutsideTheLandingPatternPlayItsFirstRow) {
 }
 
 TEST(Sequencer, ToneportamentoKeepsNoteInstrumentAndPeriod) {
-    XmSpec xmSpec;
-    xmSpec.channels = 1;
-    xmSpec.tempo = 1;
-    xmSpec.instruments = {toneInstrument(), toneInstrument(20)};
-    xmSpec.patterns = {pattern(4, 1, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{61, 2, 0, 3, 0x10}}})};
-    Song song(xmSpec);
+    XmLayout layout;
+    layout.channels = 1;
+    layout.tempo = 1;
+    layout.instruments = {toneInstrument(), toneInstrument(20)};
+    layout.patterns = {pattern(4, 1, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{61, 2, 0, 3, 0x10}}})};
+    Song song(layout);
     song.rowsPlayed(1);
     const Channel before = song.channel(0);
     EXPECT_EQ(before.period, 4608);
@@ -142,12 +142,12 @@ TEST(Sequencer, ToneportamentoKeepsNoteInstrumentAndPeriod) {
 }
 
 TEST(Sequencer, KeyOffWithAnInstrumentResetsFirstThenReleases) {
-    XmSpec xmSpec;
-    xmSpec.channels = 1;
-    xmSpec.tempo = 2;
-    xmSpec.instruments = {toneInstrument()};
-    xmSpec.patterns = {pattern(4, 1, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{255, 1, 0, 0, 0}}})};
-    Song song(xmSpec);
+    XmLayout layout;
+    layout.channels = 1;
+    layout.tempo = 2;
+    layout.instruments = {toneInstrument()};
+    layout.patterns = {pattern(4, 1, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{255, 1, 0, 0, 0}}})};
+    Song song(layout);
     song.rowsPlayed(2);
     EXPECT_EQ(song.channel(0).voice->volume, 127);
     song.rowsPlayed(1);
@@ -161,13 +161,13 @@ TEST(Sequencer, KeyOffWithAnInstrumentResetsFirstThenReleases) {
 }
 
 TEST(Sequencer, NotesAndInstrumentsPlayWithTheirSampleVolumeAndPanning) {
-    XmSpec xmSpec;
-    xmSpec.channels = 3;
-    xmSpec.tempo = 1;
-    xmSpec.instruments = {toneInstrument(32, 255)};
+    XmLayout layout;
+    layout.channels = 3;
+    layout.tempo = 1;
+    layout.instruments = {toneInstrument(32, 255)};
     // C-4 on channel 0; C-5 with C40 on channel 1; note 98 (above the range) on channel 2.
-    xmSpec.patterns = {pattern(2, 3, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{61, 1, 0, 12, 0x40}}, {2, Cell{98, 1, 0, 0, 0}}})};
-    Song song(xmSpec);
+    layout.patterns = {pattern(2, 3, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{61, 1, 0, 12, 0x40}}, {2, Cell{98, 1, 0, 0, 0}}})};
+    Song song(layout);
     song.rowsPlayed(1);
     const Voice& v0 = *song.channel(0).voice;
     EXPECT_EQ(v0.frequency, 8363);
@@ -181,12 +181,12 @@ TEST(Sequencer, NotesAndInstrumentsPlayWithTheirSampleVolumeAndPanning) {
 }
 
 TEST(Sequencer, InstrumentNumbersPastTheModulePlaySilently) {
-    XmSpec xmSpec;
-    xmSpec.channels = 1;
-    xmSpec.tempo = 1;
-    xmSpec.instruments = {toneInstrument()};
-    xmSpec.patterns = {pattern(2, 1, {{0, Cell{49, 7, 0, 12, 0x30}}})};
-    Song song(xmSpec);
+    XmLayout layout;
+    layout.channels = 1;
+    layout.tempo = 1;
+    layout.instruments = {toneInstrument()};
+    layout.patterns = {pattern(2, 1, {{0, Cell{49, 7, 0, 12, 0x30}}})};
+    Song song(layout);
     song.rowsPlayed(1);
     EXPECT_EQ(song.channel(0).voice->sample, &emptySample);
     EXPECT_EQ(song.channel(0).volume, 0x30) << "effects still update the channel";

@@ -17,29 +17,29 @@ Cell effect(uint8_t type, uint8_t parameter) { return Cell{0, 0, 0, type, parame
 const uint8_t kJump = 11, kBreak = 13, kExtended = 14, kSpeed = 15;
 
 // One channel; `patterns` as columns of cells; tempo 6, BPM 125.
-XmSpec song(std::vector<uint8_t> orders, std::vector<XmPattern> patterns, uint16_t restart = 0) {
-    XmSpec xmSpec;
-    xmSpec.channels = 1;
-    xmSpec.orders = std::move(orders);
-    xmSpec.patterns = std::move(patterns);
-    xmSpec.restartPosition = restart;
-    return xmSpec;
+XmLayout song(std::vector<uint8_t> orders, std::vector<XmPattern> patterns, uint16_t restart = 0) {
+    XmLayout layout;
+    layout.channels = 1;
+    layout.orders = std::move(orders);
+    layout.patterns = std::move(patterns);
+    layout.restartPosition = restart;
+    return layout;
 }
 
 XmPattern plain(uint16_t rows) { return column({}, rows); }
 
 // Two channels: row 0 sets tempo 3 and BPM 150 (735 frames a tick), row 1 adds a delay of one row.
-XmSpec tempoAndDelay() {
-    XmSpec xmSpec;
-    xmSpec.channels = 2;
-    xmSpec.orders = {0};
-    xmSpec.patterns = {pattern(2, 2, {{0, effect(kSpeed, 3)}, {1, effect(kSpeed, 150)}, {2, effect(kExtended, 0xE1)}})};
-    return xmSpec;
+XmLayout tempoAndDelay() {
+    XmLayout layout;
+    layout.channels = 2;
+    layout.orders = {0};
+    layout.patterns = {pattern(2, 2, {{0, effect(kSpeed, 3)}, {1, effect(kSpeed, 150)}, {2, effect(kExtended, 0xE1)}})};
+    return layout;
 }
 
 struct Case {
     const char* what;
-    XmSpec      xmSpec;
+    XmLayout      layout;
     int32_t     loops;
     int64_t     frames;  // where the song ends
 };
@@ -66,7 +66,7 @@ std::vector<Case> cases() {
 
 TEST(SongEnd, EndsAtTheFirstRowPlayedASecondTime) {
     for (const Case& c : cases()) {
-        Song s(c.xmSpec);
+        Song s(c.layout);
         ASSERT_NE(s.m, nullptr) << c.what;
         const SongLength length = measureSongLength(*s.m, c.loops, 1'000'000);
         EXPECT_TRUE(length.ended) << c.what;
@@ -87,7 +87,7 @@ TEST(SongEnd, ALimitBeforeTheEndIsReportedAsSuch) {
 // The library's render stops at the same frame, in pieces of any size, and --loops plays on.
 TEST(SongEnd, ARealRenderReachesTheEndAtTheMeasuredFrame) {
     for (const Case& c : cases()) {
-        Song s(c.xmSpec);
+        Song s(c.layout);
         ASSERT_NE(s.m, nullptr) << c.what;
         const SongLength length = measureSongLength(*s.m, c.loops, 1'000'000);
         xmplayer_module* module = xmplayer_load_memory(s.bytes.data(), s.bytes.size(), nullptr, 0);

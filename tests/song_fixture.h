@@ -46,14 +46,14 @@ inline XmPattern pattern(uint16_t rows, uint16_t channels, std::vector<std::pair
     return p;
 }
 
-// The module loaded from `xmSpec` and a playback of it started, driven tick by tick.
+// The module loaded from `layout` and a playback of it started, driven tick by tick.
 struct Song {
     std::vector<uint8_t>      bytes;
     Module*                   m = nullptr;
     std::unique_ptr<Playback> playback = std::make_unique<Playback>();
     Playback&                 p = *playback;
 
-    explicit Song(const XmSpec& xmSpec, const PlaybackProfile& profile = defaultProfile) : bytes(buildXm(xmSpec)) {
+    explicit Song(const XmLayout& layout, const PlaybackProfile& profile = defaultProfile) : bytes(buildXm(layout)) {
         std::string reason;
         m = loadModuleFromMemory(bytes.data(), bytes.size(), nullptr, &reason);
         EXPECT_NE(m, nullptr) << reason;

@@ -174,15 +174,15 @@ TEST_F(StreamTest, LoaderSideStreamDoesNothingWithoutAStream) {
 }
 
 TEST_F(StreamTest, FileStreamLoadsWhatTheMemoryStreamLoads) {
-    XmSpec xmSpec;
-    xmSpec.patterns = {XmPattern{}};
-    xmSpec.patterns[0].cells = {{49, 1, 0x40, 0x0F, 3}};
+    XmLayout layout;
+    layout.patterns = {XmPattern{}};
+    layout.patterns[0].cells = {{49, 1, 0x40, 0x0F, 3}};
     XmSample sample;
     sample.data = deltas8({1, 2, 3, -4});
     XmInstrument instrument;
     instrument.samples = {sample};
-    xmSpec.instruments = {instrument};
-    const std::vector<uint8_t> bytes = buildXm(xmSpec);
+    layout.instruments = {instrument};
+    const std::vector<uint8_t> bytes = buildXm(layout);
     TempFile file(bytes);
 
     EXPECT_EQ(fileStreamOpen("/nonexistent/skr/song.xm"), nullptr);

@@ -24,12 +24,12 @@ std::vector<uint8_t> readBytes(const fs::path& p) {
 
 // A second of music: two rows of tempo 6 at BPM 125 (10584 frames), four times over.
 std::string writeSong(const TempDir& t) {
-    XmSpec xmSpec;
-    xmSpec.channels = 2;
-    xmSpec.orders = {0, 0, 0, 0};
-    xmSpec.instruments = {toneInstrument()};
-    xmSpec.patterns = {pattern(2, 2, {{0, Cell{49, 1, 0, 0, 0}}, {3, Cell{56, 1, 0, 0, 0}}})};
-    const std::vector<uint8_t> bytes = buildXm(xmSpec);
+    XmLayout layout;
+    layout.channels = 2;
+    layout.orders = {0, 0, 0, 0};
+    layout.instruments = {toneInstrument()};
+    layout.patterns = {pattern(2, 2, {{0, Cell{49, 1, 0, 0, 0}}, {3, Cell{56, 1, 0, 0, 0}}})};
+    const std::vector<uint8_t> bytes = buildXm(layout);
     const std::string path = (t / "song.xm").string();
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;

@@ -20,15 +20,15 @@ namespace fs = std::filesystem;
 
 // Two patterns of four rows at tempo 6, BPM 125: 8 rows × 6 ticks × 882 frames = 42336 frames,
 // then the order list wraps to the start, where the song ends.
-XmSpec twoPatternSong() {
-    XmSpec xmSpec;
-    xmSpec.channels = 2;
-    xmSpec.tempo = 6;
-    xmSpec.orders = {0, 1};
-    xmSpec.instruments = {toneInstrument()};
-    xmSpec.patterns = {pattern(4, 2, {{0, Cell{49, 1, 0, 0, 0}}, {3, Cell{61, 1, 0, 0, 0}}}),
+XmLayout twoPatternSong() {
+    XmLayout layout;
+    layout.channels = 2;
+    layout.tempo = 6;
+    layout.orders = {0, 1};
+    layout.instruments = {toneInstrument()};
+    layout.patterns = {pattern(4, 2, {{0, Cell{49, 1, 0, 0, 0}}, {3, Cell{61, 1, 0, 0, 0}}}),
                      pattern(4, 2, {{0, Cell{56, 1, 0, 4, 0x48}}})};
-    return xmSpec;
+    return layout;
 }
 
 constexpr size_t kSongFrames = 42336;
@@ -121,11 +121,11 @@ TEST(Xmrender, AShorterRenderIsAPrefixOfALongerOne) {
 // player, sounding again as FastTracker 2 plays it.
 TEST(Xmrender, TheProfileDecidesHowTheModuleIsPlayed) {
     TempDir files("xmrender_test");
-    XmSpec xmSpec;
-    xmSpec.channels = 1;
-    xmSpec.instruments = {toneInstrument()};
-    xmSpec.patterns = {pattern(4, 1, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{97, 0, 0, 0, 0}}, {2, Cell{0, 0, 0x50, 0, 0}}})};
-    const std::vector<uint8_t> module = buildXm(xmSpec);
+    XmLayout layout;
+    layout.channels = 1;
+    layout.instruments = {toneInstrument()};
+    layout.patterns = {pattern(4, 1, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{97, 0, 0, 0, 0}}, {2, Cell{0, 0, 0x50, 0, 0}}})};
+    const std::vector<uint8_t> module = buildXm(layout);
     std::ofstream(files / "song.xm", std::ios::binary).write(reinterpret_cast<const char*>(module.data()), module.size());
     const std::string in = (files / "song.xm").string();
     ASSERT_EQ(xmrender(in + " " + (files / "plain.wav").string()).status, 0);
@@ -219,10 +219,10 @@ TEST(Xmrender, RefusalsSayWhyAndLeaveEveryFileAsItWas) {
 
 TEST(Xmrender, WarnsOfAFileCutShortAndPlaysIt) {
     TempDir files("xmrender_test");
-    XmSpec xmSpec = twoPatternSong();
-    xmSpec.instruments[0].samples[0].data.assign(1000, 1);
-    xmSpec.instruments[0].samples[0].loopLength = 1000;
-    std::vector<uint8_t> bytes = buildXm(xmSpec);
+    XmLayout layout = twoPatternSong();
+    layout.instruments[0].samples[0].data.assign(1000, 1);
+    layout.instruments[0].samples[0].loopLength = 1000;
+    std::vector<uint8_t> bytes = buildXm(layout);
     writeAll(files / "whole.xm", bytes);
     bytes.resize(bytes.size() - 300);
     writeAll(files / "cut.xm", bytes);

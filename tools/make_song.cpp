@@ -563,27 +563,27 @@ std::vector<uint8_t> composeSong() {
     }
     writeEchoes(patterns, instruments);
 
-    XmSpec xmSpec;
-    xmSpec.name = "Skr4mm3lb0d";
-    xmSpec.trackerName = "make-song";
-    xmSpec.channels = kChannelCount;
-    xmSpec.flags = 1;  // linear frequencies
-    xmSpec.tempo = 6;
-    xmSpec.bpm = 125;
-    xmSpec.restartPosition = kRestartPosition;
-    xmSpec.orders.clear();
+    XmLayout layout;
+    layout.name = "Skr4mm3lb0d";
+    layout.trackerName = "make-song";
+    layout.channels = kChannelCount;
+    layout.flags = 1;  // linear frequencies
+    layout.tempo = 6;
+    layout.bpm = 125;
+    layout.restartPosition = kRestartPosition;
+    layout.orders.clear();
     for (size_t p = 0; p < patterns.size(); ++p) {
-        xmSpec.orders.push_back(uint8_t(p));
+        layout.orders.push_back(uint8_t(p));
         XmPattern x;
         x.rows = uint16_t(patterns[p].rowCount);
         x.cells.resize(size_t(x.rows) * kChannelCount);
         for (int r = 0; r < x.rows; ++r)
             for (int c = 0; c < kChannelCount; ++c)
                 x.cells[size_t(r) * kChannelCount + size_t(c)] = patterns[p].channels[size_t(c)][size_t(r)];
-        xmSpec.patterns.push_back(std::move(x));
+        layout.patterns.push_back(std::move(x));
     }
-    xmSpec.instruments = instruments;
-    return buildXm(xmSpec);
+    layout.instruments = instruments;
+    return buildXm(layout);
 }
 
 void printUsage(std::ostream& to) {

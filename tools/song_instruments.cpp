@@ -89,7 +89,7 @@ Harmonics quarterPulse(int count) {
 // Instrument records
 // ---------------------------------------------------------------------------------------------
 
-struct SampleSpec {
+struct SampleLayout {
     const char* name;
     int         bits;        // 8 or 16 in the file
     int32_t     loopStart;   // frames
@@ -100,18 +100,18 @@ struct SampleSpec {
     int8_t      finetune;
 };
 
-XmSample makeSample(const SampleSpec& xmSpec, const std::vector<int16_t>& frames) {
+XmSample makeSample(const SampleLayout& layout, const std::vector<int16_t>& frames) {
     XmSample s;
-    s.name = xmSpec.name;
-    const uint32_t bytesPerFrame = uint32_t(xmSpec.bits / 8);
-    s.data = xmSpec.bits == 16 ? dsp::deltaCode16(frames) : dsp::deltaCode8(frames);
-    s.loopStart = uint32_t(xmSpec.loopStart) * bytesPerFrame;
-    s.loopLength = uint32_t(xmSpec.loopLength) * bytesPerFrame;
-    s.type = uint8_t((xmSpec.loopLength ? 0x01 : 0) | (xmSpec.bits == 16 ? 0x10 : 0));
-    s.volume = xmSpec.volume;
-    s.panning = xmSpec.panning;
-    s.relativeNote = xmSpec.relativeNote;
-    s.finetune = xmSpec.finetune;
+    s.name = layout.name;
+    const uint32_t bytesPerFrame = uint32_t(layout.bits / 8);
+    s.data = layout.bits == 16 ? dsp::deltaCode16(frames) : dsp::deltaCode8(frames);
+    s.loopStart = uint32_t(layout.loopStart) * bytesPerFrame;
+    s.loopLength = uint32_t(layout.loopLength) * bytesPerFrame;
+    s.type = uint8_t((layout.loopLength ? 0x01 : 0) | (layout.bits == 16 ? 0x10 : 0));
+    s.volume = layout.volume;
+    s.panning = layout.panning;
+    s.relativeNote = layout.relativeNote;
+    s.finetune = layout.finetune;
     return s;
 }
 
@@ -148,10 +148,10 @@ void setPanningEnvelope(XmInstrument& ins, const Envelope& e) {
                 e);
 }
 
-XmInstrument oneSample(const SampleSpec& xmSpec, const std::vector<int16_t>& frames) {
+XmInstrument oneSample(const SampleLayout& layout, const std::vector<int16_t>& frames) {
     XmInstrument ins;
-    ins.name = xmSpec.name;
-    ins.samples.push_back(makeSample(xmSpec, frames));
+    ins.name = layout.name;
+    ins.samples.push_back(makeSample(layout, frames));
     return ins;
 }
 

@@ -64,7 +64,7 @@ struct XmPattern {
     uint32_t headerSize = 9;                   // bytes; past the 9 used ones, zeros
 };
 
-struct XmSpec {
+struct XmLayout {
     std::string name = "test module";          // up to 20 characters are written
     std::string trackerName = "xm_writer";     // up to 20 characters are written
     std::string idText = "Extended Module: ";  // the first 17 bytes, padded with spaces
@@ -123,30 +123,30 @@ inline std::vector<uint8_t> encodeCells(const XmPattern& p, uint16_t channels) {
 
 }  // namespace xm
 
-// The module bytes for `xmSpec`.
-inline std::vector<uint8_t> buildXm(const XmSpec& xmSpec) {
+// The module bytes for `layout`.
+inline std::vector<uint8_t> buildXm(const XmLayout& layout) {
     using namespace xm;
     std::vector<uint8_t> out;
-    putText(out, xmSpec.idText, 17);
-    putText(out, xmSpec.name, 20);
+    putText(out, layout.idText, 17);
+    putText(out, layout.name, 20);
     put8(out, 0x1A);
-    putText(out, xmSpec.trackerName, 20);
-    put16(out, xmSpec.version);
-    put32(out, xmSpec.headerSize);
-    put16(out, xmSpec.songLength.value_or(uint16_t(xmSpec.orders.size())));
-    put16(out, xmSpec.restartPosition);
-    put16(out, xmSpec.channels);
-    put16(out, xmSpec.patternCount.value_or(uint16_t(xmSpec.patterns.size())));
-    put16(out, xmSpec.instrumentCount.value_or(uint16_t(xmSpec.instruments.size())));
-    put16(out, xmSpec.flags);
-    put16(out, xmSpec.tempo);
-    put16(out, xmSpec.bpm);
-    for (size_t i = 0; i < 256; ++i) put8(out, i < xmSpec.orders.size() ? xmSpec.orders[i] : 0);
-    padTo(out, 60 + size_t(xmSpec.headerSize));
+    putText(out, layout.trackerName, 20);
+    put16(out, layout.version);
+    put32(out, layout.headerSize);
+    put16(out, layout.songLength.value_or(uint16_t(layout.orders.size())));
+    put16(out, layout.restartPosition);
+    put16(out, layout.channels);
+    put16(out, layout.patternCount.value_or(uint16_t(layout.patterns.size())));
+    put16(out, layout.instrumentCount.value_or(uint16_t(layout.instruments.size())));
+    put16(out, layout.flags);
+    put16(out, layout.tempo);
+    put16(out, layout.bpm);
+    for (size_t i = 0; i < 256; ++i) put8(out, i < layout.orders.size() ? layout.orders[i] : 0);
+    padTo(out, 60 + size_t(layout.headerSize));
 
-    for (const XmPattern& p : xmSpec.patterns) {
+    for (const XmPattern& p : layout.patterns) {
         const std::vector<uint8_t> data = p.data ? *p.data : p.cells.empty() ? std::vector<uint8_t>{}
-                                                                            : encodeCells(p, xmSpec.channels);
+                                                                            : encodeCells(p, layout.channels);
         const size_t headerStart = out.size();
         put32(out, p.headerSize);
         put8(out, 0);
@@ -156,7 +156,7 @@ inline std::vector<uint8_t> buildXm(const XmSpec& xmSpec) {
         out.insert(out.end(), data.begin(), data.end());
     }
 
-    for (const XmInstrument& ins : xmSpec.instruments) {
+    for (const XmInstrument& ins : layout.instruments) {
         const size_t start = out.size();
         const uint32_t headerSize = ins.headerSize.value_or(ins.samples.empty() ? 29 : 263);
         put32(out, headerSize);

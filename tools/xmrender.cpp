@@ -27,7 +27,7 @@ constexpr const char* kTool = "xmrender";
 
 constexpr double  kMaxSeconds = 30 * 60;
 constexpr int32_t kMaxLoops = 1000;
-constexpr int64_t kBlockFrames = 884;  // the demo's blocks: --seconds counts whole ones, --positions one line each
+constexpr int64_t kBlockFrames = XMPLAYER_BLOCK_FRAMES;  // --seconds counts whole ones, --positions one line each
 
 struct Options {
     std::string input, output, positions, trace;  // output "-": standard output

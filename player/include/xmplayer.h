@@ -31,6 +31,11 @@ extern "C" {
 
 #define XMPLAYER_RATE 44100 /* frames per second of every render */
 
+/* The player renders the song in blocks of this many frames (20 ms) from its first frame on, as
+ * the demo's audio ring does, and hands them out in whatever pieces are asked for: rendering in
+ * whole blocks saves a copy, and gives the same values as any other split. */
+#define XMPLAYER_BLOCK_FRAMES 884
+
 /* The library's version, "MAJOR.MINOR.PATCH". */
 XMPLAYER_API const char* xmplayer_version(void);
 
