@@ -5,6 +5,7 @@ enable_language(RC)
 
 add_library(skr_platform_win32 STATIC
   platform/win32/win32_platform.cpp
+  platform/win32/win32_window.cpp
   platform/win32/win32_audio.cpp
   platform/win32/win32_thread.cpp)
 target_link_libraries(skr_platform_win32 PUBLIC skr_core winmm gdi32 user32)

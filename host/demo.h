@@ -18,8 +18,8 @@ struct DemoState {
     Surface logoSurface;    // logo + 32 pixels of margin each way: 336×112
     Module* song;           // nullptr: the demo runs silently with the timeline at position 0
     RealtimePlayer* player; // plays the song through the audio device; made by the start-up
-    bool    manualFeeding;  // set before start-up by offline tools, which call feedPlayer
-                            // themselves in place of the feeder thread
+    bool    manualFeeding;  // set before start-up where no feeder thread may run: offline tools
+                            // call feedPlayer themselves, the web entry's frame steps feed it
     bool    feedFromFrames;   // the player's thread could not start: every frame feeds it
     bool    frameOnPlatform;  // frameSurface's pixels are the platform's presentation memory
     bool    silenceReported;  // the one line about playing without a sound device is out

@@ -1,12 +1,12 @@
 #include "host/entry.h"
 
 #include <cstdio>
-#include <string>
 
 #include "host/demo.h"
 #include "host/frame_driver.h"
 #include "host/scaled_area.h"
 #include "platform/platform.h"
+#include "player/output.h"
 
 namespace {
 
@@ -34,30 +34,69 @@ bool fullScreenWanted() {
     return answer == Answer::yes;
 }
 
+// Run by the platform while it makes the window (on Windows from WM_CREATE): everything the
+// frames need, then the demo clock starts.
+bool startUpInWindow(const char** reason) {
+    HostRun& h = hostRun();
+    h.running = demoStartUp(h.startUpReason);
+    h.startUpFailed = !h.running;
+    *reason = h.startUpReason.c_str();
+    return h.running;
+}
+
 }  // namespace
 
-int runDemo(const char* commandLine) {
+HostRun& hostRun() {
+    static HostRun state{};
+    return state;
+}
+
+DemoStart startDemo(const char* commandLine) {
+    HostRun& h = hostRun();
+    h = HostRun{};
     const char* reason = "";
     if (!platformOpenDisplay(&reason)) {
         std::fprintf(stderr, "skr4mm3lb0d: %s\n", reason);
-        return 1;
+        return {false, 1};
     }
     const bool wanted = commandLine[0] == '\0' && fullScreenWanted();
     const bool fullScreen = wanted && enterFullScreen();
     if (fullScreen) platformShowCursor(false);
 
-    if (!platformCreateWindow("Skr4mm3lb0d", kWidth, kHeight, &reason)) {
-        std::fprintf(stderr, "skr4mm3lb0d: cannot open a window: %s\n", reason);
-        return 1;
+    if (!platformCreateWindow("Skr4mm3lb0d", kWidth, kHeight, startUpInWindow, &reason)) {
+        if (h.startUpFailed)
+            std::fprintf(stderr, "skr4mm3lb0d: %s\n", h.startUpReason.c_str());
+        else
+            std::fprintf(stderr, "skr4mm3lb0d: cannot open a window: %s\n", reason);
+        return {false, 1};
     }
-    std::string startUpReason;
-    if (!demoStartUp(startUpReason)) {
-        std::fprintf(stderr, "skr4mm3lb0d: %s\n", startUpReason.c_str());
-        platformDestroyWindow();
-        return 1;
-    }
-    while (!platformPollQuit()) renderFrame();
-    demoShutdown();
+    return {true, 0};
+}
+
+void feedFrameFedPlayer() {
+    const DemoState& d = demo();
+    if (hostRun().running && d.manualFeeding && d.player) feedPlayer(*d.player);
+}
+
+bool stepDemo() {
+    if (!hostRun().running || platformPollQuit()) return false;
+    feedFrameFedPlayer();
+    renderFrame();
+    return true;
+}
+
+int endDemo() {
+    HostRun& h = hostRun();
+    if (h.running) demoShutdown();
+    h.running = false;
     platformDestroyWindow();
     return 0;
+}
+
+int runDemo(const char* commandLine) {
+    const DemoStart start = startDemo(commandLine);
+    if (!start.running) return start.exitCode;
+    while (stepDemo()) {
+    }
+    return endDemo();
 }

@@ -1,12 +1,48 @@
 #pragma once
-// The program's run from its command line to its exit code: the display, the full-screen
-// question, the display mode, the window, the start-up, frames until Escape or close, the
-// shutdown.
+// The program's run from its command line to its exit code, as three steps that every entry
+// drives: the start (the display, the full-screen question, the display mode, the window and,
+// inside its creation, the start-up), one frame step at a time until Escape or close, and the
+// end (the shutdown, the window closed). Linux loops over the frame step (runDemo); the browser
+// calls it once per animation frame; Windows calls it from the window's paint and timer
+// messages and runs the end from WM_DESTROY.
+#include <string>
+
+// The host's state between the steps.
+struct HostRun {
+    bool        running;        // the start-up completed and the end has not run
+    bool        startUpFailed;  // the start-up ran inside window creation and failed
+    std::string startUpReason;  // its reason; lives here for the platform's reason pointer
+};
+
+HostRun& hostRun();
+
+// What the start leaves the entry to do.
+struct DemoStart {
+    bool running;   // true: drive stepDemo, then endDemo
+    int  exitCode;  // when not running: the program's exit code (1), the reason already on stderr
+};
 
 // An empty command line asks "Run in fullscreen?"; any text at all (even one space) runs in a
 // window without asking, and so does a question that cannot be shown (with one line on standard
 // error). Yes takes a real 640×480 mode, or else covers the whole screen at the desktop's own
-// mode with the frame scaled by a whole factor. Returns the exit code: 0 after Escape or closing
-// the window, 1 when there is no display, no window can be opened or the start-up fails (with
-// one line on standard error).
+// mode with the frame scaled by a whole factor. Not running, exit code 1, when there is no
+// display, no window can be opened or the start-up fails (with one line on standard error).
+DemoStart startDemo(const char* commandLine);
+
+// One frame: false, and nothing drawn, once the program should end (Escape, the window closed,
+// the page's stop); otherwise the player fed where no feeder thread feeds it, and one frame
+// rendered and presented.
+bool stepDemo();
+
+// Stops the player, releases what the start-up made, closes the window. Returns the exit code:
+// 0. Does only the closing where the start-up never completed.
+int endDemo();
+
+// Refills the player's ring behind the play position where the entry feeds it itself
+// (DemoState::manualFeeding) and a song plays. The frame step calls it; the web entry calls it
+// besides whenever the audio side reports its position.
+void feedFrameFedPlayer();
+
+// The three steps in one loop: the start, frame steps until one returns false, the end.
+// Returns the exit code.
 int runDemo(const char* commandLine);

@@ -1,41 +1,17 @@
 // The program's entry in a web browser. The browser calls in and never lets a loop block: the
 // page (platform/web/index.html) asks the question in its own buttons, then starts the demo
-// here, calls one frame step per animation frame, feeds the player whenever the audio side
-// reports its position, and asks to quit on Escape, on leaving full screen or on its stop
-// control. No feeder thread runs: the player is fed on this, the page's only thread.
+// here (the host's start, as on every platform), calls the host's frame step once per animation
+// frame, feeds the player whenever the audio side reports its position, and asks to quit on
+// Escape, on leaving full screen or on its stop control. No feeder thread runs: the player is
+// fed on this, the page's only thread.
 #include <emscripten.h>
 
-#include <cstdio>
-#include <string>
-
 #include "host/demo.h"
+#include "host/entry.h"
 #include "host/frame_driver.h"
 #include "maths/portable_math.h"
-#include "platform/platform.h"
 #include "platform/web/web_platform.h"
 #include "player/output.h"
-
-namespace {
-
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
-
-struct WebEntry {
-    bool running;  // between a successful webStart and the end of the last frame step
-};
-
-WebEntry& webEntry() {
-    static WebEntry state{};
-    return state;
-}
-
-// Re-renders every block of the ring behind the play position: the audio side's, or the silent
-// clock's where the browser gave no audio.
-void feed() {
-    if (demo().player) feedPlayer(*demo().player);
-}
-
-}  // namespace
 
 extern "C" {
 
@@ -50,43 +26,20 @@ EMSCRIPTEN_KEEPALIVE int webStart(int windowMode, int answerYes, int fullScreen,
     w.virtualClock = virtualClock != 0;
     w.tickCount = 0;
     w.quitRequested = false;
-
-    const char* unasked = "";
-    const bool wanted = !windowMode && platformAskYesNo("Run in fullscreen?", "Fullscreen", &unasked) == Answer::yes;
-    const bool inForce = wanted && (platformSetFullScreenMode(kWidth, kHeight, 24) ||
-                                    platformSetFullScreenMode(kWidth, kHeight, 32));
-    if (inForce) platformShowCursor(false);
-    const char* windowReason = "";
-    if (!platformCreateWindow("Skr4mm3lb0d", kWidth, kHeight, &windowReason)) {
-        std::fprintf(stderr, "skr4mm3lb0d: cannot open a window: %s\n", windowReason);
-        return 1;
-    }
     // The player is fed from here, by the frames and the audio side's position messages.
     demo().manualFeeding = true;
-    std::string reason;
-    if (!demoStartUp(reason)) {
-        std::fprintf(stderr, "skr4mm3lb0d: %s\n", reason.c_str());
-        platformDestroyWindow();
-        return 1;
-    }
-    webEntry().running = true;
-    return 0;
+    // ?window stands for the command line's argument: no question.
+    const DemoStart start = startDemo(windowMode ? "?window" : "");
+    return start.running ? 0 : start.exitCode;
 }
 
 // One frame step: the player fed, one frame drawn and shown. Returns 1 while the demo runs; 0
 // once it has ended (Escape, the stop control, full screen left): the sound is stopped and the
 // page says so.
 EMSCRIPTEN_KEEPALIVE int webFrame() {
-    if (!webEntry().running) return 0;
-    if (platformPollQuit()) {
-        webEntry().running = false;
-        demoShutdown();
-        platformDestroyWindow();
-        return 0;
-    }
-    feed();
-    renderFrame();
-    return 1;
+    if (stepDemo()) return 1;
+    if (hostRun().running) endDemo();
+    return 0;
 }
 
 // The capture mode's frame k at `fps` frames a second: the clock reads floor((k + 1) × 1000 / fps)
@@ -99,9 +52,7 @@ EMSCRIPTEN_KEEPALIVE int webCaptureFrame(int k, int fps) {
 
 // The audio side reported its position: refill what it has played (a background tab gets no
 // animation frames, but its audio keeps asking).
-EMSCRIPTEN_KEEPALIVE void webFeed() {
-    if (webEntry().running) feed();
-}
+EMSCRIPTEN_KEEPALIVE void webFeed() { feedFrameFedPlayer(); }
 
 // Escape, the stop control or leaving full screen: the next frame step ends the demo.
 EMSCRIPTEN_KEEPALIVE void webQuit() { webPlatform().quitRequested = true; }

@@ -1,7 +1,7 @@
 #pragma once
 // What the demo needs from the machine it runs on: a millisecond tick count, a display, the start
 // question, a display mode, one window with a 640×480 client area, presentation of a frame
-// and the events that end the program. One backend per folder (sdl, win32, offline);
+// and the events that end the program. One backend per folder (sdl, win32, web, offline);
 // nothing outside platform/ and the entry files includes a platform header.
 #include <cstdint>
 
@@ -45,9 +45,14 @@ void platformCoverScreen(PresentArea area);
 void platformShowCursor(bool shown);
 
 // Creates the one window, visible, not resizable, with the given title and a client area of
-// exactly width × height (full screen when a mode was accepted). False when no window can be
-// made; `reason` then says why.
-bool platformCreateWindow(const char* title, int width, int height, const char** reason);
+// exactly width × height (full screen when a mode was accepted), and runs `startUp` once while
+// making it: on Windows inside the window's creation message, before the window is shown and
+// before its device context is fetched; elsewhere right after the window exists. Where the
+// window system asks for paint, the first frame follows before this returns. False when no
+// window can be made, or when `startUp` returned false: no window is left then, and `reason`
+// says why (the start-up's own reason in the second case).
+bool platformCreateWindow(const char* title, int width, int height, bool (*startUp)(const char** reason),
+                          const char** reason);
 
 // Memory for a width × height frame of 32-bit top-down pixels that platformPresent shows with no
 // copy in between (Windows: the bits of a DIB section); nullptr where the platform has none, and
@@ -61,8 +66,10 @@ void platformFreeFrameMemory(uint8_t* pixels);
 void platformPresent(const uint8_t* pixels, int width, int height);
 
 // Handles the pending window events. True once the program should end: Escape pressed down
-// or the window closed. Other keys do nothing.
+// or the window closed. Other keys do nothing. On Windows the window's own messages end the
+// program (Escape and closing destroy the window), so this is always false there.
 bool platformPollQuit();
 
-// Closes the window and returns the display to its own mode.
+// Closes the window and returns the display to its own mode. On Windows the window has been
+// destroyed already (its WM_DESTROY calls this): what it held is released.
 void platformDestroyWindow();

@@ -3,8 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "host/demo.h"
 #include "host/entry.h"
+#include "platform/offline/offline_audio.h"
 #include "platform/offline/offline_platform.h"
+#include "player/output.h"
 
 namespace {
 
@@ -100,6 +103,134 @@ TEST(Entry, AQuestionThatCannotBeShownRunsInAWindowAndSaysSoInOneLine) {
     EXPECT_FALSE(p.coversScreen);
     EXPECT_TRUE(p.cursorShown);
     EXPECT_EQ(p.framesPresented, 3);
+}
+
+// The steps as an entry drives them, one at a time: what each asks of the platform, in order.
+// The start makes everything before the first frame and presents nothing; each step polls, then
+// presents one frame; the step that sees the quit draws nothing; the end frees the platform's
+// frame memory and closes the window; a step after the end touches nothing.
+TEST(EntrySteps, EachStepAsksThePlatformInTheOrderOfTheWholeRun) {
+    using Calls = std::vector<std::string>;
+    struct Case {
+        const char* what;
+        const char* commandLine;
+        bool        answerYes, accepts24;
+        int         desktopWidth;  // 0: the size cannot be told
+        Calls       start;
+    };
+    const Case cases[] = {
+        {"an argument", "x", true, true, 1280, {"openDisplay", "createWindow", "createFrameMemory"}},
+        {"answered No", "", false, true, 1280, {"openDisplay", "askYesNo", "createWindow", "createFrameMemory"}},
+        {"Yes, 24 bits accepted", "", true, true, 1280,
+         {"openDisplay", "askYesNo", "setFullScreenMode 24", "showCursor false", "createWindow", "createFrameMemory"}},
+        {"Yes, no mode: the desktop covered", "", true, false, 1280,
+         {"openDisplay", "askYesNo", "setFullScreenMode 24", "setFullScreenMode 32", "desktopSize", "coverScreen",
+          "showCursor false", "createWindow", "createFrameMemory"}},
+        {"Yes, no mode and no desktop size", "", true, false, 0,
+         {"openDisplay", "askYesNo", "setFullScreenMode 24", "setFullScreenMode 32", "desktopSize", "createWindow",
+          "createFrameMemory"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        OfflinePlatform& p = freshMachine();
+        p.quitAfterFrames = -1;
+        p.recordCalls = true;
+        p.hasFrameMemory = true;
+        p.answerYes = c.answerYes;
+        p.accepts24Bits = c.accepts24;
+        p.desktopWidth = c.desktopWidth;
+        p.desktopHeight = c.desktopWidth * 4 / 5;
+
+        const DemoStart start = startDemo(c.commandLine);
+        EXPECT_TRUE(start.running);
+        EXPECT_TRUE(hostRun().running);
+        EXPECT_EQ(p.calls, c.start);
+        EXPECT_EQ(p.framesPresented, 0) << "the start draws nothing";
+
+        for (int frame = 0; frame < 2; ++frame) {
+            p.calls.clear();
+            EXPECT_TRUE(stepDemo());
+            EXPECT_EQ(p.calls, (Calls{"pollQuit", "present"}));
+        }
+        EXPECT_EQ(p.presentedFrom, p.frameMemory.data()) << "drawn into the platform's frame memory";
+
+        p.quitAfterFrames = 2;
+        p.calls.clear();
+        EXPECT_FALSE(stepDemo());
+        EXPECT_EQ(p.calls, (Calls{"pollQuit"}));
+        EXPECT_EQ(p.framesPresented, 2);
+        EXPECT_TRUE(p.windowOpen) << "the step leaves the closing to the end";
+
+        p.calls.clear();
+        EXPECT_EQ(endDemo(), 0);
+        EXPECT_EQ(p.calls, (Calls{"freeFrameMemory", "destroyWindow"}));
+        EXPECT_EQ(p.frameMemoryReleases, 1);
+        EXPECT_FALSE(p.windowOpen);
+        EXPECT_FALSE(hostRun().running);
+
+        p.calls.clear();
+        EXPECT_FALSE(stepDemo());
+        EXPECT_TRUE(p.calls.empty()) << "a step after the end does nothing";
+    }
+}
+
+// A start that cannot go on says why in one line, leaves no window and tells the entry to
+// return 1 without stepping.
+TEST(EntrySteps, AStartThatCannotGoOnLeavesNoWindowAndExitCode1) {
+    struct Case {
+        const char*              what;
+        bool                     noDisplay, refuseWindow;
+        std::vector<std::string> calls;
+        const char*              line;
+    };
+    const Case cases[] = {
+        {"no display", true, false, {"openDisplay"}, "skr4mm3lb0d: no display here\n"},
+        {"no window", false, true, {"openDisplay", "createWindow"},
+         "skr4mm3lb0d: cannot open a window: no window here\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        OfflinePlatform& p = freshMachine();
+        p.recordCalls = true;
+        p.noDisplay = c.noDisplay;
+        p.refuseWindow = c.refuseWindow;
+        testing::internal::CaptureStderr();
+        const DemoStart start = startDemo("x");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.line);
+        EXPECT_FALSE(start.running);
+        EXPECT_EQ(start.exitCode, 1);
+        EXPECT_EQ(p.calls, c.calls);
+        EXPECT_FALSE(p.windowOpen);
+        EXPECT_FALSE(stepDemo());
+        EXPECT_EQ(p.calls, c.calls) << "nothing to step";
+    }
+}
+
+// Where the entry feeds the player itself (the web page: no thread), the step refills the ring
+// behind the play position before drawing, so the frame shows the block being heard; after the
+// end, feeding does nothing.
+TEST(EntrySteps, TheStepFeedsThePlayerWhereTheEntryFeedsIt) {
+    freshMachine();
+    resetOfflineAudio();
+    demo().manualFeeding = true;
+    ASSERT_TRUE(startDemo("x").running);
+    const RealtimePlayer* const player = demo().player;
+    if (!player || !player->playback.module) {
+        endDemo();
+        demo().manualFeeding = false;
+        GTEST_SKIP() << "no song is embedded";
+    }
+    EXPECT_EQ(player->readBlock.load(), 0);
+    offlineAudio().position.store(30 * 884 * 4);  // bytes: block 30 playing
+    EXPECT_TRUE(stepDemo());
+    EXPECT_EQ(player->readBlock.load(), 30);
+    offlineAudio().position.store(45 * 884 * 4);
+    feedFrameFedPlayer();  // the page's audio messages, between frames
+    EXPECT_EQ(player->readBlock.load(), 45);
+    EXPECT_EQ(endDemo(), 0);
+    feedFrameFedPlayer();  // an audio message after the end finds nothing to feed
+    EXPECT_EQ(demo().player, nullptr);
+    demo().manualFeeding = false;
 }
 
 }  // namespace

@@ -8,6 +8,15 @@ OfflinePlatform& offlinePlatform() {
     return state;
 }
 
+namespace {
+
+void record(std::string call) {
+    OfflinePlatform& p = offlinePlatform();
+    if (p.recordCalls) p.calls.push_back(std::move(call));
+}
+
+}  // namespace
+
 void resetOfflinePlatform() {
     OfflinePlatform& p = offlinePlatform();
     p = OfflinePlatform{};
@@ -30,6 +39,7 @@ bool platformStartThread(PlatformThread& thread, void (*body)(void*), void* argu
 void platformJoinThread(PlatformThread& thread) { joinStdThread(thread); }
 
 bool platformOpenDisplay(const char** reason) {
+    record("openDisplay");
     if (!offlinePlatform().noDisplay) return true;
     *reason = "no display here";
     return false;
@@ -37,6 +47,7 @@ bool platformOpenDisplay(const char** reason) {
 
 Answer platformAskYesNo(const char* text, const char* caption, const char** reason) {
     OfflinePlatform& p = offlinePlatform();
+    record("askYesNo");
     if (p.noQuestionBox) {
         *reason = "no message box here";
         return Answer::notAsked;
@@ -49,6 +60,7 @@ Answer platformAskYesNo(const char* text, const char* caption, const char** reas
 
 bool platformSetFullScreenMode(int width, int height, int bitsPerPixel) {
     OfflinePlatform& p = offlinePlatform();
+    record("setFullScreenMode " + std::to_string(bitsPerPixel));
     p.modesTried.push_back(bitsPerPixel);
     const bool accepted = width == 640 && height == 480 &&
                           ((bitsPerPixel == 24 && p.accepts24Bits) || (bitsPerPixel == 32 && p.accepts32Bits));
@@ -57,7 +69,8 @@ bool platformSetFullScreenMode(int width, int height, int bitsPerPixel) {
 }
 
 bool platformDesktopSize(int* width, int* height) {
-    const OfflinePlatform& p = offlinePlatform();
+    OfflinePlatform& p = offlinePlatform();
+    record("desktopSize");
     *width = p.desktopWidth;
     *height = p.desktopHeight;
     return p.desktopWidth > 0 && p.desktopHeight > 0;
@@ -65,23 +78,37 @@ bool platformDesktopSize(int* width, int* height) {
 
 void platformCoverScreen(PresentArea area) {
     OfflinePlatform& p = offlinePlatform();
+    record("coverScreen");
     p.coversScreen = true;
     p.coverArea = area;
 }
 
-void platformShowCursor(bool shown) { offlinePlatform().cursorShown = shown; }
-
-bool platformCreateWindow(const char* title, int width, int height, const char**) {
+void platformShowCursor(bool shown) {
     OfflinePlatform& p = offlinePlatform();
+    record(shown ? "showCursor true" : "showCursor false");
+    p.cursorShown = shown;
+}
+
+bool platformCreateWindow(const char* title, int width, int height, bool (*startUp)(const char** reason),
+                          const char** reason) {
+    OfflinePlatform& p = offlinePlatform();
+    record("createWindow");
+    if (p.refuseWindow) {
+        *reason = "no window here";
+        return false;
+    }
     p.windowOpen = true;
     p.windowTitle = title;
     p.windowWidth = width;
     p.windowHeight = height;
-    return true;
+    if (startUp(reason)) return true;
+    platformDestroyWindow();
+    return false;
 }
 
 uint8_t* platformCreateFrameMemory(int width, int height) {
     OfflinePlatform& p = offlinePlatform();
+    record("createFrameMemory");
     if (!p.hasFrameMemory) return nullptr;
     p.frameMemory.assign(static_cast<size_t>(width) * height * 4, 0);
     return p.frameMemory.data();
@@ -89,11 +116,13 @@ uint8_t* platformCreateFrameMemory(int width, int height) {
 
 void platformFreeFrameMemory(uint8_t* pixels) {
     OfflinePlatform& p = offlinePlatform();
+    record("freeFrameMemory");
     if (pixels && pixels == p.frameMemory.data()) ++p.frameMemoryReleases;
 }
 
 void platformPresent(const uint8_t* pixels, int width, int height) {
     OfflinePlatform& p = offlinePlatform();
+    record("present");
     p.presentedFrom = pixels;
     p.presentedBytes = static_cast<size_t>(width) * height * 4;
     ++p.framesPresented;
@@ -106,8 +135,13 @@ std::span<const uint8_t> presentedFrame() {
 }
 
 bool platformPollQuit() {
-    const OfflinePlatform& p = offlinePlatform();
+    OfflinePlatform& p = offlinePlatform();
+    record("pollQuit");
     return p.quitAfterFrames >= 0 && p.framesPresented >= p.quitAfterFrames;
 }
 
-void platformDestroyWindow() { offlinePlatform().windowOpen = false; }
+void platformDestroyWindow() {
+    OfflinePlatform& p = offlinePlatform();
+    record("destroyWindow");
+    p.windowOpen = false;
+}

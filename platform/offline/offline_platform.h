@@ -23,8 +23,15 @@ struct OfflinePlatform {
     int      quitAfterFrames;       // platformPollQuit answers true once this many were presented
     bool     hasFrameMemory;        // hands out frame memory of its own, as Windows does
     bool     refuseThreads;         // platformStartThread fails, as where no thread can be made
+    bool     refuseWindow;          // platformCreateWindow fails before making a window
+    bool     recordCalls;           // list the calls in `calls` (tests; a long run would grow it)
 
     // Recorded during the run.
+    // With recordCalls, every call of the display, window and frame interface in order, by name
+    // without its "platform" prefix ("createWindow", "present"); a mode request with its depth
+    // ("setFullScreenMode 24"), the cursor with its state ("showCursor false"). The tick count,
+    // sleeps, threads, resources and audio are not listed.
+    std::vector<std::string> calls;
     int         questionsAsked;
     std::string questionText;
     std::string questionCaption;

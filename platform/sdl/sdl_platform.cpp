@@ -233,7 +233,8 @@ void platformShowCursor(bool shown) {
     SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
 }
 
-bool platformCreateWindow(const char* title, int width, int height, const char** reason) {
+bool platformCreateWindow(const char* title, int width, int height, bool (*startUp)(const char** reason),
+                          const char** reason) {
     SdlPlatform& s = sdl();
     if (!initVideo()) {
         *reason = SDL_GetError();
@@ -273,7 +274,9 @@ bool platformCreateWindow(const char* title, int width, int height, const char**
     s.pacer = makeFramePacer(refresh);
     SDL_ShowWindow(s.window);
     SDL_RaiseWindow(s.window);
-    return true;
+    if (startUp(reason)) return true;
+    platformDestroyWindow();
+    return false;
 }
 
 // The frame is copied at every presentation (into a texture or the window's surface), so it

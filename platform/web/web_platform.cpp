@@ -39,31 +39,37 @@ uint32_t platformTickCount() {
 // Never called: the browser paces frames with requestAnimationFrame, and nothing may block.
 void platformSleep(uint32_t) {}
 
+// The page is the display.
+bool platformOpenDisplay(const char**) { return true; }
+
 // The page asked the question itself, in its own buttons: the click on the answer is what lets
 // the browser start the sound.
 Answer platformAskYesNo(const char*, const char*, const char**) {
     return webPlatform().answerYes ? Answer::yes : Answer::no;
 }
 
-// The page is the display; its full screen is the browser's, scaled by the page itself.
-bool platformOpenDisplay(const char**) { return true; }
-bool platformDesktopSize(int*, int*) { return false; }
-void platformCoverScreen(PresentArea) {}
-
 // The canvas goes to full screen in the click on Yes (a browser grants it only there), scaled by
 // whole factors: any depth is accepted once it was asked for.
 bool platformSetFullScreenMode(int, int, int) { return webPlatform().fullScreen; }
 
+// The page scales the canvas in full screen itself; where the browser refused full screen the
+// demo runs in the page, so there is no desktop to cover.
+bool platformDesktopSize(int*, int*) { return false; }
+void platformCoverScreen(PresentArea) {}
+
 void platformShowCursor(bool shown) { skrWebShowCursor(shown); }
 
 // The window is the page's 640×480 canvas, always there.
-bool platformCreateWindow(const char*, int width, int height, const char** reason) {
+bool platformCreateWindow(const char*, int width, int height, bool (*startUp)(const char** reason),
+                          const char** reason) {
     if (width != 640 || height != 480) {
         *reason = "the page's canvas is 640x480";
         return false;
     }
     webPlatform().windowOpen = true;
-    return true;
+    if (startUp(reason)) return true;
+    platformDestroyWindow();
+    return false;
 }
 
 // The canvas takes its own byte order, so the frame lives in ordinary memory and is converted

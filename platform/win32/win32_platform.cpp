@@ -58,11 +58,6 @@ void paintBands(HDC dc, const Win32Window& w) {
 
 }  // namespace
 
-Win32Window& win32Window() {
-    static Win32Window state{};
-    return state;
-}
-
 // timeGetTime moves in 1 ms steps once the entry has asked for timeBeginPeriod(1); GetTickCount
 // moves in steps of about 16 ms, too coarse for the clock at high frame rates. Both are unsigned
 // 32-bit milliseconds that wrap after 49.7 days.
