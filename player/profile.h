@@ -1,7 +1,8 @@
 #pragma once
 // Playback profiles: named switches for the corners where trackers play the same module
-// differently. A profile is chosen when playing starts (resetPlayback, startPlayer) and read by the
-// sequencer and the effects; with every switch off the player is the demo's own.
+// differently. A profile is chosen when a playback starts (startPlayback, startPlayer,
+// xmplayer_create) and read by the sequencer and the effects; with every switch off the player is
+// the demo's own.
 #include <string_view>
 
 struct PlaybackProfile {
