@@ -11,12 +11,22 @@ int      skrWebAudioOpen(uint32_t ringBytes, int32_t rate);
 void     skrWebAudioPost(uint32_t offset, const uint8_t* bytes, uint32_t count);
 void     skrWebAudioStart();
 uint32_t skrWebAudioPlayedBytes();
+int      skrWebAudioFailure(char* buffer, uint32_t size);
 void     skrWebAudioClose();
 }
 
 WebAudio& webAudio() {
     static WebAudio state{};
     return state;
+}
+
+// True, with the page's reason in `reason`, once the page has no sound to give: no Web Audio, a
+// context refused, or one that would not start (which may be said after the device opened).
+static bool pageGivesNoSound(const char** reason) {
+    WebAudio& a = webAudio();
+    if (!skrWebAudioFailure(a.failure, sizeof a.failure)) return false;
+    *reason = a.failure;
+    return true;
 }
 
 int postRingChanges() {
@@ -43,7 +53,7 @@ int postRingChanges() {
 bool audioDeviceOpen(const int16_t* ring, uint32_t bytes, int32_t rate, const char** reason) {
     WebAudio& a = webAudio();
     if (a.open || bytes == 0 || !skrWebAudioOpen(bytes, rate)) {
-        *reason = "the browser gave no audio context";
+        if (!pageGivesNoSound(reason)) *reason = "the browser gave no audio context";
         return false;
     }
     a.open = true;
@@ -74,6 +84,7 @@ bool audioDevicePosition(uint32_t& bytes, const char** reason) {
         *reason = "the audio context is closed";
         return false;
     }
+    if (pageGivesNoSound(reason)) return false;
     if (a.started) postRingChanges();
     bytes = skrWebAudioPlayedBytes();
     return true;

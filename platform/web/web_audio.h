@@ -13,6 +13,7 @@ struct WebAudio {
     const uint8_t* ring;       // the player's ring, 16-bit stereo frames
     uint32_t       ringBytes;
     std::vector<uint8_t> posted;  // the ring as the audio side holds it
+    char           failure[200];  // why the page gives no sound, as it said it; UTF-8
 };
 
 WebAudio& webAudio();

@@ -21,6 +21,12 @@ mergeInto(LibraryManager.library, {
   skrWebAudioStart: function () {
     Module['skrHost'].audioStart();
   },
+  skrWebAudioFailure: function (buffer, size) {
+    const reason = Module['skrHost'].audioFailure();
+    if (reason === null) return 0;
+    stringToUTF8(reason, buffer, size);
+    return 1;
+  },
   skrWebAudioPlayedBytes: function () {
     return Module['skrHost'].audioPlayedBytes() >>> 0;
   },

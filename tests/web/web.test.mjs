@@ -1,5 +1,6 @@
 // The web build in a real browser (Debian's Chromium, headless): the page, the question, the
-// canvas and the logo, the song's pace in real time, the ways the demo ends, and a capture on
+// canvas and the logo, the song's pace in real time with sound and without (Web Audio missing or
+// refusing), the ways the demo ends, and a capture on
 // demo-capture's virtual clock whose frames and audio must be byte for byte those of the native
 // demo-capture and xmrender. Run by scripts/checks/web.sh, which builds the site and the tools.
 //
@@ -43,9 +44,11 @@ function errorsIn(page) {
 }
 
 // Opens the page in a fresh browser; `body` gets the page; the browser is closed afterwards.
-async function withPage(path, body) {
+// `initScript` runs in the page before any of its own scripts.
+async function withPage(path, body, { initScript } = {}) {
   const browser = await launch();
   try {
+    if (initScript) await browser.page.send('Page.addScriptToEvaluateOnNewDocument', { source: initScript });
     await browser.page.goto(origin + path);
     await body(browser.page);
   } finally {
@@ -65,6 +68,23 @@ function litFraction(png, box, y0, y1) {
   return lit / all;
 }
 
+// Position 1 comes 3.84 s into the song, on the sound that has played or on the silent clock;
+// then the canvas is 640x480 and shows the logo (rows 64-160) and its reflection, nothing below.
+async function expectSongInRealTimeAndLogo(page) {
+  const startedAt = await page.evaluate('skr.startedAt');
+  const reached = await page.waitFor(`skr.songPosition() >= 1 && performance.now() - ${startedAt}`, 10, 20);
+  const seconds = reached / 1000;
+  assert.ok(seconds >= 3.6 && seconds <= 4.6, `position 1 after ${seconds.toFixed(2)} s`);
+
+  const box = await page.evaluate(`(() => { const r = document.getElementById('screen').getBoundingClientRect();
+    const c = document.getElementById('screen'); return { x: r.x, y: r.y, width: r.width, height: r.height, w: c.width, h: c.height }; })()`);
+  assert.deepEqual([box.w, box.h, box.width, box.height], [640, 480, 640, 480]);
+  const shot = decodePng(await page.screenshot());
+  const logo = litFraction(shot, box, 64, 160), bottom = litFraction(shot, box, 400, 480);
+  assert.ok(logo > 0.2, `logo rows ${(logo * 100).toFixed(1)} % lit`);
+  assert.ok(bottom < 0.01, `bottom rows ${(bottom * 100).toFixed(1)} % lit`);
+}
+
 test('the question starts the demo: canvas 640x480, the logo, the song in real time, Escape ends it', async () => {
   await withPage('/', async (page) => {
     await page.waitFor('window.skr && skr.state === "question"');
@@ -72,21 +92,7 @@ test('the question starts the demo: canvas 640x480, the logo, the song in real t
     await page.clickElement('#no');
     await page.waitFor('skr.state === "running"');
     assert.equal(await page.evaluate('skr.audioKind'), 'AudioWorklet');
-    const startedAt = await page.evaluate('skr.startedAt');
-
-    // Position 1 comes 3.84 s into the song: the demo's clock is the sound that has played.
-    const reached = await page.waitFor(`skr.songPosition() >= 1 && performance.now() - ${startedAt}`, 10, 20);
-    const seconds = reached / 1000;
-    assert.ok(seconds >= 3.6 && seconds <= 4.6, `position 1 after ${seconds.toFixed(2)} s`);
-
-    const box = await page.evaluate(`(() => { const r = document.getElementById('screen').getBoundingClientRect();
-      const c = document.getElementById('screen'); return { x: r.x, y: r.y, width: r.width, height: r.height, w: c.width, h: c.height }; })()`);
-    assert.deepEqual([box.w, box.h, box.width, box.height], [640, 480, 640, 480]);
-    // Before position 4 only the logo (rows 64-160) and its reflection below it are drawn.
-    const shot = decodePng(await page.screenshot());
-    const logo = litFraction(shot, box, 64, 160), bottom = litFraction(shot, box, 400, 480);
-    assert.ok(logo > 0.2, `logo rows ${(logo * 100).toFixed(1)} % lit`);
-    assert.ok(bottom < 0.01, `bottom rows ${(bottom * 100).toFixed(1)} % lit`);
+    await expectSongInRealTimeAndLogo(page);
 
     await page.key('Escape', 'Escape', 27);
     await page.waitFor('skr.state === "ended"', 5);
@@ -94,6 +100,43 @@ test('the question starts the demo: canvas 640x480, the logo, the song in real t
     assert.deepEqual(errorsIn(page), [], 'console errors');
   });
 });
+
+// Browsers that give no sound: Web Audio missing, an AudioContext that cannot be made, and one
+// that is made but refuses to start (the refusal arriving after the demo has started, as a
+// device that goes away). Each is replaced before the page's scripts run.
+const refusals = [
+  { name: 'no Web Audio',
+    script: 'delete window.AudioContext; delete window.webkitAudioContext;',
+    reason: 'the browser has no Web Audio' },
+  { name: 'the AudioContext constructor throws',
+    script: `window.AudioContext = class { constructor() { throw new DOMException('no audio output', 'NotSupportedError'); } };`,
+    reason: 'the browser refused an audio context: no audio output' },
+  { name: 'resume() rejects after the start',
+    script: `{ const Real = window.AudioContext;
+      window.AudioContext = class extends Real {
+        constructor(options) { super(options); super.suspend(); }
+        get state() { return 'suspended'; }
+        resume() { return new Promise((_, reject) => setTimeout(() => reject(new DOMException('not allowed to start', 'NotAllowedError')), 100)); }
+      }; }`,
+    reason: 'the browser would not start the audio context: not allowed to start' },
+];
+
+for (const { name, script, reason } of refusals) {
+  test(`${name}: the demo starts after the click, says once that it plays silently, and keeps real time`, async () => {
+    await withPage('/?window', async (page) => {
+      await page.waitFor('window.skr && skr.state === "ready"');
+      await page.click(20, 20);
+      await page.waitFor('skr.state === "running"');
+      await expectSongInRealTimeAndLogo(page);
+      assert.equal(await page.evaluate('skr.audioKind'), 'none');
+      const said = page.console.filter((m) => m.text.startsWith('skr4mm3lb0d:')).map((m) => m.text);
+      assert.deepEqual(said, [`skr4mm3lb0d: no audio device (${reason}); the demo plays silently`]);
+      assert.deepEqual(errorsIn(page), [], 'console errors');
+      await page.clickElement('#stop');
+      await page.waitFor('skr.state === "ended"', 5);
+    }, { initScript: script });
+  });
+}
 
 test('the .wasm computes sines, cosines and powers of two bit for bit as the native build', async () => {
   await withPage('/?window', async (page) => {
