@@ -243,11 +243,13 @@ void retrigTick(const EffectContext& e);
 
 void retrigRow(const EffectContext& e) {
     if (e.playback.profile.retrigCountsAcrossRows) {
-        // Each half of the parameter is remembered on its own; the row tick counts as well
-        // unless a note starts on it.
+        // Each half of the parameter is remembered on its own. The row tick counts as well,
+        // and may retrigger, unless the volume column sets a volume above 0 (0x11…0x50); an
+        // instrument number has already set the counter back to 0 (resetInstrumentState).
         if (high(e.cell.effectParam)) e.channel.retrigVolumeAction = high(e.cell.effectParam);
         if (low(e.cell.effectParam)) e.channel.retrigInterval = low(e.cell.effectParam);
-        if (e.cell.note == 0) retrigTick(e);
+        const bool setsAudibleVolume = e.cell.volume > 0x10 && e.cell.volume <= 0x50;
+        if (!setsAudibleVolume) retrigTick(e);
         return;
     }
     if (!e.cell.effectParam) return;

@@ -53,7 +53,6 @@ bool takeNote(const Playback& p, Channel& c, const Cell& cell, uint8_t note, con
     if (p.profile.noteRangeAfterTranspose && (real < 0 || real >= 119)) return false;
     c.realNote = uint8_t(real);
     c.notePeriod = notePeriodOf(p, c.realNote, fineTuneFor(p.profile, cell, source));
-    c.retrigCounter = 0;
     return true;
 }
 

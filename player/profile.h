@@ -12,7 +12,8 @@ struct PlaybackProfile {
                                             // only, the number waits for the next note
     bool noteDelayAppliesCellLate;        // ED1…EDF: note, instrument and volume wait for the delay tick
     bool patternDelayRepeatsRowTicks;     // EEy: each repetition of the row counts its ticks from 0 again
-    bool retrigCountsAcrossRows;          // Rxy: one tick counter, carried across rows, reset by a note
+    bool retrigCountsAcrossRows;          // Rxy: one tick counter, carried across rows, reset by an instrument;
+                                          // the row tick counts unless the volume column sets a volume above 0
     bool retrigZeroOnRowTick;             // E90 restarts the note on the row tick
     bool offsetStartsOnlyItsNote;         // 9xx acts only on the note beside it; at or past the end it stops it
     bool volumeColumnPortaRow;            // volume-column tone portamento makes a tone-portamento row
@@ -23,7 +24,8 @@ struct PlaybackProfile {
     bool noteRangeAfterTranspose;         // a note outside C-0…A#9 after the sample's transpose does not start
     bool arpeggioCountsDown;              // the arpeggio's phase follows the ticks left in the row, past 16 as a table's end
     bool envelopePositionMeetsPoint;      // Lxx onto a point: the envelope meets that point next, sustain included
-    bool volumeRampsOverTick;             // volume changes glide over the whole tick; a new note keeps the short ramp
+    bool volumeRampsOverTick;             // volume changes glide over the whole tick; a new note and the volume
+                                          // column's set-volume keep the short ramp
     bool tremoloRampFollowsVibrato;       // tremolo ramp-down is inverted while the vibrato position is negative
 };
 

@@ -139,6 +139,8 @@ void rowTickChannel(Playback& p, Channel& c, const Cell& rowCell, bool& jumped) 
     }
     if (profile.tremorCountsDown && (cell.instrument != 0 || cell.volume != 0)) c.tremorMuted = 0;
     if (cell.volume != 0) applyVolumeColumn(c, cell.volume);
+    // A volume set by the volume column takes the short ramp even where changes glide over the tick.
+    if (profile.volumeRampsOverTick && cell.volume >= 0x10 && cell.volume <= 0x50) c.updateFlags |= kUpdateQuickVolume;
     if (keyOff) c.keyOff = 1;
     if (profile.retrigZeroOnRowTick && cell.effectType == kExtended && cell.effectParam == 0x90 && c.notePeriod != 0) {
         c.period = c.notePeriod;

@@ -41,15 +41,13 @@ const BehaviourTest kTests[] = {
     {"PatLoop-Jumps.xm", false},      {"PatLoop-Various.xm", false},
     {"PatternDelay-NoteDelay.xm", false}, {"PatternDelaysRetrig.xm", false},
     {"Porta-LinkMem_old.xm", false},  {"Porta-Pickup.xm", false},
-    {"PortaJustStoppedNote.xm", false}, {"RetrigTick0.xm", false, 0.80},
+    {"PortaJustStoppedNote.xm", false}, {"RetrigTick0.xm", false},
     {"SetEnvPos.xm", false},          {"TremoloVibrato.xm", false},
     {"Tremor.xm", false},             {"VibratoCombinations.xm", false},
     {"VibratoWaveforms.xm", false},   {"delay2.xm", false},
     {"finetune.xm", false},           {"key_off.xm", false},
     {"keyoff+instr.xm", false},       {"porta-delay.xm", false},
-    // Rxy's counter on the row tick beside notes and volume-column bytes: the first retrigger of
-    // some rows still comes a tick early or late.
-    {"retrig.xm", false, 0.70},
+    {"retrig.xm", false},
 };
 
 // The 16-bit stereo frames of the WAV file xmrender wrote (a plain 44-byte header).

@@ -61,6 +61,18 @@ std::function<int64_t(Song&)> starts(int ticks) {
     };
 }
 
+// Bit i set when channel 0's note starts on tick i.
+std::function<int64_t(Song&)> startTicks(int ticks) {
+    return [ticks](Song& s) {
+        int64_t mask = 0;
+        for (int i = 0; i < ticks; ++i) {
+            s.tick();
+            if (s.channel(0).updateFlags & kUpdateTrigger) mask |= int64_t(1) << i;
+        }
+        return mask;
+    };
+}
+
 // Bit i set when channel 0 is silenced by tremor on tick i.
 std::function<int64_t(Song&)> tremorSilences(int ticks) {
     return [ticks](Song& s) {
@@ -120,9 +132,23 @@ std::vector<SwitchCase> switchCases() {
              return x;
          }(),
          starts(12), 1, 2},
-        // R03 at tempo 5 over two rows: ticks 3 of each row, or every third tick across them.
+        // R03 at tempo 5 over two rows: tick 3 of each row, or every third tick across them,
+        // the row ticks counted (the note's own row tick too).
         {"retrigCountsAcrossRows", &PlaybackProfile::retrigCountsAcrossRows,
-         song({{C4, 1, 0, kRetrig, 0x03}, {0, 0, 0, kRetrig, 0x03}}, toneInstrument(), 5), starts(10), 3, 4},
+         song({{C4, 1, 0, kRetrig, 0x03}, {0, 0, 0, kRetrig, 0x03}}, toneInstrument(), 5), startTicks(10), 0b100001001,
+         0b100100101},
+        // R03 at tempo 4 beside volume-column bytes: 0x50 keeps its row tick from counting (the
+        // retrigger comes on tick 6, not 5); volume 0 (0x10) and panning (0xC0) do not.
+        {"retrigCountsAcrossRows volume column", &PlaybackProfile::retrigCountsAcrossRows,
+         song({{C4, 1, 0, kRetrig, 0x03}, {0, 0, 0x50, kRetrig, 0x03}, {0, 0, 0x10, kRetrig, 0x03},
+               {0, 0, 0xC0, kRetrig, 0x03}},
+              toneInstrument(), 4),
+         startTicks(16), 0b1000100010001001, 0b1001001001000101},
+        // An instrument number alone sets the counter back (retrigger on tick 6, not 5); a note
+        // without one does not (tick 9, not 10).
+        {"retrigCountsAcrossRows instrument and note", &PlaybackProfile::retrigCountsAcrossRows,
+         song({{C4, 1, 0, kRetrig, 0x03}, {0, 1, 0, kRetrig, 0x03}, {C4, 0, 0, kRetrig, 0x03}}, toneInstrument(), 4),
+         startTicks(12), 0b100110001001, 0b001101000101},
         {"retrigZeroOnRowTick", &PlaybackProfile::retrigZeroOnRowTick,
          song({{C4, 1, 0, 0, 0}, {0, 0, 0, kExtended, 0x90}}), starts(12), 1, 2},
         // 901 past the end of an 8-frame sample beside a note: the old note restarts, or the
@@ -185,6 +211,27 @@ TEST(PlaybackProfile, EachSwitchAloneChangesItsBehaviour) {
         EXPECT_EQ(t.observe(withDefault), t.withDefault) << t.name << ", default profile";
         Song withSwitch(t.module, only(t.flag));
         EXPECT_EQ(t.observe(withSwitch), t.withSwitch) << t.name << ", switch on";
+    }
+}
+
+// Under volumeRampsOverTick a set volume still takes the mixer's short ramp (0 frames of tick
+// ramp) while slides glide over the tick's 882 frames: the change on row 1 of a note at volume 48.
+TEST(PlaybackProfile, VolumeRampsOverTickKeepsTheShortRampForASetVolume) {
+    struct Case {
+        const char* name;
+        Cell        row1;
+        int         ticks;  // up to and including the tick that makes the change
+        int32_t     rampFrames;
+    };
+    const Case cases[] = {
+        {"volume column 0x20 on the row tick", {0, 0, 0x20, 0, 0}, 7, 0},
+        {"volume column slide 0x61 on the row tick", {0, 0, 0x61, 0, 0}, 7, 882},
+        {"A01 on tick 1", {0, 0, 0, kVolumeSlide, 0x01}, 8, 882},
+    };
+    for (const Case& t : cases) {
+        Song s(song({{C4, 1, 0x30, 0, 0}, t.row1}), only(&PlaybackProfile::volumeRampsOverTick));
+        run(s, t.ticks);
+        EXPECT_EQ(s.channel(0).voice->tickRampFrames, t.rampFrames) << t.name;
     }
 }
 
