@@ -5,6 +5,7 @@
 // after each, so every tick, effect, envelope and mixer path the file reaches runs.
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 #include "xmplayer.h"
 
