@@ -104,7 +104,8 @@ XMPLAYER_API void      xmplayer_free(xmplayer* player);
 /* The song's end: the first time the player is about to play a row it has already played (the
  * same order-list entry and row, in the same pattern-loop state): a jump back, a jump to itself
  * or the end of the order list. A player stops there after `loops` further plays of the song
- * (0, the default: once through); a negative count plays for ever. */
+ * (0, the default: once through); a negative count plays for ever. Set before rendering: a later
+ * call counts the plays afresh from where the player is. */
 XMPLAYER_API void xmplayer_set_loops(xmplayer* player, int loops);
 
 /* Renders up to `frames` stereo frames into `out` (2 × frames values) and returns how many it
