@@ -113,7 +113,14 @@ launchDemo() {
 
 # Waits for the demo's window to be shown (it exists, unmapped, while the start-up runs): sets window.
 waitForWindow() {
-    window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Skr4mm3lb0d$' | head -n 1)
+    # xdotool dies of an X error when a window it looks at goes away meanwhile (the question box
+    # closing as the demo's window appears): it is asked again until a minute has passed.
+    local deadline=$((SECONDS + 60))
+    window=""
+    while [ -z "$window" ] && [ "$SECONDS" -lt "$deadline" ]; do
+        window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Skr4mm3lb0d$' 2>/dev/null | head -n 1)
+        [ -n "$window" ] || sleep 0.2
+    done
     [ -n "$window" ] || fail "no window titled Skr4mm3lb0d appeared (see $out/demo-$1.log)"
 }
 
