@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "shared_data.h"
-#include "spectral_score.h"
+#include "channel_similarity.h"
 #include "temp_dir.h"
 
 namespace {
@@ -73,7 +73,7 @@ TEST_P(Ft2Behaviour, BothSidesSoundAlikeWithTheFt2Profile) {
                                 "\" \"" + wav.string() + "\" >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     const std::vector<int16_t> samples = readFrames(wav);
-    const spectral::Comparison c = spectral::compareChannels(samples.data(), samples.size() / 2);
+    const similarity::Comparison c = similarity::compareChannels(samples.data(), samples.size() / 2);
     std::printf("%-28s similarity %.4f over %zu windows, RMS left %.5f right %.5f\n", t.file, c.similarity,
                 c.windows, c.rmsLeft, c.rmsRight);
     RecordProperty("similarity", std::to_string(c.similarity));

@@ -1,5 +1,5 @@
 #pragma once
-// Compares the two channels of a stereo rendering by their spectra over time: the measure of the
+// Compares the two channels of a stereo rendering by their frequency content over time: the measure of the
 // tracker behaviour tests, whose modules play a pattern on one side and a recording of the
 // reference tracker playing it on the other.
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace spectral {
+namespace similarity {
 
 constexpr size_t kWindow = 2048;      // frames per window, a power of two for the FFT
 constexpr size_t kHop = 1024;         // frames between window starts
@@ -39,7 +39,7 @@ inline void fft(std::vector<std::complex<double>>& a) {
 }
 
 // Magnitudes of bins 0…N/2 of one Hann-windowed stretch of one channel.
-inline std::vector<double> magnitudeSpectrum(const std::vector<double>& signal, size_t start) {
+inline std::vector<double> windowMagnitudes(const std::vector<double>& signal, size_t start) {
     std::vector<std::complex<double>> a(kWindow);
     for (size_t k = 0; k < kWindow; ++k) {
         const double hann = 0.5 - 0.5 * std::cos(2 * M_PI * double(k) / double(kWindow));
@@ -58,7 +58,7 @@ inline double rms(const std::vector<double>& signal, size_t start, size_t count)
 }
 
 struct Comparison {
-    double similarity;   // mean cosine similarity of the compared windows' spectra; 0 with none
+    double similarity;   // mean cosine similarity of the compared windows' magnitudes; 0 with none
     size_t windows;      // windows compared (not silent on at least one side)
     double rmsLeft;      // over the whole rendering, full scale 1.0
     double rmsRight;
@@ -75,7 +75,7 @@ inline Comparison compareChannels(const int16_t* frames, size_t count) {
     double sum = 0;
     for (size_t start = 0; start + kWindow <= count; start += kHop) {
         if (rms(left, start, kWindow) < kSilentRms && rms(right, start, kWindow) < kSilentRms) continue;
-        const std::vector<double> l = magnitudeSpectrum(left, start), r = magnitudeSpectrum(right, start);
+        const std::vector<double> l = windowMagnitudes(left, start), r = windowMagnitudes(right, start);
         double dot = 0, ll = 0, rr = 0;
         for (size_t k = 0; k < l.size(); ++k) {
             dot += l[k] * r[k];
@@ -89,4 +89,4 @@ inline Comparison compareChannels(const int16_t* frames, size_t count) {
     return c;
 }
 
-}  // namespace spectral
+}  // namespace similarity
