@@ -168,8 +168,11 @@ void pausePlayer(RealtimePlayer& p, bool paused) {
     if (p.deviceOpen) audioDevicePause(paused);
 }
 
+
 PlayPosition getPlayPosition(const RealtimePlayer& p) {
     if (!p.syncRecords) return {0, 0, 0};
+    // A record read while the feeder got to it (this thread paused between the reads) is read
+    // again from the block that is audible now.
     for (;;) {
         const int32_t block = p.readBlock.load();
         const SyncRecord& r = p.syncRecords[block];
@@ -179,13 +182,4 @@ PlayPosition getPlayPosition(const RealtimePlayer& p) {
     }
 }
 
-int32_t getSongPosition(const RealtimePlayer& p) {
-    if (!p.syncRecords) return 0;
-    // A record read while the feeder got to it (this thread paused between the two reads) is
-    // read again from the block that is audible now.
-    for (;;) {
-        const int32_t block = p.readBlock.load();
-        const int32_t position = p.syncRecords[block].orderPosition.load(std::memory_order_acquire);
-        if (p.readBlock.load() == block) return position;
-    }
-}
+int32_t getSongPosition(const RealtimePlayer& p) { return getPlayPosition(p).orderPosition; }

@@ -311,11 +311,11 @@ int run(const Options& o) {
 
     int64_t audioFrames = 0;
     int64_t audioLimit = INT64_MAX;  // the end of the audio, known once the frames are done
-    const std::vector<int16_t> silence(size_t(blockFrames()) * 2, 0);
+    const std::vector<int16_t> silence(size_t(XMPLAYER_BLOCK_FRAMES) * 2, 0);
     auto played = [&](int64_t block, const int16_t* frames) {
         // Only the part of the block inside the captured range.
-        const int64_t first = block * blockFrames();
-        const int64_t begin = std::max(first, audioStart), end = std::min(first + blockFrames(), audioLimit);
+        const int64_t first = block * XMPLAYER_BLOCK_FRAMES;
+        const int64_t begin = std::max(first, audioStart), end = std::min(first + XMPLAYER_BLOCK_FRAMES, audioLimit);
         if (begin >= end || !ok) return;
         const int16_t* source = (frames ? frames : silence.data()) + (begin - first) * 2;
         const size_t count = size_t(end - begin);

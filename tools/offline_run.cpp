@@ -6,7 +6,6 @@
 #include "platform/offline/offline_platform.h"
 #include "platform/resources.h"
 #include "player/output.h"
-#include "player/render.h"
 #include "xmplayer.h"
 
 bool measureDemoSong(int64_t maxFrames, int64_t& frames, std::string& reason) {
@@ -35,9 +34,6 @@ bool startOfflineRun(OfflineRun& run, int32_t fps, std::string& reason) {
 int64_t deviceFrameAt(const OfflineRun& run, int64_t k) { return k * XMPLAYER_RATE / run.fps; }
 
 uint32_t tickAtEndOf(const OfflineRun& run, int64_t k) { return uint32_t((k + 1) * 1000 / run.fps); }
-
-// The live block size, with or without a song.
-int32_t blockFrames() { return kBlockFrames; }
 
 const int16_t* ringBlock(int64_t absoluteBlock) {
     const RealtimePlayer* p = demo().player;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "xmplayer.h"
+
 struct OfflineRun {
     int32_t fps;             // frames per second of the virtual clock
     int64_t nextAudioBlock;  // first ring block (absolute) not yet handed to takeAudio
@@ -39,12 +41,11 @@ void endOfflineRun();
 int64_t deviceFrameAt(const OfflineRun& run, int64_t k);    // floor(k × 44100 / fps)
 uint32_t tickAtEndOf(const OfflineRun& run, int64_t k);     // floor((k + 1) × 1000 / fps)
 const int16_t* ringBlock(int64_t absoluteBlock);            // its 884 frames; nullptr: silence
-int32_t blockFrames();
 void feedAndDraw(const OfflineRun& run, int64_t k);
 
 template <typename PlayedBlock>
 void flushAudio(OfflineRun& run, int64_t endFrame, PlayedBlock played) {
-    while (run.nextAudioBlock * blockFrames() < endFrame) {
+    while (run.nextAudioBlock * XMPLAYER_BLOCK_FRAMES < endFrame) {
         played(run.nextAudioBlock, ringBlock(run.nextAudioBlock));
         ++run.nextAudioBlock;
     }
@@ -54,7 +55,7 @@ template <typename PlayedBlock>
 void runFrame(OfflineRun& run, int64_t k, PlayedBlock played) {
     // Blocks wholly behind the device are refilled by the feeder: hand them over first.
     const int64_t device = deviceFrameAt(run, k);
-    while ((run.nextAudioBlock + 1) * blockFrames() <= device) {
+    while ((run.nextAudioBlock + 1) * XMPLAYER_BLOCK_FRAMES <= device) {
         played(run.nextAudioBlock, ringBlock(run.nextAudioBlock));
         ++run.nextAudioBlock;
     }
