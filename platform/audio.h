@@ -16,8 +16,10 @@ void audioDeviceStart();
 void audioDevicePause(bool paused);
 
 // Bytes played since the device opened, into `bytes`: a 32-bit count that keeps growing across
-// loops and wraps at 2^32 (it need not start at 0). False once the device has stopped for good
-// (unplugged, removed, failing); `reason` then says why. Safe to call from the feeder thread.
+// loops and wraps at 2^32 (it need not start at 0). False while the device does not play
+// (unplugged, removed, failing, or suspended by the system); `reason` then says why. A device
+// that plays again (a browser's audio context running again) answers again, its count going on
+// from where it stood. Safe to call from the feeder thread.
 bool audioDevicePosition(uint32_t& bytes, const char** reason);
 
 // Stops playing and closes the device; nothing happens when none is open.

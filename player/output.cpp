@@ -1,5 +1,6 @@
 #include "player/output.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -14,7 +15,8 @@
 void renderBlock(RealtimePlayer& p) {
     const int32_t b = p.writeBlock.load();
     const size_t first = size_t(b) * size_t(p.blockFrames) * 2;
-    renderMixBlock(p.playback, p.mixBuffer + first, p.outputBuffer + first);
+    const size_t played = size_t((b + p.ringTurn) % p.blockCount) * size_t(p.blockFrames) * 2;  // where the device plays it
+    renderMixBlock(p.playback, p.mixBuffer + first, p.outputBuffer + played);
     // Release: a reader that sees one of these values also sees that readBlock has moved past b
     // (feedPlayer moves it first), and so knows the record is no longer the audible one.
     SyncRecord& record = p.syncRecords[b];
@@ -32,10 +34,36 @@ static void playSilently(RealtimePlayer& p, const char* reason, uint64_t framesP
     p.silent.store(true, std::memory_order_release);
 }
 
-// Frames played since the start: the device's, or the silent clock's once the device has
-// stopped. The device's 32-bit byte count wraps every 6.8 hours, which is no whole number of
-// rings, so only its steps are taken (the unsigned difference since the last poll, far below
-// 2^32) and summed in 64 bits.
+// The song frames the device has played: its own frames and the lead of the last hand-back.
+static uint64_t deviceFrames(const RealtimePlayer& p) { return uint64_t(int64_t(p.bytesPlayed / 4) + p.deviceLead); }
+
+uint64_t handBackToDevice(RealtimePlayer& p, uint64_t heard, uint32_t deviceBytes) {
+    p.bytesPlayed += uint32_t(deviceBytes - p.deviceBytes);
+    p.deviceBytes = deviceBytes;
+    const uint64_t frames = uint64_t(p.blockFrames), blocks = uint64_t(p.blockCount);
+    const uint64_t device = p.bytesPlayed / 4;
+    const uint64_t next = device % uint64_t(p.ringFrames);  // the ring frame the device plays next
+    // The song's block the device takes over in: the one the silent clock is in, or the next one
+    // where the device stood earlier in its block than the clock is in its own.
+    const uint64_t block = heard / frames + (next % frames < heard % frames ? 1 : 0);
+    const uint64_t position = block * frames + next % frames;
+    const int32_t turn = int32_t((next / frames + blocks - block % blocks) % blocks);
+    // Block j of the device's ring moves to block j + (turn − ringTurn): the music stays in the
+    // song's order, now starting at the block the device plays next.
+    const size_t shift = size_t((turn - p.ringTurn + p.blockCount) % p.blockCount) * size_t(p.blockFrames) * 2;
+    const size_t ring = size_t(p.ringFrames) * 2;
+    std::rotate(p.outputBuffer, p.outputBuffer + (ring - shift) % ring, p.outputBuffer + ring);
+    p.ringTurn = turn;
+    p.deviceLead = int64_t(position) - int64_t(device);
+    p.silent.store(false, std::memory_order_release);
+    audioDevicePause(false);
+    return position;
+}
+
+// Frames played since the start: the device's, or the silent clock's while the device is quiet
+// (until it plays again and takes the song back). The device's 32-bit byte count wraps every 6.8
+// hours, which is no whole number of rings, so only its steps are taken (the unsigned difference
+// since the last poll, far below 2^32) and summed in 64 bits.
 static uint64_t framesPlayed(RealtimePlayer& p) {
     // A pause of the silent clock, applied on the thread that reads it.
     const bool pause = p.pauseRequested.load(std::memory_order_acquire);
@@ -46,21 +74,27 @@ static uint64_t framesPlayed(RealtimePlayer& p) {
     }
     p.paused = pause;
     if (p.paused && p.silent.load(std::memory_order_relaxed)) return p.pausedFrames;
+    const char* reason = "";
+    uint32_t bytes = 0;
     if (!p.silent.load(std::memory_order_relaxed)) {
-        const char* reason = "";
-        uint32_t bytes = 0;
         if (audioDevicePosition(bytes, &reason)) {
             p.bytesPlayed += uint32_t(bytes - p.deviceBytes);
             p.deviceBytes = bytes;
-            return p.bytesPlayed / 4;
+            return deviceFrames(p);
         }
-        playSilently(p, reason, p.bytesPlayed / 4);
+        // Held where it went quiet, so that it plays nothing stale should it come back.
+        audioDevicePause(true);
+        playSilently(p, reason, deviceFrames(p));
         if (p.paused) {
-            p.pausedFrames = p.bytesPlayed / 4;
+            p.pausedFrames = deviceFrames(p);
             return p.pausedFrames;
         }
+        return silentClockFrames(p.silentClock, platformTickCount());
     }
-    return silentClockFrames(p.silentClock, platformTickCount());
+    const uint64_t heard = silentClockFrames(p.silentClock, platformTickCount());
+    // A device that went quiet is asked at every poll: once it answers again, it takes over.
+    if (p.deviceStarted && audioDevicePosition(bytes, &reason)) return handBackToDevice(p, heard, bytes);
+    return heard;
 }
 
 const char* playerSilenceReason(const RealtimePlayer& p) {
@@ -102,6 +136,9 @@ void stopPlayer(RealtimePlayer& p) {
     p.feederEnded.store(true);
     if (p.deviceOpen) audioDeviceClose();
     p.deviceOpen = false;
+    p.deviceStarted = false;
+    p.deviceLead = 0;
+    p.ringTurn = 0;
     p.silent.store(false);
     p.pauseRequested.store(false);
     p.paused = false;
@@ -143,7 +180,8 @@ PlayerStart startPlayer(RealtimePlayer& p, const Module* module, bool feederThre
     // The device starts, or the silent clock in its place, at the same moment: the ring's first
     // block plays now. The device's count before it starts is its zero.
     p.bytesPlayed = 0;
-    if (p.deviceOpen && audioDevicePosition(p.deviceBytes, &reason))
+    p.deviceStarted = p.deviceOpen && audioDevicePosition(p.deviceBytes, &reason);
+    if (p.deviceStarted)
         audioDeviceStart();
     else
         playSilently(p, reason, 0);
@@ -165,7 +203,8 @@ void pausePlayer(RealtimePlayer& p, bool paused) {
     if (!p.syncRecords) return;
     p.pauseTick.store(platformTickCount(), std::memory_order_relaxed);
     p.pauseRequested.store(paused, std::memory_order_release);
-    if (p.deviceOpen) audioDevicePause(paused);
+    // A quiet device stays held: the hand-back lets it go once it plays again.
+    if (p.deviceOpen && (paused || !p.silent.load(std::memory_order_acquire))) audioDevicePause(paused);
 }
 
 

@@ -53,6 +53,14 @@ struct RealtimePlayer {
     bool              paused;              // the silent clock stands still (feeder's side)
     uint64_t          pausedFrames;        // where it stands
 
+    // The hand-back to the device: a device that went quiet (an audio context suspended, a
+    // passing failure) and plays again takes the song back from the silent clock where that has
+    // got to, the device's ring turned by whole blocks to meet it (handBackToDevice). Feeder's side.
+    bool    deviceStarted;  // the device was started: while silent, the feeder keeps asking it
+    int64_t deviceLead;     // frames: the play position is the device's frames played plus this
+    int32_t ringTurn;       // blocks: the song's block b of the ring lies at block
+                            // (b + ringTurn) mod blockCount of outputBuffer, which the device plays
+
     std::atomic<int32_t> writeBlock;     // next block to render
     std::atomic<int32_t> readBlock;      // block whose record getSongPosition returns
     std::atomic<bool>    stopRequested;  // ends the feeder thread
@@ -101,7 +109,8 @@ struct PlayPosition {
 };
 PlayPosition getPlayPosition(const RealtimePlayer& player);
 
-// Frames played since the start, as the feeder last polled the device (or the silent clock).
+// Frames of the song played since the start, as the feeder last polled the device (or the silent
+// clock). Never goes back.
 uint64_t getPlayedFrames(const RealtimePlayer& player);
 
 // Holds the sound where it is, or goes on: the device pauses (or the silent clock stands still),
@@ -113,3 +122,12 @@ void renderBlock(RealtimePlayer& player);
 
 // One poll of the feeder: re-renders every block behind the device's play position.
 void feedPlayer(RealtimePlayer& player);
+
+// The device plays again after it went quiet (audioDevicePosition answers again, the device where
+// it stood, held by audioDevicePause since it went quiet), while the silent clock has reached song
+// frame `heard`. The song goes on from there on the device: the ring is turned by whole blocks so
+// that the block the device plays next holds the music of that moment, and the device is let go.
+// The device starts where it stood inside its block, so the play position moves on by less than a
+// block (20 ms) and never back; nothing is rendered again. Returns the new play position in song
+// frames. Called by the feeder's poll; `deviceBytes` is the device's count it just read.
+uint64_t handBackToDevice(RealtimePlayer& player, uint64_t heard, uint32_t deviceBytes);

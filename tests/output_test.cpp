@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "player/module.h"
 #include "player/output.h"
 #include "player/playback.h"
+#include "player/render.h"
 #include "player/sequencer.h"
 #include "xm_writer.h"
 
@@ -70,9 +72,10 @@ protected:
         resetOfflineAudio();  // a refusing or removed device stays with these tests
     }
 
-    void useSong(uint16_t bpm) {
+    void useSong(uint16_t bpm) { useModule(countingSong(bpm)); }
+    void useModule(std::vector<uint8_t> xm) {
         freeModule(module);
-        bytes = countingSong(bpm);
+        bytes = std::move(xm);
         module = loadModuleFromMemory(bytes.data(), bytes.size(), nullptr);
         ASSERT_NE(module, nullptr);
     }
@@ -239,6 +242,124 @@ TEST_F(Player, ADeviceThatStopsHandsOverWithoutAJump) {
         offlinePlatform().tickCount = 70003 + ms;
         feedPlayer(player);
         EXPECT_EQ(player.readBlock.load(), block) << ms << " ms after the device stopped";
+    }
+}
+
+// A sawtooth whose pitch changes on every row, one tick (882 frames) each, in a 64-row pattern:
+// no two 884-frame blocks of it are alike, so the music in a block of the device's ring tells
+// which moment of the song it is.
+std::vector<uint8_t> changingTone() {
+    XmLayout layout;
+    layout.channels = 1;
+    layout.tempo = 1;
+    layout.orders.assign(256, 0);
+    XmSample saw;
+    saw.data = deltas8({0,    8,    16,   24,   32,  40,  48,  56,  64,  72,  80,  88,  96,  104, 112, 120,
+                        -128, -120, -112, -104, -96, -88, -80, -72, -64, -56, -48, -40, -32, -24, -16, -8});
+    saw.type = 1;
+    saw.loopLength = 32;
+    XmInstrument instrument;
+    instrument.samples = {saw};
+    layout.instruments = {instrument};
+    XmPattern pattern;
+    pattern.rows = 64;
+    for (int row = 0; row < 64; ++row) pattern.cells.push_back(Cell{uint8_t(25 + row * 37 % 59), 1, 0, 0, 0});
+    layout.patterns = {pattern};
+    return buildXm(layout);
+}
+
+// The song's 16-bit frames from its start, rendered block by block as every output of the player
+// renders them.
+std::vector<int16_t> songFrames(const Module& module, int32_t blocks) {
+    const std::unique_ptr<Playback> playback = std::make_unique<Playback>();
+    startPlayback(*playback, module, defaultProfile);
+    std::vector<float> mix(2 * 884);
+    std::vector<int16_t> frames(size_t(blocks) * 884 * 2);
+    for (int32_t b = 0; b < blocks; ++b) renderMixBlock(*playback, mix.data(), frames.data() + size_t(b) * 884 * 2);
+    return frames;
+}
+
+// A device that goes quiet (an audio context suspended by the system) and plays again later,
+// standing where it stopped. The silent clock carries the song meanwhile; then the device takes
+// it back where the clock has got to: the song position moves on by less than a block and never
+// back, nothing is rendered twice, and the ring the device plays from where it stood is the song
+// from that position on, then and while it plays on. Quiet for less than a ring (2 s), for more
+// and for many, the device standing earlier and later in its block than the clock.
+TEST_F(Player, ADeviceThatPlaysAgainTakesTheSongBackWhereTheSilentClockGotTo) {
+    struct Case {
+        int64_t  stoppedAt;  // frames the device had played when it went quiet
+        uint32_t quietMs;
+        bool     nextBlock;  // the device stands earlier in its block than the clock in its own
+    };
+    const Case cases[] = {
+        {137 * 884 + 500, 465, true},   // 500 + 20506 frames = 23 · 884 + 674
+        {137 * 884 + 500, 470, false},  // 500 + 20727 frames = 24 · 884 + 11
+        {42 * 884 + 10, 2700, true},
+        {250 * 884 + 883, 9013, false},
+        {3 * 884, 20, true},
+    };
+    useModule(changingTone());
+    const std::vector<int16_t> song = songFrames(*module, 1200);
+    constexpr uint64_t kRing = 88400;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.stoppedAt) + " frames, quiet " + std::to_string(c.quietMs) + " ms");
+        resetOfflinePlatform();
+        resetOfflineAudio();
+        offlinePlatform().tickCount = 70000;
+        ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+        auto playTo = [&](int64_t frames) {
+            offlineAudio().position.store(uint32_t(frames * 4));
+            feedPlayer(player);
+        };
+        for (int64_t f = 0; f < c.stoppedAt; f += 3000) playTo(f);
+        playTo(c.stoppedAt);
+        ASSERT_EQ(getPlayedFrames(player), uint64_t(c.stoppedAt));
+
+        offlineAudio().removed.store(true);
+        feedPlayer(player);
+        ASSERT_NE(playerSilenceReason(player), nullptr);
+        EXPECT_TRUE(offlineAudio().paused.load()) << "held where it went quiet";
+        const uint32_t quietAt = offlinePlatform().tickCount;
+        for (uint32_t ms = 0; ms < c.quietMs; ms = std::min(ms + 20, c.quietMs)) {
+            offlinePlatform().tickCount = quietAt + ms;
+            feedPlayer(player);
+            ASSERT_EQ(getPlayedFrames(player), uint64_t(c.stoppedAt) + ms * 44100ull / 1000) << ms << " ms";
+        }
+        offlinePlatform().tickCount = quietAt + c.quietMs;
+        feedPlayer(player);
+        const uint64_t heard = getPlayedFrames(player);
+        ASSERT_EQ(heard, uint64_t(c.stoppedAt) + c.quietMs * 44100ull / 1000);
+        const int32_t seen = getSongPosition(player);
+        const int64_t mixed = player.playback.framesMixed;
+
+        offlineAudio().removed.store(false);  // it plays again, from where it stood
+        feedPlayer(player);
+        EXPECT_EQ(playerSilenceReason(player), nullptr);
+        EXPECT_FALSE(offlineAudio().paused.load()) << "let go";
+        const uint64_t now = getPlayedFrames(player);
+        EXPECT_GE(now, heard);
+        EXPECT_LT(now, heard + 884);
+        EXPECT_EQ(now / 884 != heard / 884, c.nextBlock);
+        EXPECT_GE(getSongPosition(player), seen);
+        EXPECT_EQ(player.playback.framesMixed - mixed, c.nextBlock ? 884 : 0) << "only the block the clock has left";
+
+        // What the device plays from its own position on: the song from `now`, for all the ring
+        // holds ahead of it (the block it is in holds music from the block's start).
+        auto expectRingAhead = [&](uint64_t deviceFrame, uint64_t songFrame) {
+            const int16_t* ring = offlineAudio().ring;
+            int64_t differing = 0;
+            for (uint64_t i = 0; i < kRing - 884; ++i) {
+                const uint64_t at = (deviceFrame + i) % kRing;
+                differing += ring[2 * at] != song[2 * (songFrame + i)] || ring[2 * at + 1] != song[2 * (songFrame + i) + 1];
+            }
+            EXPECT_EQ(differing, 0) << "device frame " << deviceFrame << ", song frame " << songFrame;
+        };
+        expectRingAhead(uint64_t(c.stoppedAt), now);
+        // And on for 3 s, the device's frames and the song's in step.
+        for (int64_t f = 2205; f <= 3 * 44100; f += 2205) playTo(c.stoppedAt + f);
+        EXPECT_EQ(getPlayedFrames(player), now + 3 * 44100);
+        expectRingAhead(uint64_t(c.stoppedAt) + 3 * 44100, now + 3 * 44100);
+        stopPlayer(player);
     }
 }
 

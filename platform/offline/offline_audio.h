@@ -13,7 +13,8 @@ struct OfflineAudio {
     const int16_t*        ring;
     uint32_t              ringBytes;
     std::atomic<uint32_t> position;       // bytes "played"; set by the caller, wraps at 2^32
-    std::atomic<bool>     removed;        // set by the caller: the device has stopped for good
+    std::atomic<bool>     removed;        // set by the caller: the device does not play (for good,
+                                          // or until the caller clears it again)
     std::atomic<bool>     paused;         // audioDevicePause's last word
 };
 
