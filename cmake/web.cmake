@@ -34,7 +34,3 @@ add_custom_command(TARGET skr4mm3lb0d POST_BUILD
 add_custom_target(skr_web_page ALL
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/platform/web/index.html ${SKR_SITE_DIR}/index.html
   DEPENDS ${CMAKE_SOURCE_DIR}/platform/web/index.html)
-
-# Without SSE2 the plain loops do all the work, and the SIMD kernels' helpers go unused.
-set_source_files_properties(effects/rotozoomer.cpp player/mix_run.cpp PROPERTIES
-  COMPILE_OPTIONS "-Wno-unused-function;-Wno-unused-parameter")
