@@ -24,7 +24,7 @@ target_link_options(skr4mm3lb0d PRIVATE
   -sEXPORT_NAME=createSkr4mm3lb0d
   -sENVIRONMENT=web
   -sALLOW_MEMORY_GROWTH=1
-  -sEXPORTED_FUNCTIONS=_main,_webStart,_webFrame,_webCaptureFrame,_webFeed,_webQuit,_webSongPosition,_webScenePosition,_webMathDigest
+  -sEXPORTED_FUNCTIONS=_main,_webStart,_webFrame,_webCaptureFrame,_webFeed,_webQuit,_webSongPosition,_webScenePosition,_webHeardSeconds,_webPlaysSilently,_webMathDigest
   --js-library ${SKR_WEB_LIBRARY})
 
 add_custom_command(TARGET skr4mm3lb0d POST_BUILD

@@ -22,6 +22,9 @@ struct DemoState {
                             // call feedPlayer themselves, the web entry's frame steps feed it
     bool    feedFromFrames;   // the player's thread could not start: every frame feeds it
     bool    frameOnPlatform;  // frameSurface's pixels are the platform's presentation memory
+    bool    platformScales;   // set before start-up where the platform shows the 320×240
+                              // composition scaled itself (a browser's canvas): it gets
+                              // workSurface, and frameSurface is not drawn
     bool    silenceReported;  // the one line about playing without a sound device is out
 };
 

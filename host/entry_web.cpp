@@ -26,8 +26,10 @@ EMSCRIPTEN_KEEPALIVE int webStart(int windowMode, int answerYes, int fullScreen,
     w.virtualClock = virtualClock != 0;
     w.tickCount = 0;
     w.quitRequested = false;
-    // The player is fed from here, by the frames and the audio side's position messages.
+    // The player is fed from here, by the frames and the audio side's position messages; the
+    // canvas holds the 320×240 composition, which the browser scales.
     demo().manualFeeding = true;
+    demo().platformScales = true;
     // ?window stands for the command line's argument: no question.
     const DemoStart start = startDemo(windowMode ? "?window" : "");
     return start.running ? 0 : start.exitCode;
@@ -60,6 +62,11 @@ EMSCRIPTEN_KEEPALIVE void webQuit() { webPlatform().quitRequested = true; }
 // What the page shows the tests: the song's audible order position and the scene's position.
 EMSCRIPTEN_KEEPALIVE int webSongPosition() { return demo().player ? getSongPosition(*demo().player) : 0; }
 EMSCRIPTEN_KEEPALIVE int webScenePosition() { return frameDriver().scenePosition; }
+
+// Seconds of the song heard so far, and 1 while it goes on on the silent clock (no sound now):
+// what the tests follow across a suspended audio context.
+EMSCRIPTEN_KEEPALIVE double webHeardSeconds() { return demo().player ? double(getPlayedFrames(*demo().player)) / 44100.0 : 0.0; }
+EMSCRIPTEN_KEEPALIVE int webPlaysSilently() { return demo().player && playerSilenceReason(*demo().player) ? 1 : 0; }
 
 // The high (half 1) or low (half 0) 32 bits of portableMathDigest, which the tests compare with
 // the native build's.

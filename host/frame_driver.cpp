@@ -132,7 +132,11 @@ void renderFrame() {
     blit(s.logoSurface, s.workSurface, logoX, 0, 1);
     if (d.scenePosition >= kScrollerPosition) drawScroller(s.workSurface, frameStep);
 
-    upscale2x(s.workSurface, s.frameSurface, 0, 0);
-    platformPresent(s.frameSurface.pixels, s.frameSurface.width, s.frameSurface.height);
+    if (s.platformScales) {
+        platformPresent(s.workSurface.pixels, s.workSurface.width, s.workSurface.height);
+    } else {
+        upscale2x(s.workSurface, s.frameSurface, 0, 0);
+        platformPresent(s.frameSurface.pixels, s.frameSurface.width, s.frameSurface.height);
+    }
     advanceFrameClock(d.clock, platformTickCount());
 }

@@ -5,6 +5,8 @@
 
 #include <emscripten.h>
 
+#include <cstring>
+
 #include "platform/platform.h"
 
 extern "C" {
@@ -21,11 +23,11 @@ WebPlatform& webPlatform() {
 void resetWebPlatform() { webPlatform() = WebPlatform{}; }
 
 void bgrxToRgba(const uint8_t* bgrx, uint8_t* rgba, int pixels) {
-    for (int i = 0; i < pixels; ++i, bgrx += 4, rgba += 4) {
-        rgba[0] = bgrx[2];
-        rgba[1] = bgrx[1];
-        rgba[2] = bgrx[0];
-        rgba[3] = 255;
+    for (int i = 0; i < pixels; ++i) {
+        uint32_t w;  // blue | green << 8 | red << 16 | unused << 24
+        std::memcpy(&w, bgrx + 4 * i, 4);
+        w = 0xFF000000u | ((w & 0xFFu) << 16) | (w & 0xFF00u) | ((w >> 16) & 0xFFu);
+        std::memcpy(rgba + 4 * i, &w, 4);
     }
 }
 
@@ -59,7 +61,8 @@ void platformCoverScreen(PresentArea) {}
 
 void platformShowCursor(bool shown) { skrWebShowCursor(shown); }
 
-// The window is the page's 640×480 canvas, always there.
+// The window is the page's canvas, always there: the 640×480 picture, which the page holds at
+// 320×240 and the browser scales.
 bool platformCreateWindow(const char*, int width, int height, bool (*startUp)(const char** reason),
                           const char** reason) {
     if (width != 640 || height != 480) {
@@ -72,15 +75,19 @@ bool platformCreateWindow(const char*, int width, int height, bool (*startUp)(co
     return false;
 }
 
-// The canvas takes its own byte order, so the frame lives in ordinary memory and is converted
+// The canvas takes its own byte order, so the picture lives in ordinary memory and is converted
 // at every presentation.
 uint8_t* platformCreateFrameMemory(int, int) { return nullptr; }
 void platformFreeFrameMemory(uint8_t*) {}
 
+// The 320×240 composition (the web entry asks for it), converted into the one buffer the page
+// holds a view of; the browser scales the canvas with sharp pixels. Nothing is allocated after
+// the first frame.
 void platformPresent(const uint8_t* pixels, int width, int height) {
     WebPlatform& w = webPlatform();
     if (!w.windowOpen) return;
-    w.rgba.resize(size_t(width) * height * 4);
+    const size_t bytes = size_t(width) * size_t(height) * 4;
+    if (w.rgba.size() != bytes) w.rgba.resize(bytes);
     bgrxToRgba(pixels, w.rgba.data(), width * height);
     skrWebPresent(w.rgba.data(), width, height);
 }

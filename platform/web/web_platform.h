@@ -14,7 +14,9 @@ struct WebPlatform {
     uint32_t tickCount;    // ms; platformTickCount under the virtual clock
     bool     quitRequested;  // Escape, the stop control, or leaving full screen
     bool     windowOpen;     // between platformCreateWindow and platformDestroyWindow
-    std::vector<uint8_t> rgba;  // the presented frame, bytes red, green, blue, alpha 255
+    std::vector<uint8_t> rgba;  // the presented picture, bytes red, green, blue, alpha 255; sized
+                                // at the first presentation and kept, so the page's view of it
+                                // stays valid from frame to frame
 };
 
 WebPlatform& webPlatform();
@@ -22,6 +24,7 @@ WebPlatform& webPlatform();
 // Back to a page that has not started: no answer, real clock, nothing requested.
 void resetWebPlatform();
 
-// The 32-bit frame of bytes blue, green, red, unused turned into the canvas's bytes red, green,
-// blue, alpha = 255 (so reading the canvas back gives exactly these values).
+// The 32-bit picture of bytes blue, green, red, unused turned into the canvas's bytes red, green,
+// blue, alpha = 255 (so reading the canvas back gives exactly these values). Whole words, which
+// the compiler puts into SIMD lanes.
 void bgrxToRgba(const uint8_t* bgrx, uint8_t* rgba, int pixels);

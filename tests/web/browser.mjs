@@ -87,13 +87,35 @@ export async function launch({ width = 1024, height = 768 } = {}) {
         await page.send('Input.dispatchMouseEvent', { type, x, y, button: 'left', clickCount: 1 });
     },
     async clickElement(selector) {
-      const r = await page.evaluate(`(() => { const b = document.querySelector(${JSON.stringify(selector)}).getBoundingClientRect();
-        return { x: b.x + b.width / 2, y: b.y + b.height / 2 }; })()`);
-      await page.click(r.x, r.y);
+      const b = await page.boxOf(selector);
+      await page.click(b.x + b.width / 2, b.y + b.height / 2);
     },
-    async key(key, code, keyCode) {
+    // A phone of width × height CSS pixels (deviceScaleFactor device pixels each), held upright
+    // or sideways as its sizes say, with a touch screen.
+    async emulatePhone(width, height, deviceScaleFactor = 3) {
+      const upright = width < height;
+      await page.send('Emulation.setDeviceMetricsOverride', {
+        width, height, deviceScaleFactor, mobile: true,
+        screenOrientation: { type: upright ? 'portraitPrimary' : 'landscapePrimary', angle: upright ? 0 : 90 },
+      });
+      await page.send('Emulation.setTouchEmulationEnabled', { enabled: true, maxTouchPoints: 5 });
+    },
+    // A real tap of a finger: the touch events, and the click the browser makes of them.
+    async tap(x, y) {
+      await page.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [{ x, y }] });
+      await page.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+    },
+    async boxOf(selector) {
+      return page.evaluate(`(() => { const b = document.querySelector(${JSON.stringify(selector)}).getBoundingClientRect();
+        return { x: b.x, y: b.y, width: b.width, height: b.height }; })()`);
+    },
+    async tapElement(selector) {
+      const b = await page.boxOf(selector);
+      await page.tap(b.x + b.width / 2, b.y + b.height / 2);
+    },
+    async key(key, code, keyCode, text) {
       for (const type of ['keyDown', 'keyUp'])
-        await page.send('Input.dispatchKeyEvent', { type, key, code, windowsVirtualKeyCode: keyCode });
+        await page.send('Input.dispatchKeyEvent', { type, key, code, windowsVirtualKeyCode: keyCode, ...(text && type === 'keyDown' ? { text } : {}) });
     },
     async screenshot() {
       const { data } = await page.send('Page.captureScreenshot', { format: 'png' });
