@@ -8,9 +8,11 @@
 // animation frame's cost is the CPU time (the trace's thread durations) of every task the page's
 // main thread runs from the start of one animation-frame callback to the start of the next: the
 // frame drawn and presented, the canvas painted and committed, and the player fed from the audio
-// side's messages. Median and 95th percentile over the frames traced. The other threads of the
-// page's renderer (compositor, raster workers, the audio worklet) are listed as their mean per
-// frame. The browser then closes, and skr_bench measures the native cost of the same work:
+// side's messages. Median and 95th percentile over the frames traced, and the same of the
+// animation-frame callbacks alone. The other threads of the page's renderer (compositor, raster
+// workers, the audio worklet) are listed as their mean per frame. The same browser then traces
+// the floor: a page that only puts a fixed picture into its canvas every frame, which is what the
+// browser itself costs. Then skr_bench measures the native cost of the same work:
 // busiestFrame (on the demo's own path: AVX2 where the processor has it, and on SSE2 alone),
 // presentOneToOne, and songBlock scaled to the audio of one animation frame.
 //
@@ -120,6 +122,8 @@ function costPerFrame(events) {
   const tasksOf = (t) => outermost(events.filter((e) => e.pid === pid && e.tid === t && e.name === 'RunTask'));
   const cpu = (e) => (e.tdur ?? e.dur ?? 0) / 1000;
 
+  // The animation-frame callbacks alone (the demo's frame drawn and presented).
+  const callbackCpu = callbacks.filter((e) => e.pid === pid && e.tid === tid).map(cpu).sort((a, b) => a - b);
   const perFrame = new Array(starts.length - 1).fill(0);
   for (const task of tasksOf(tid)) {
     // The frame whose span holds the task's start.
@@ -146,8 +150,26 @@ function costPerFrame(events) {
   const sorted = [...perFrame].sort((a, b) => a - b);
   return {
     frames, median: quantile(sorted, 0.5), p95: quantile(sorted, 0.95),
+    callbackMedian: quantile(callbackCpu, 0.5), callbackP95: quantile(callbackCpu, 0.95),
     intervalMs: (span[1] - span[0]) / 1000 / frames, others,
   };
+}
+
+// The browser's own floor, in the same browser: a page that puts a fixed 320×240 picture into a
+// canvas shown at 640×480 at every animation frame, and does nothing else.
+const floorPage = `<!DOCTYPE html><html><body style="margin:0;background:#000;display:flex;justify-content:center">
+<canvas width="320" height="240" style="width:640px;height:480px;image-rendering:pixelated"></canvas><script>
+const context = document.querySelector('canvas').getContext('2d');
+const picture = new ImageData(320, 240);
+for (let i = 0; i < picture.data.length; ++i) picture.data[i] = i * 7;
+const frame = () => { context.putImageData(picture, 0, 0); requestAnimationFrame(frame); };
+requestAnimationFrame(frame);
+</script></body></html>`;
+
+async function measureFloor(page, seconds) {
+  await page.goto(`data:text/html;base64,${Buffer.from(floorPage).toString('base64')}`);
+  await new Promise((r) => setTimeout(r, 1000));
+  return costPerFrame(await traceEvents(page, seconds));
 }
 
 async function measurePage(options) {
@@ -165,7 +187,8 @@ async function measurePage(options) {
     await new Promise((r) => setTimeout(r, 2000));  // past the scene's first frames
     const events = await traceEvents(page, options.seconds);
     const scene = await page.evaluate('skr.scenePosition()');
-    return { ...costPerFrame(events), audio, scene };
+    const floor = await measureFloor(page, options.seconds);
+    return { ...costPerFrame(events), audio, scene, floor };
   } finally {
     await browser.close();
     server.stop();
@@ -204,8 +227,13 @@ async function main() {
 
   console.log(`page (${page.audio}, scene ${page.scene}): ${page.frames} animation frames traced, ${framesPerSecond.toFixed(1)} a second`);
   console.log(`  main thread, CPU ms per animation frame: median ${f(page.median)}   p95 ${f(page.p95)}`);
+  console.log(`    of it the frame callback (drawn, presented): median ${f(page.callbackMedian)}   p95 ${f(page.callbackP95)}`);
   for (const [name, ms] of [...page.others].sort((a, b) => b[1] - a[1]))
-    console.log(`  ${name.padEnd(36)} mean ${f(ms)} ms per frame`);
+    if (ms >= 0.01) console.log(`  ${name.padEnd(36)} mean ${f(ms)} ms per frame`);
+  const floor = page.floor;
+  console.log(`floor (a canvas given a fixed 320x240 picture every frame, nothing else): ${floor.frames} frames`);
+  console.log(`  main thread, CPU ms per animation frame: median ${f(floor.median)}   p95 ${f(floor.p95)}`);
+  console.log(`    of it the frame callback: median ${f(floor.callbackMedian)}`);
   console.log('native, CPU ms (skr_bench, same run):');
   for (const name of ['busiestFrame/path:2', 'busiestFrame/path:1', 'presentOneToOne', 'songBlock'])
     if (native[name] !== undefined) console.log(`  ${name.padEnd(36)} ${f(native[name])}`);

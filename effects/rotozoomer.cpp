@@ -110,7 +110,7 @@ int32_t rotoFours(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, in
     __m128i b = _mm_set_epi32(int32_t(B + 3 * dB), int32_t(B + 2 * dB), int32_t(B + dB), int32_t(B));
     const __m128i stepA = _mm_set1_epi32(int32_t(4 * dA)), stepB = _mm_set1_epi32(int32_t(4 * dB));
     const __m128i wrapX = _mm_set1_epi32(tex.width - 1), wrapY = _mm_set1_epi32(tex.height - 1);
-    const __m128i texShiftCount = _mm_cvtsi32_si128(texShift);
+    const __m128i texWidth = _mm_set1_epi32(1 << texShift);
     const int32_t c = f.LX + 256;
     __m128i lightColumn = _mm_set_epi32(c - 3, c - 2, c - 1, c);
     const __m128i four = _mm_set1_epi32(4);
@@ -131,7 +131,9 @@ int32_t rotoFours(uint8_t* row, const RotozoomerState& s, const RotoFrame& f, in
         const __m128i ty = _mm_and_si128(_mm_srli_epi32(b, 16), wrapY);
         // Byte offsets of the texel (ty·TW + tx) · 4 and the slope (tx·128 + ty) · 4: both below
         // 2^16, so the low 16 bits of each lane are the whole offset.
-        const __m128i texelAt = _mm_slli_epi32(_mm_or_si128(_mm_sll_epi32(ty, texShiftCount), tx), 2);
+        // ty · TW as a 16-bit multiplication (below 2^14; the lanes' high halves stay 0): a shift
+        // by a count that is no constant becomes four scalar shifts in WebAssembly's SIMD.
+        const __m128i texelAt = _mm_slli_epi32(_mm_or_si128(_mm_mullo_epi16(ty, texWidth), tx), 2);
         const __m128i slopeAt = _mm_slli_epi32(_mm_or_si128(_mm_slli_epi32(tx, 7), ty), 2);
         const __m128i t = gatherWords(texels, uint32_t(_mm_extract_epi16(texelAt, 0)), uint32_t(_mm_extract_epi16(texelAt, 2)),
                                       uint32_t(_mm_extract_epi16(texelAt, 4)), uint32_t(_mm_extract_epi16(texelAt, 6)));

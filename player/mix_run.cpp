@@ -155,16 +155,20 @@ void pcm16RunPlain(int16_t* destination, const float* source, int32_t frames) {
 void pcm16Run(int16_t* destination, const float* source, int32_t frames) {
     int32_t i = 0;
 #if defined(__SSE2__)
-    // cvtps2dq rounds in the current mode, as nearbyint does. NaN is zeroed and values are held
-    // at 32767 first, since cvtps2dq turns NaN and everything beyond 2^31 into −2^31; the pack
-    // then saturates to −32768…32767, which is the plain path's clipping.
-    const __m128 top = _mm_set1_ps(32767.0f);
+    // NaN is zeroed (min and max would pass it on) and values are held within −32768…32767,
+    // the plain path's clipping. Adding 1.5 · 2^23 then rounds each to an integer in the current
+    // mode, as nearbyint does: the sum lies in [2^23, 2^24), where a float's last place is 1, and
+    // its low mantissa bits are the integer plus 2^22. No conversion instruction: built for
+    // WebAssembly, SSE2's conversions become a call of the C library per value.
+    const __m128 top = _mm_set1_ps(32767.0f), bottom = _mm_set1_ps(-32768.0f), magic = _mm_set1_ps(12582912.0f);
+    const __m128i magicBits = _mm_set1_epi32(0x4B400000);  // 12582912.0f
+    auto rounded = [&](__m128 v) {
+        v = _mm_min_ps(_mm_max_ps(_mm_and_ps(v, _mm_cmpord_ps(v, v)), bottom), top);
+        return _mm_sub_epi32(_mm_castps_si128(_mm_add_ps(v, magic)), magicBits);
+    };
     for (; i + 8 <= 2 * frames; i += 8) {
-        __m128 a = _mm_loadu_ps(source + i), b = _mm_loadu_ps(source + i + 4);
-        a = _mm_min_ps(_mm_and_ps(a, _mm_cmpord_ps(a, a)), top);
-        b = _mm_min_ps(_mm_and_ps(b, _mm_cmpord_ps(b, b)), top);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i),
-                         _mm_packs_epi32(_mm_cvtps_epi32(a), _mm_cvtps_epi32(b)));
+        const __m128i a = rounded(_mm_loadu_ps(source + i)), b = rounded(_mm_loadu_ps(source + i + 4));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), _mm_packs_epi32(a, b));
     }
 #endif
     pcm16RunPlain(destination + i, source + i, frames - i / 2);
