@@ -107,14 +107,15 @@ void audioDevicePause(bool paused) {
 // The frames the audio side has played (heard: the page takes its output latency off), as bytes;
 // the feeder polls this just before it rewrites the blocks behind it, so what it rewrote at the
 // last poll goes out now, a whole ring (2 s) before it is due. False while the page gives no
-// sound.
+// sound, once started: before, the count stands at its start whatever the context does, so a
+// context that is quiet at the start is started all the same, and taken up once it runs.
 bool audioDevicePosition(uint32_t& bytes, const char** reason) {
     WebAudio& a = webAudio();
     if (!a.open) {
         *reason = "the audio context is closed";
         return false;
     }
-    if (pageSound() != PageSound::plays) {
+    if (a.started && pageSound() != PageSound::plays) {
         *reason = a.failure;
         return false;
     }

@@ -2,10 +2,13 @@
 # The web build in a real browser: builds the site (the web preset, build/web/site) and the
 # native demo-capture and xmrender (build/release), then runs tests/web/ with Node's test runner
 # against Debian's Chromium, headless, over Python's http.server on 127.0.0.1. The page loads
-# without console errors, the question and ?window start it, the song keeps real time (silently
-# too, where Web Audio is missing or refuses), Escape, the stop control and leaving full screen
-# end it, and a capture on demo-capture's virtual clock (to position 16, about 110 s of demo)
-# shows and plays byte for byte what the native tools make.
+# without console errors, the question, ?window, Enter and Space start it, the song keeps real
+# time (silently too, where Web Audio is missing or refuses), Escape, the stop control and leaving
+# full screen end it and "Play again" starts it anew; on phones held upright and sideways the
+# picture fits the screen and taps drive it; a suspended audio context keeps the song and the
+# pictures going and gives the sound back at a tap; the output latency is allowed for; and a
+# capture on demo-capture's virtual clock (to position 16, about 110 s of demo) shows and plays
+# byte for byte what the native tools make.
 # Exits non-zero on failure.
 set -eu
 cd "$(dirname "$0")/../.."
