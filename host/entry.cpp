@@ -6,7 +6,7 @@
 #include "host/frame_driver.h"
 #include "host/scaled_area.h"
 #include "platform/platform.h"
-#include "player/output.h"
+#include "player/realtime/output.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "host/frame_driver.h"
 #include "maths/portable_math.h"
 #include "platform/web/web_platform.h"
-#include "player/output.h"
+#include "player/realtime/output.h"
 
 extern "C" {
 

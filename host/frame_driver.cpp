@@ -13,7 +13,7 @@
 #include "host/demo.h"
 #include "maths/portable_math.h"
 #include "platform/platform.h"
-#include "player/output.h"
+#include "player/realtime/output.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "platform/platform.h"
 #include "platform/resources.h"
 #include "player/loader.h"
-#include "player/output.h"
+#include "player/realtime/output.h"
 
 DemoState& demo() {
     static DemoState state{};

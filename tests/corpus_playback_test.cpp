@@ -8,7 +8,7 @@
 #include "platform/offline/offline_audio.h"
 #include "player/loader.h"
 #include "player/module.h"
-#include "player/output.h"
+#include "player/realtime/output.h"
 #include "player/stream.h"
 #include "shared_data.h"
 

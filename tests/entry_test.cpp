@@ -7,7 +7,7 @@
 #include "host/entry.h"
 #include "platform/offline/offline_audio.h"
 #include "platform/offline/offline_platform.h"
-#include "player/output.h"
+#include "player/realtime/output.h"
 
 namespace {
 

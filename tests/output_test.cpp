@@ -14,7 +14,7 @@
 #include "player/loader.h"
 #include "player/mixer.h"
 #include "player/module.h"
-#include "player/output.h"
+#include "player/realtime/output.h"
 #include "player/playback.h"
 #include "player/sequencer.h"
 #include "xm_writer.h"

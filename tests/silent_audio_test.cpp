@@ -6,8 +6,8 @@
 #include "host/frame_driver.h"
 #include "platform/offline/offline_audio.h"
 #include "platform/offline/offline_platform.h"
-#include "platform/silent_clock.h"
-#include "player/output.h"
+#include "player/realtime/silent_clock.h"
+#include "player/realtime/output.h"
 
 namespace {
 

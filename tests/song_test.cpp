@@ -13,7 +13,7 @@
 #include "platform/resources.h"
 #include "player/loader.h"
 #include "player/module.h"
-#include "player/output.h"
+#include "player/realtime/output.h"
 #include "player/render.h"
 
 namespace {

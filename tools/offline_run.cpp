@@ -5,7 +5,7 @@
 #include "platform/offline/offline_audio.h"
 #include "platform/offline/offline_platform.h"
 #include "platform/resources.h"
-#include "player/output.h"
+#include "player/realtime/output.h"
 #include "xmplayer.h"
 
 bool measureDemoSong(int64_t maxFrames, int64_t& frames, std::string& reason) {

@@ -7,7 +7,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "platform/silent_clock.h"
+#include "player/realtime/silent_clock.h"
 #include "platform/thread.h"
 #include "player/playback.h"
 #include "player/profile.h"

@@ -1,4 +1,4 @@
-#include "player/output.h"
+#include "player/realtime/output.h"
 
 #include <chrono>
 #include <cstdio>
