@@ -13,9 +13,10 @@
 #include <memory>
 #include <string>
 
-#include "player/realtime/output.h"
+#include "platform/realtime_services.h"
 #include "version.h"
 #include "xmplayer.h"
+#include "xmplayer_realtime.h"
 
 namespace {
 
@@ -152,8 +153,14 @@ int play(const Options& o) {
     const int64_t length = xmplayer_song_frames(module, o.profile, o.loops, kEndless);
     const bool endless = length >= kEndless;
 
-    const auto player = std::make_unique<RealtimePlayer>();
-    const PlayerStart start = startPlayer(*player, module, true, o.profile);
+    const std::unique_ptr<RealtimePlayer, void (*)(RealtimePlayer*)> player(
+        createRealtimePlayer(platformRealtimeServices()), freeRealtimePlayer);
+    if (!player) return fail(o.file, "out of memory");
+    const PlayerStart start = startPlayer(*player, module, o.profile);
+    if (start == PlayerStart::refused) {
+        xmplayer_free_module(module);
+        return fail(o.file, "out of memory");
+    }
     if (const char* silent = playerSilenceReason(*player)) {
         stopPlayer(*player);
         xmplayer_free_module(module);
