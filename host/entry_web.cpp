@@ -10,6 +10,7 @@
 #include "host/entry.h"
 #include "host/frame_driver.h"
 #include "maths/portable_math.h"
+#include "platform/platform.h"
 #include "platform/realtime_services.h"
 #include "platform/web/web_platform.h"
 

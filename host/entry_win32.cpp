@@ -9,6 +9,7 @@
 
 #include "host/demo.h"
 #include "host/entry.h"
+#include "platform/platform.h"
 #include "platform/realtime_services.h"
 #include "platform/win32/win32_window.h"
 
