@@ -25,11 +25,10 @@ TEST(CorpusPlayback, EveryModulePlaysForAMinute) {
     int played = 0;
     const RealtimePlayerPtr player = makeTestPlayer();
     RealtimePlayer& p = *player;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.path().extension() != ".xm") continue;
-        SCOPED_TRACE(entry.path().filename().string());
+    for (const fs::path& path : modulesIn(folder)) {
+        SCOPED_TRACE(path.filename().string());
         char reason[256] = "";
-        xmplayer_module* m = xmplayer_load_file(entry.path().c_str(), reason, sizeof reason);
+        xmplayer_module* m = xmplayer_load_file(path.c_str(), reason, sizeof reason);
         ASSERT_NE(m, nullptr) << reason;
         resetOfflineAudio();
         ASSERT_EQ(startPlayer(p, m, XMPLAYER_PROFILE_DEFAULT, false), PlayerStart::playing);
