@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/realtime_services.h"
+#include "tools/profile_names.h"
 #include "version.h"
 #include "xmplayer.h"
 #include "xmplayer_realtime.h"
@@ -27,15 +28,6 @@ struct Options {
     xmplayer_profile profile = XMPLAYER_PROFILE_FT2;  // a player for any module: as FastTracker 2 plays it
     int              loops = 0;
 };
-
-// The profiles' names as a list: "default or ft2", "a, b or c".
-std::string profileNames() {
-    std::string names;
-    const int count = xmplayer_profile_count();
-    for (int i = 0; i < count; ++i)
-        names += std::string(i == 0 ? "" : i + 1 == count ? " or " : ", ") + xmplayer_profile_name(i);
-    return names;
-}
 
 void printUsage(FILE* to) {
     std::fputs(
