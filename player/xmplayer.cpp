@@ -17,7 +17,6 @@
 #include "player/song_end.h"
 #include "player/stream.h"
 #include "player/xmplayer_module.h"
-#include "version.h"
 
 static_assert(kBlockFrames == XMPLAYER_BLOCK_FRAMES && kMixRate == XMPLAYER_RATE, "the interface says what the player does");
 
@@ -39,10 +38,6 @@ struct Run {
     bool              tickStarts;  // this tick's first frame is `start`: it is reported
     xmplayer_position position;    // time_ms at `start`
 };
-
-const PlaybackProfile& profileOf(xmplayer_profile profile) {
-    return profile == XMPLAYER_PROFILE_FT2 ? ft2Profile : defaultProfile;
-}
 
 }  // namespace
 
@@ -186,7 +181,28 @@ const StreamCallbacks cStreamCallbacks = {cStreamOpen, cStreamClose, cStreamRead
 
 extern "C" {
 
-const char* xmplayer_version(void) { return SKR_VERSION; }
+#define XMPLAYER_STRING(x) #x
+#define XMPLAYER_VERSION_STRING(major, minor, patch) XMPLAYER_STRING(major) "." XMPLAYER_STRING(minor) "." XMPLAYER_STRING(patch)
+const char* xmplayer_version(void) {
+    return XMPLAYER_VERSION_STRING(XMPLAYER_VERSION_MAJOR, XMPLAYER_VERSION_MINOR, XMPLAYER_VERSION_PATCH);
+}
+
+int xmplayer_profile_count(void) { return kProfileCount; }
+
+int xmplayer_profile_from_name(const char* name) {
+    const ProfileEntry* entry = name ? findProfile(std::string_view(name)) : nullptr;
+    return entry ? entry->number : -1;
+}
+
+const char* xmplayer_profile_name(int profile) {
+    const ProfileEntry* entry = findProfile(int32_t(profile));
+    return entry ? entry->name : nullptr;
+}
+
+const char* xmplayer_profile_description(int profile) {
+    const ProfileEntry* entry = findProfile(int32_t(profile));
+    return entry ? entry->description : nullptr;
+}
 
 xmplayer_module* xmplayer_load_memory(const void* bytes, size_t size, char* reason, size_t reasonSize) {
     std::string why;
@@ -244,11 +260,12 @@ const char* xmplayer_instrument_name(const xmplayer_module* module, int index) {
 }
 
 xmplayer* xmplayer_create(const xmplayer_module* module, xmplayer_profile profile) {
-    if (!module) return nullptr;
+    const ProfileEntry* entry = findProfile(int32_t(profile));
+    if (!module || !entry) return nullptr;
     xmplayer* x = new (std::nothrow) xmplayer{};
     if (!x) return nullptr;
     x->module = module->module;
-    startPlayback(x->playback, *module->module, profileOf(profile));
+    startPlayback(x->playback, *module->module, entry->switches);
     x->playback.tickReport = recordTick;
     x->playback.tickReportUser = x;
     x->loops = 0;
@@ -331,8 +348,9 @@ void xmplayer_set_tick_report(xmplayer* x, xmplayer_tick_report report, void* us
 }
 
 int64_t xmplayer_song_frames(const xmplayer_module* module, xmplayer_profile profile, int loops, int64_t limit) {
-    if (!module) return 0;
-    return measureSongLength(*module->module, loops < 0 ? 0 : loops, limit, profileOf(profile)).frames;
+    const ProfileEntry* entry = findProfile(int32_t(profile));
+    if (!module || !entry) return 0;
+    return measureSongLength(*module->module, loops < 0 ? 0 : loops, limit, entry->switches).frames;
 }
 
 }  // extern "C"

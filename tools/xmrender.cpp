@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tools/output_file.h"
+#include "tools/profile_names.h"
 #include "version.h"
 #include "xmplayer.h"
 
@@ -63,8 +64,11 @@ void printUsage(FILE* to) {
         "  --positions FILE.csv one line per 884-frame block: block,orderPosition,row,playTimeMs\n"
         "  --trace FILE.csv     one line per sequencer tick:\n"
         "                       frame,orderPosition,row,tick,tempo,bpm,globalVolume\n"
-        "  --profile NAME       how the module is played: default (the demo's player, as the demo\n"
-        "                       plays its song) or ft2 (as FastTracker 2 plays it)\n"
+        "  --profile NAME       how the module is played (default: default):\n",
+        to);
+    for (int i = 0; i < xmplayer_profile_count(); ++i)
+        std::fprintf(to, "                         %-8s %s\n", xmplayer_profile_name(i), xmplayer_profile_description(i));
+    std::fputs(
         "  --help               this text\n"
         "  --version            the version\n",
         to);
@@ -104,9 +108,9 @@ Parsed parseOptions(int argc, char** argv, Options& o) {
                 return fail(value, "--loops wants a whole number from 0 to 1000"), Parsed::failed;
             o.loops = int32_t(loops);
         } else if (a == "--profile") {
-            if (std::strcmp(value, "default") == 0) o.profile = XMPLAYER_PROFILE_DEFAULT;
-            else if (std::strcmp(value, "ft2") == 0) o.profile = XMPLAYER_PROFILE_FT2;
-            else return fail(value, "--profile wants default or ft2"), Parsed::failed;
+            const int profile = xmplayer_profile_from_name(value);
+            if (profile < 0) return fail(value, "--profile wants " + profileNames()), Parsed::failed;
+            o.profile = xmplayer_profile(profile);
         } else {
             if (std::strcmp(value, "-") == 0) return fail(a, "only the WAV can go to standard output"), Parsed::failed;
             (a == "--positions" ? o.positions : o.trace) = value;

@@ -29,6 +29,12 @@
 extern "C" {
 #endif
 
+/* The library's version, as compiled against; xmplayer_version() says which one is linked. The
+ * major number changes whenever the binary interface does (it is the shared library's SONAME). */
+#define XMPLAYER_VERSION_MAJOR 1
+#define XMPLAYER_VERSION_MINOR 1
+#define XMPLAYER_VERSION_PATCH 0
+
 #define XMPLAYER_RATE 44100 /* frames per second of every render */
 
 /* The player renders the song in blocks of this many frames (20 ms) from its first frame on, as
@@ -36,7 +42,7 @@ extern "C" {
  * whole blocks saves a copy, and gives the same values as any other split. */
 #define XMPLAYER_BLOCK_FRAMES 884
 
-/* The library's version, "MAJOR.MINOR.PATCH". */
+/* The linked library's version, "MAJOR.MINOR.PATCH". */
 XMPLAYER_API const char* xmplayer_version(void);
 
 /* --- Loading ----------------------------------------------------------------------------- */
@@ -90,14 +96,24 @@ XMPLAYER_API const char* xmplayer_instrument_name(const xmplayer_module* module,
 typedef struct xmplayer xmplayer; /* one playback of one module */
 
 /* How effects behave where trackers differ. DEFAULT is the demo's player; FT2 plays a module as
- * FastTracker 2 does. */
+ * FastTracker 2 does. Profiles are numbered from 0 to xmplayer_profile_count() - 1. */
 typedef enum xmplayer_profile {
     XMPLAYER_PROFILE_DEFAULT = 0,
     XMPLAYER_PROFILE_FT2 = 1
 } xmplayer_profile;
 
-/* A player at the start of the song (order 0, row 0). NULL when `module` is NULL or memory is
- * short. */
+XMPLAYER_API int xmplayer_profile_count(void);
+
+/* The profile called `name` ("default", "ft2"; case counts), or -1 when none is, or for NULL. */
+XMPLAYER_API int xmplayer_profile_from_name(const char* name);
+
+/* Profile `profile`'s name, and one line that says how it plays; NULL for a number no profile
+ * has. The strings live as long as the library. */
+XMPLAYER_API const char* xmplayer_profile_name(int profile);
+XMPLAYER_API const char* xmplayer_profile_description(int profile);
+
+/* A player at the start of the song (order 0, row 0). NULL when `module` is NULL, `profile` is
+ * no profile's number, or memory is short. */
 XMPLAYER_API xmplayer* xmplayer_create(const xmplayer_module* module, xmplayer_profile profile);
 XMPLAYER_API void      xmplayer_free(xmplayer* player);
 
@@ -146,7 +162,8 @@ typedef void (*xmplayer_tick_report)(const xmplayer_position* tick, void* user);
 XMPLAYER_API void xmplayer_set_tick_report(xmplayer* player, xmplayer_tick_report report, void* user);
 
 /* The song's length in frames by the rule of xmplayer_set_loops, as a player of `profile` plays
- * it; at most `limit` frames are played to find out (then `limit` is returned). */
+ * it; at most `limit` frames are played to find out (then `limit` is returned). 0 when `module`
+ * is NULL or `profile` is no profile's number. */
 XMPLAYER_API int64_t xmplayer_song_frames(const xmplayer_module* module, xmplayer_profile profile, int loops, int64_t limit);
 
 #ifdef __cplusplus
