@@ -13,9 +13,11 @@
 #include <memory>
 #include <string>
 
-#include "player/realtime/output.h"
+#include "platform/realtime_services.h"
+#include "tools/profile_names.h"
 #include "version.h"
 #include "xmplayer.h"
+#include "xmplayer_realtime.h"
 
 namespace {
 
@@ -26,15 +28,6 @@ struct Options {
     xmplayer_profile profile = XMPLAYER_PROFILE_FT2;  // a player for any module: as FastTracker 2 plays it
     int              loops = 0;
 };
-
-// The profiles' names as a list: "default or ft2", "a, b or c".
-std::string profileNames() {
-    std::string names;
-    const int count = xmplayer_profile_count();
-    for (int i = 0; i < count; ++i)
-        names += std::string(i == 0 ? "" : i + 1 == count ? " or " : ", ") + xmplayer_profile_name(i);
-    return names;
-}
 
 void printUsage(FILE* to) {
     std::fputs(
@@ -152,8 +145,14 @@ int play(const Options& o) {
     const int64_t length = xmplayer_song_frames(module, o.profile, o.loops, kEndless);
     const bool endless = length >= kEndless;
 
-    const auto player = std::make_unique<RealtimePlayer>();
-    const PlayerStart start = startPlayer(*player, module, true, o.profile);
+    const std::unique_ptr<RealtimePlayer, void (*)(RealtimePlayer*)> player(
+        createRealtimePlayer(platformRealtimeServices()), freeRealtimePlayer);
+    if (!player) return fail(o.file, "out of memory");
+    const PlayerStart start = startPlayer(*player, module, o.profile);
+    if (start == PlayerStart::refused) {
+        xmplayer_free_module(module);
+        return fail(o.file, "out of memory");
+    }
     if (const char* silent = playerSilenceReason(*player)) {
         stopPlayer(*player);
         xmplayer_free_module(module);
