@@ -102,8 +102,8 @@ int32_t arpeggioPhaseCountingDown(const EffectContext& e) {
     return left < 16 ? left % 3 : left == 16 ? 0 : 2;
 }
 
-// Under arpeggioClampsAtTop the arpeggio's offset notes (the base note's phase excepted, a zero
-// offset not) play no higher than C-8 at fine-tune 0.
+// Under arpeggioClampsAtTop the notes of the arpeggio's two offset phases, a zero offset included,
+// play no higher than C-8 at fine-tune 0; the base note's phase is not limited.
 constexpr int32_t kArpeggioTopNote = 96;
 
 // `delta` for the channel's period, limited so the pitch stays at or below the top note's. The

@@ -163,8 +163,8 @@ void rowTickChannel(Playback& p, Channel& c, const Cell& rowCell, RowFlow& flow)
     // Before any target was set the portamento has nowhere to go: it holds the period.
     if (profile.portaTargetFromPortaNote && tonePortamentoRow && !hasNote)
         c.portaTarget = savedTarget != 0 ? savedTarget : c.period;
-    // The note that sets a tone portamento's target sets the way it slides: up where the target
-    // lies above the period the row found.
+    // The note that sets a tone portamento's target sets the way it slides: up (the period falls)
+    // where the target's period lies below the one the row found.
     if (profile.tonePortaKeepsDirection && tonePortamentoRow && noteTaken) c.portaUpward = c.portaTarget < savedPeriod;
     if (c.tremorMuted) silenceForTremor(c);
     autoVibrato(c, instrument);
