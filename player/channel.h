@@ -60,7 +60,7 @@ struct Channel {
     uint8_t retrigVolumeAction;
     uint8_t retrigInterval;
     int32_t portaTarget;          // tone-portamento target period
-    uint8_t portaSpeed;
+    uint16_t portaSpeed;          // 3xx units (× 4 per tick); past 255 only as volumeColumnPortaDoubles sets it
     int8_t  vibratoPosition;      // −32…31
     uint8_t vibratoSpeed;
     uint8_t vibratoDepth;
@@ -82,4 +82,5 @@ struct Channel {
     uint8_t retrigCounter;        // Rxy: ticks counted towards the next retrigger
     uint8_t tremorMuted;          // Txy ended its last tick in the silent phase
     uint8_t nextInstrument;       // 1-based instrument named beside a key-off, for the next note; 0: none
+    uint8_t portaUpward;          // tone portamento lowers the period towards its target until it meets it
 };

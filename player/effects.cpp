@@ -102,6 +102,19 @@ int32_t arpeggioPhaseCountingDown(const EffectContext& e) {
     return left < 16 ? left % 3 : left == 16 ? 0 : 2;
 }
 
+// Under arpeggioClampsAtTop the notes of the arpeggio's two offset phases, a zero offset included,
+// play no higher than C-8 at fine-tune 0; the base note's phase is not limited.
+constexpr int32_t kArpeggioTopNote = 96;
+
+// `delta` for the channel's period, limited so the pitch stays at or below the top note's. The
+// linear scale raises the pitch by a positive offset (period − delta), the Amiga scale by a
+// negative one (period + delta).
+int32_t arpeggioDeltaBelowTop(const Playback& p, int32_t period, int32_t delta) {
+    const int32_t top = notePeriodOf(p, kArpeggioTopNote, 0);
+    if (p.module->flags & 1) return period - delta < top ? period - top : delta;
+    return period + delta < top ? top - period : delta;
+}
+
 void arpeggioTick(const EffectContext& e) {
     const uint8_t xy = e.cell.effectParam;
     if (!xy) return;
@@ -112,6 +125,8 @@ void arpeggioTick(const EffectContext& e) {
     c.periodDelta = (e.playback.module->flags & 1)
                         ? n * 64
                         : amigaPeriod(c.realNote + n, fineTune) - amigaPeriod(c.realNote, fineTune);
+    if (phase != 0 && e.playback.profile.arpeggioClampsAtTop)
+        c.periodDelta = arpeggioDeltaBelowTop(e.playback, c.period, c.periodDelta);
     c.updateFlags |= kUpdatePitch;
 }
 
@@ -132,13 +147,25 @@ void portaDownTick(const EffectContext& e) {
     e.channel.updateFlags |= kUpdatePitch;
 }
 
+// Under volumeColumnPortaDoubles a 3xx beside the volume column's tone portamento is ignored,
+// parameter and slide, and the column's speed counts twice: Fy sets y × 32, F0 keeps the memory.
+bool besideVolumeColumnPorta(const EffectContext& e) {
+    return e.playback.profile.volumeColumnPortaDoubles && high(e.cell.volume) == 0xF;
+}
+
 void tonePortamentoRow(const EffectContext& e) {
     Channel& c = e.channel;
+    if (besideVolumeColumnPorta(e)) {
+        if (low(e.cell.volume)) c.portaSpeed = uint16_t(low(e.cell.volume) * 32);
+        return;
+    }
     if (e.cell.effectParam) c.portaSpeed = e.cell.effectParam;
     c.portaTarget = c.notePeriod;
     c.updateFlags &= uint8_t(~(kUpdateTrigger | kUpdatePitch));
 }
-void tonePortamentoTick(const EffectContext& e) { tonePortamento(e.channel); }
+void tonePortamentoTick(const EffectContext& e) {
+    if (!besideVolumeColumnPorta(e)) tonePortamento(e.channel, e.playback.profile);
+}
 
 void vibratoRow(const EffectContext& e) {
     Channel& c = e.channel;
@@ -158,7 +185,7 @@ void portaVolumeSlideRow(const EffectContext& e) {
     c.updateFlags &= uint8_t(~(kUpdateTrigger | kUpdatePitch));
 }
 void portaVolumeSlideTick(const EffectContext& e) {
-    tonePortamento(e.channel);
+    tonePortamento(e.channel, e.playback.profile);
     volumeSlide(e.channel, e.channel.volumeSlide);
 }
 
@@ -203,7 +230,9 @@ void volumeSlideRow(const EffectContext& e) {
 void volumeSlideTick(const EffectContext& e) { volumeSlide(e.channel, e.channel.volumeSlide); }
 
 void setVolumeRow(const EffectContext& e) {
-    e.channel.volume = e.cell.effectParam;  // not limited: a parameter above 64 plays louder
+    // Not limited unless the profile says: a parameter above 64 plays louder.
+    e.channel.volume = e.playback.profile.setVolumeLimited ? std::min<int32_t>(e.cell.effectParam, 64)
+                                                           : e.cell.effectParam;
     e.channel.updateFlags |= kUpdateVolume;
 }
 
@@ -355,6 +384,12 @@ void extendedRow(const EffectContext& e) {
     case 8: setPanning(c, y * 16); break;
     case 10: fineVolumeUpRow(e, y); break;
     case 11: fineVolumeDownRow(e, y); break;
+    case 12:  // EC0 under the profile; other cuts come on their tick
+        if (y == 0 && e.playback.profile.noteCutZeroOnRowTick) {
+            c.volume = 0;
+            c.updateFlags |= kUpdateVolume | kUpdateQuickVolume;
+        }
+        break;
     case 13: {
         const NoteDelay delay = noteDelayOf(e.playback.profile, e.cell);
         if (!delay.late || delay.tick != 0) noteDelayRow(e, y);  // late ED0: the row tick played the cell
@@ -436,9 +471,20 @@ constexpr EffectRow kEffects[36] = {
 
 }  // namespace
 
-void tonePortamento(Channel& c) {
-    if (c.period < c.portaTarget) c.period = std::min(c.period + c.portaSpeed * 4, c.portaTarget);
-    else if (c.period > c.portaTarget) c.period = std::max(c.period - c.portaSpeed * 4, c.portaTarget);
+void tonePortamento(Channel& c, const PlaybackProfile& profile) {
+    const int32_t speed = c.portaSpeed * 4;
+    if (!profile.tonePortaKeepsDirection) {
+        if (c.period < c.portaTarget) c.period = std::min(c.period + speed, c.portaTarget);
+        else if (c.period > c.portaTarget) c.period = std::max(c.period - speed, c.portaTarget);
+    } else if (c.portaUpward) {
+        c.period -= speed;
+        if (c.period <= c.portaTarget) {
+            c.period = c.portaTarget;
+            c.portaUpward = 0;
+        }
+    } else {
+        c.period = std::min(c.period + speed, c.portaTarget);
+    }
     c.updateFlags |= kUpdatePitch;
 }
 
@@ -523,7 +569,7 @@ void applyVolumeColumn(Channel& c, uint8_t byte) {
     }
 }
 
-void volumeColumnOtherTick(Channel& c, uint8_t byte) {
+void volumeColumnOtherTick(Channel& c, uint8_t byte, const PlaybackProfile& profile) {
     const uint8_t y = low(byte);
     switch (high(byte)) {
     case 0x6: volumeDown(c, y); break;
@@ -535,7 +581,7 @@ void volumeColumnOtherTick(Channel& c, uint8_t byte) {
         break;
     case 0xD: slidePanning(c, -y); break;
     case 0xE: slidePanning(c, y); break;
-    case 0xF: tonePortamento(c); break;
+    case 0xF: tonePortamento(c, profile); break;
     default: break;
     }
 }

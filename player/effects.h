@@ -25,8 +25,11 @@ struct EffectContext {
     int32_t savedPanning;
 };
 
-// Tone portamento: period towards portaTarget by portaSpeed × 4, never past it; pitch flag.
-void tonePortamento(Channel& channel);
+// Tone portamento: period towards portaTarget by portaSpeed × 4, never past it; pitch flag. Under
+// the profile's tonePortaKeepsDirection it moves the way portaUpward says instead: up (the period
+// falls) until it meets the target, and otherwise down, where a period at or past the target meets
+// it at once.
+void tonePortamento(Channel& channel, const PlaybackProfile& profile);
 
 // Vibrato offset for the current position (not advanced); pitch flag.
 void vibrato(Channel& channel);
@@ -52,4 +55,4 @@ void effectOtherTick(const EffectContext& context);
 void applyVolumeColumn(Channel& channel, uint8_t byte);
 
 // The volume column on the other ticks.
-void volumeColumnOtherTick(Channel& channel, uint8_t byte);
+void volumeColumnOtherTick(Channel& channel, uint8_t byte, const PlaybackProfile& profile);

@@ -56,8 +56,15 @@ int32_t slope(const EnvelopeShape& s, int32_t i) {
 }
 
 // One tick: loop, last point and sustain are checked in that order when a point is reached;
-// between points the value follows the truncated 16.16 slope.
+// between points the value follows the truncated 16.16 slope. An envelope of one point is that
+// point's level from the start, wherever the point lies.
 void stepEnvelope(Channel& c, EnvelopeState e, const EnvelopeShape& s, uint8_t updateFlag) {
+    if (s.count == 1) {
+        e.value = s.points[0].y;
+        e.done = 1;
+        c.updateFlags |= updateFlag;
+        return;
+    }
     int32_t i = e.point;
     if (i >= 0 && i < s.count) {
         if (e.tick != s.points[i].x) {
@@ -101,7 +108,19 @@ int32_t autoVibratoWave(uint8_t type, int32_t p) {
     }
 }
 
+bool envelopeOn(const PlaybackProfile& profile, uint8_t type, uint8_t pointCount) {
+    return (type & 1) && pointCount >= (profile.onePointEnvelopes ? 1 : 2);
+}
+
 }  // namespace
+
+bool volumeEnvelopeOn(const PlaybackProfile& profile, const Instrument& i) {
+    return envelopeOn(profile, i.volumeType, i.volumePointCount);
+}
+
+bool panningEnvelopeOn(const PlaybackProfile& profile, const Instrument& i) {
+    return envelopeOn(profile, i.panningType, i.panningPointCount);
+}
 
 void stepVolumeEnvelope(Channel& c, const Instrument& i) {
     stepEnvelope(c,
@@ -118,7 +137,7 @@ void stepPanningEnvelope(Channel& c, const Instrument& i) {
 }
 
 void setEnvelopePosition(Channel& c, const Instrument& instrument, uint8_t xx, const PlaybackProfile& profile) {
-    if (!(instrument.volumeType & 1)) return;
+    if (!volumeEnvelopeOn(profile, instrument)) return;
     const EnvelopeShape s = volumeShape(instrument);
     if (s.count == 0) return;
     int32_t j = 0;
@@ -144,8 +163,13 @@ void setEnvelopePosition(Channel& c, const Instrument& instrument, uint8_t xx, c
     c.volumeEnvelopeValue = c.volumeEnvelopeAccumulator >> 16;
 }
 
-void fadeOut(Channel& c, const Instrument& instrument) {
-    c.fadeoutVolume -= instrument.volumeFadeout;
+int32_t fadeStep(const PlaybackProfile& profile, const Instrument& instrument) {
+    const int32_t step = instrument.volumeFadeout * 2;
+    return profile.fadeoutFullRange ? step : uint16_t(step);
+}
+
+void fadeOut(Channel& c, const Instrument& instrument, const PlaybackProfile& profile) {
+    c.fadeoutVolume -= fadeStep(profile, instrument);
     if (c.fadeoutVolume < 0) c.fadeoutVolume = 0;
     c.updateFlags |= kUpdateVolume;
 }

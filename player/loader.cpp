@@ -322,14 +322,14 @@ bool readInstrument(Loading& l, Module& m, int32_t index) {
     ins.vibratoSweep = f[11];
     ins.vibratoDepth = f[12];
     ins.vibratoRate = f[13];
-    ins.volumeFadeout = uint16_t(le16(f + 14) * 2);
+    ins.volumeFadeout = le16(f + 14);
 
     // The envelope code indexes the 12 stored points by the count, the sustain point and the loop
     // points: a count beyond them is cut to 12, and a sustain or loop naming a point past the
-    // count is switched off.
+    // count is switched off. An envelope of fewer than two points stays as the file has it: the
+    // profile decides whether it plays (envelopeOn).
     auto limitEnvelope = [](uint8_t& count, uint8_t& type, uint8_t sustain, uint8_t loopStart, uint8_t loopEnd) {
         count = uint8_t(std::min<int32_t>(count, kMaxEnvelopePoints));
-        if (count < 2) type = 0;
         if (sustain >= count) type &= uint8_t(~2);
         if (loopStart >= count || loopEnd >= count) type &= uint8_t(~4);
     };

@@ -45,14 +45,15 @@ struct Instrument {
     uint8_t        panningSustainPoint;
     uint8_t        panningLoopStart;
     uint8_t        panningLoopEnd;
-    uint8_t        volumeType;         // bit 0 on, bit 1 sustain, bit 2 loop; 0 below 2 points;
+    uint8_t        volumeType;         // bit 0 on, bit 1 sustain, bit 2 loop, as the file has them;
                                        // sustain and loop bits only when their points exist
     uint8_t        panningType;        // the same bits
     uint8_t        vibratoType;        // auto-vibrato waveform
     uint8_t        vibratoSweep;       // ticks to full depth
     uint8_t        vibratoDepth;
     uint8_t        vibratoRate;
-    uint16_t       volumeFadeout;      // twice the file's value
+    uint16_t       volumeFadeout;      // as the file has it: per tick of a released note, in 1/32768
+                                       // of full volume (fadeStep)
     char           name[23];           // as the file has it, without trailing spaces
 };
 

@@ -1,6 +1,7 @@
 #include "player/notes.h"
 
 #include "player/channel.h"
+#include "player/envelopes.h"
 #include "player/module.h"
 #include "player/pitch.h"
 #include "player/playback.h"
@@ -83,7 +84,7 @@ void resetVolumes(Channel& c, const Sample& sample) {
 }
 
 void releaseNote(const PlaybackProfile& profile, Channel& c, const Instrument& instrument) {
-    if (profile.keyOffZeroesVolume && !(instrument.volumeType & 1)) {
+    if (profile.keyOffZeroesVolume && !volumeEnvelopeOn(profile, instrument)) {
         c.volume = 0;
         c.updateFlags |= kUpdateVolume | kUpdateQuickVolume;
     }

@@ -72,6 +72,15 @@ static void takeOverVoice(Mixer& mixer, Channel& c) {
     c.voice = &partner;
 }
 
+// The voice's two gains from its volume and panning: 255 − panning and panning parts of 255, so
+// 128 leans right by one part; under the profile's panningSplits256, parts of 256, so 128 is exactly
+// centred (and 255 keeps 1/256 on the left).
+static void splitPanning(Voice& v, bool splits256) {
+    const int32_t whole = splits256 ? 256 : 255;
+    v.leftVolume = (whole - v.panning) * v.volume / whole;
+    v.rightVolume = v.panning * v.volume / whole;
+}
+
 static void setStep(Voice& v, int32_t frequency) {
     const uint32_t f = uint32_t(frequency < kMinimumFrequency ? kMinimumFrequency : frequency);
     v.frequency = frequency;
@@ -100,16 +109,12 @@ void updateVoice(Playback& p, Channel& c, const Sample& sample) {
     if (p.profile.volumeRampsOverTick)
         v.tickRampFrames = (c.updateFlags & (kUpdateTrigger | kUpdateQuickVolume)) ? 0 : p.framesPerTick;
     if (c.updateFlags & kUpdateVolume) {
-        const int32_t volume = finalVolume(c, p.globalVolume);
-        v.volume = v.volumeCopy = volume;
-        v.leftVolume = (255 - v.panning) * volume / 255;
-        v.rightVolume = v.panning * volume / 255;
+        v.volume = v.volumeCopy = finalVolume(c, p.globalVolume);
+        splitPanning(v, p.profile.panningSplits256);
     }
     if (c.updateFlags & kUpdatePanning) {
-        const int32_t panning = finalPanning(c);
-        v.panning = v.panningCopy = panning;
-        v.leftVolume = (255 - panning) * v.volume / 255;
-        v.rightVolume = v.volume * panning / 255;
+        v.panning = v.panningCopy = finalPanning(c);
+        splitPanning(v, p.profile.panningSplits256);
     }
     if (c.updateFlags & kUpdatePitch) setStep(v, periodFrequency(c.period, c.periodDelta, p.module->flags & 1));
     if (c.updateFlags & kUpdateRewind) {

@@ -30,6 +30,16 @@ struct PlaybackProfile {
     bool volumeRampsOverTick;             // volume changes glide over the whole tick; a new note and the volume
                                           // column's set-volume keep the short ramp
     bool tremoloRampFollowsVibrato;       // tremolo ramp-down is inverted while the vibrato position is negative
+    bool fadeoutFullRange;                // the fadeout step is twice the file's 16-bit value, never wrapped
+    bool onePointEnvelopes;               // an envelope of one point is on: it holds at that point's level
+    bool setVolumeLimited;                // Cxx above 64 sets 64
+    bool noteCutZeroOnRowTick;            // EC0 cuts the note on the row tick
+    bool patternDelayAtRowTempo;          // EEy's repetitions last the tempo the row ends with (a later Fxx too)
+    bool tonePortaKeepsDirection;         // tone portamento slides the way its note set; once there, downwards
+    bool volumeColumnPortaDoubles;        // volume-column portamento beside 3xx: the 3xx is ignored, the
+                                          // column's speed counts twice
+    bool arpeggioClampsAtTop;             // the arpeggio's other notes play no higher than C-8
+    bool panningSplits256;                // left (256 − pan) / 256, right pan / 256: 128 exactly centred
 };
 
 // The demo's player: every switch off.
@@ -55,6 +65,15 @@ inline constexpr PlaybackProfile ft2Profile{
     .envelopePositionMeetsPoint = true,
     .volumeRampsOverTick = true,
     .tremoloRampFollowsVibrato = true,
+    .fadeoutFullRange = true,
+    .onePointEnvelopes = true,
+    .setVolumeLimited = true,
+    .noteCutZeroOnRowTick = true,
+    .patternDelayAtRowTempo = true,
+    .tonePortaKeepsDirection = true,
+    .volumeColumnPortaDoubles = true,
+    .arpeggioClampsAtTop = true,
+    .panningSplits256 = true,
 };
 
 // Every profile, in one table: its number in the C interface, its name (for --profile and

@@ -42,14 +42,20 @@ int32_t rowsAt(const Module& m, int32_t order) {
 
 int32_t channelsOf(const Module& m) { return m.channelCount < kMaxChannels ? m.channelCount : kMaxChannels; }
 
-void stepEnvelopes(Channel& c, const Instrument& instrument) {
-    if ((instrument.volumeType & 1) && !c.volumeEnvelopeDone) stepVolumeEnvelope(c, instrument);
-    if ((instrument.panningType & 1) && !c.panningEnvelopeDone) stepPanningEnvelope(c, instrument);
+void stepEnvelopes(Channel& c, const Instrument& instrument, const PlaybackProfile& profile) {
+    if (volumeEnvelopeOn(profile, instrument) && !c.volumeEnvelopeDone) stepVolumeEnvelope(c, instrument);
+    if (panningEnvelopeOn(profile, instrument) && !c.panningEnvelopeDone) stepPanningEnvelope(c, instrument);
 }
+
+// What the flow effects of one row have set so far, across its channels.
+struct RowFlow {
+    bool    jumped = false;   // a Bxx came first: a later Dxy keeps its order
+    int32_t delayRows = -1;   // the last EEy's y; −1: none
+};
 
 // Bxx, Dxy, E6y, EEy and Fxx: channels run in ascending order, and a later channel overwrites
 // what an earlier one set.
-void flowEffect(Playback& m, Channel& c, const Cell& cell, bool& jumped) {
+void flowEffect(Playback& m, Channel& c, const Cell& cell, RowFlow& flow) {
     const int16_t songLength = m.module->songLength;
     const uint8_t xx = cell.effectParam;
     const uint8_t x = xx >> 4, y = xx & 0x0F;
@@ -57,12 +63,12 @@ void flowEffect(Playback& m, Channel& c, const Cell& cell, bool& jumped) {
     case kPositionJump:
         m.nextRow = 0;
         m.nextOrder = xx < songLength ? xx : 0;
-        jumped = true;
+        flow.jumped = true;
         break;
     case kPatternBreak: {
         const int32_t r = x * 10 + y;  // the parameter read as two decimal digits
         m.nextRow = r > 63 ? 0 : r;
-        if (!jumped) m.nextOrder = m.orderPosition + 1;
+        if (!flow.jumped) m.nextOrder = m.orderPosition + 1;
         if (m.nextOrder >= songLength) m.nextOrder = 0;
         break;
     }
@@ -76,6 +82,7 @@ void flowEffect(Playback& m, Channel& c, const Cell& cell, bool& jumped) {
             }
         } else if (x == 14) {  // pattern delay, by the tempo in force now
             m.patternDelayTicks = y * m.tempo;
+            flow.delayRows = y;
         }
         break;
     case kSpeed:
@@ -93,7 +100,7 @@ void silenceForTremor(Channel& c) {
     c.updateFlags |= kUpdateVolume | kUpdateQuickVolume;
 }
 
-void rowTickChannel(Playback& p, Channel& c, const Cell& rowCell, bool& jumped) {
+void rowTickChannel(Playback& p, Channel& c, const Cell& rowCell, RowFlow& flow) {
     const PlaybackProfile& profile = p.profile;
     // What the row tick applies of the cell: a late note delay leaves note, instrument and volume
     // to the delay tick; K00 beside a note releases instead of starting it.
@@ -119,7 +126,8 @@ void rowTickChannel(Playback& p, Channel& c, const Cell& rowCell, bool& jumped) 
     c.lastEffect = cell.effectType;
     c.updateFlags = 0;
 
-    if (hasNote && takeNote(p, c, cell, cell.note, source)) {
+    const bool noteTaken = hasNote && takeNote(p, c, cell, cell.note, source);
+    if (noteTaken) {
         if (!tonePortamentoRow) c.period = c.notePeriod;
         c.updateFlags = kUpdateTrigger;
     }
@@ -141,20 +149,23 @@ void rowTickChannel(Playback& p, Channel& c, const Cell& rowCell, bool& jumped) 
         c.updateFlags |= kUpdateTrigger | kUpdatePitch;
     }
 
-    if (instrument.volumeType & 1) {
+    if (volumeEnvelopeOn(profile, instrument)) {
         if (!c.volumeEnvelopeDone) stepVolumeEnvelope(c, instrument);
     } else if (c.keyOff && !profile.keyOffZeroesVolume) {
         c.volumeEnvelopeValue = 0;  // a released note without volume envelope falls silent at once
     }
-    if ((instrument.panningType & 1) && !c.panningEnvelopeDone) stepPanningEnvelope(c, instrument);
-    if (c.keyOff) fadeOut(c, instrument);
+    if (panningEnvelopeOn(profile, instrument) && !c.panningEnvelopeDone) stepPanningEnvelope(c, instrument);
+    if (c.keyOff) fadeOut(c, instrument, profile);
 
-    flowEffect(p, c, cell, jumped);
+    flowEffect(p, c, cell, flow);
     effectRowTick(
         EffectContext{p, c, cell, sample, source.fineTune, instrument, p.tick, savedPeriod, savedVolume, savedPanning});
     // Before any target was set the portamento has nowhere to go: it holds the period.
     if (profile.portaTargetFromPortaNote && tonePortamentoRow && !hasNote)
         c.portaTarget = savedTarget != 0 ? savedTarget : c.period;
+    // The note that sets a tone portamento's target sets the way it slides: up (the period falls)
+    // where the target's period lies below the one the row found.
+    if (profile.tonePortaKeepsDirection && tonePortamentoRow && noteTaken) c.portaUpward = c.portaTarget < savedPeriod;
     if (c.tremorMuted) silenceForTremor(c);
     autoVibrato(c, instrument);
     updateVoice(p, c, sample);
@@ -167,9 +178,11 @@ void processRow(Playback& p) {
     p.nextRow = -1;
     const Cell* row = currentRow(p);
     if (!row) return;
-    bool jumped = false;
+    RowFlow flow;
     const int32_t channels = channelsOf(*p.module);
-    for (int32_t i = 0; i < channels; ++i) rowTickChannel(p, p.channels[i], row[i], jumped);
+    for (int32_t i = 0; i < channels; ++i) rowTickChannel(p, p.channels[i], row[i], flow);
+    // Each repetition lasts the row's tempo, an Fxx right of the EEy included.
+    if (p.profile.patternDelayAtRowTempo && flow.delayRows >= 0) p.patternDelayTicks = flow.delayRows * p.tempo;
 }
 
 void processTick(Playback& p) {
@@ -186,9 +199,9 @@ void processTick(Playback& p) {
         const ChannelSource source = lookUpChannel(p, c);
         c.volumeDelta = c.periodDelta = 0;
         c.updateFlags = 0;
-        stepEnvelopes(c, *source.instrument);
-        if (c.keyOff) fadeOut(c, *source.instrument);
-        if (cell.volume != 0) volumeColumnOtherTick(c, cell.volume);
+        stepEnvelopes(c, *source.instrument, profile);
+        if (c.keyOff) fadeOut(c, *source.instrument, profile);
+        if (cell.volume != 0) volumeColumnOtherTick(c, cell.volume, profile);
         effectOtherTick(EffectContext{p, c, cell, *source.sample, source.fineTune, *source.instrument, tick, 0, 0, 0});
         // A late note delay may have changed the note, and with it the sample, on this tick.
         const ChannelSource played = noteDelayOf(profile, cell).late ? lookUpChannel(p, c) : source;

@@ -3,7 +3,7 @@
 # "web", also what the web build needs (Emscripten, and the acorn module its optimiser loads);
 # with "test", also what the tests need: Xvfb and friends (with the core X fonts that SDL's
 # question box draws with), the Windows cross toolchain and Wine, clang's fuzzer runtime, ffmpeg,
-# the peer players of the benchmarks, and the web build with Chromium and Node for its browser
+# the peer players of the benchmarks (and openmpt123 for scripts/compare_with_openmpt.sh), and the web build with Chromium and Node for its browser
 # tests.
 # Sourced by run.sh and test.sh.
 packages=(cmake ninja-build g++ pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev)
@@ -17,7 +17,7 @@ if [ "${1:-}" = test ]; then
     packages+=(xvfb xdotool x11-utils xfonts-base imagemagick sox ffmpeg
                mingw-w64 wine wine64
                clang-14 libclang-rt-14-dev
-               libopenmpt-dev libxmp-dev)
+               libopenmpt-dev libxmp-dev openmpt123)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -244,7 +244,7 @@ TEST(Envelopes, LxxJumpsIntoTheRampAndRunsOneTickAhead) {
 
 TEST(Envelopes, FadeoutOf0x200EndsAReleasedNoteIn128Ticks) {
     XmInstrument ins = rampInstrument(64);
-    ins.volumeFadeout = 0x100;  // the loader doubles it
+    ins.volumeFadeout = 0x100;  // a released note loses twice it per tick
     Song song(oneChannel({note(C4), note(KEY_OFF, 0)}, 200, {ins}));
     song.rowsPlayed(200);
     const auto fade = perTick(song, 129, [](const Channel& c) { return c.fadeoutVolume; });

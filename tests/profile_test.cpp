@@ -12,11 +12,12 @@
 namespace {
 
 constexpr uint8_t kKeyOff = 97;  // the file's key-off note
-constexpr uint8_t C4 = 49, D4 = 51, E4 = 53, B7 = 96;
+constexpr uint8_t C4 = 49, D4 = 51, E4 = 53, C5 = 61, B6 = 84, A7 = 94, B7 = 96;
 
 // Effect letters as the file numbers them.
-constexpr uint8_t kArpeggio = 0x0, kPorta = 0x3, kVibrato = 0x4, kTremolo = 0x7, kOffset = 0x9, kVolumeSlide = 0xA,
-                  kExtended = 0xE, kKeyOffEffect = 20, kEnvelopePosition = 21, kRetrig = 27, kTremor = 29;
+constexpr uint8_t kArpeggio = 0x0, kPortaUp = 0x1, kPortaDown = 0x2, kPorta = 0x3, kVibrato = 0x4, kTremolo = 0x7,
+                  kOffset = 0x9, kVolumeSlide = 0xA, kSetVolume = 0xC, kExtended = 0xE, kSpeed = 0xF,
+                  kGlobalVolume = 16, kKeyOffEffect = 20, kEnvelopePosition = 21, kRetrig = 27, kTremor = 29;
 
 // A volume envelope (0,64) (10,0), optionally holding at its first point until key-off.
 XmInstrument envelopeInstrument(bool sustain) {
@@ -25,6 +26,16 @@ XmInstrument envelopeInstrument(bool sustain) {
     ins.volumeEnvelope[1] = {10, 0};
     ins.volumePointCount = 2;
     ins.volumeType = sustain ? 3 : 1;
+    return ins;
+}
+
+// A volume envelope of one point at level 32, and the instrument's fadeout as the file has it.
+XmInstrument onePointInstrument(uint16_t fadeout) {
+    XmInstrument ins = toneInstrument();
+    ins.volumeEnvelope[0] = {0, 32};
+    ins.volumePointCount = 1;
+    ins.volumeType = 1;
+    ins.volumeFadeout = fadeout;
     return ins;
 }
 
@@ -101,8 +112,13 @@ std::vector<SwitchCase> switchCases() {
     const auto voiceVolume = [](const Channel& c) { return int64_t(c.voice->volume); };
     const auto sounding = [](const Channel& c) { return int64_t(c.voice->sample != nullptr); };
     const auto keyOff = [](const Channel& c) { return int64_t(c.keyOff); };
+    const auto periodDelta = [](const Channel& c) { return int64_t(c.periodDelta); };
     XmInstrument transposed = toneInstrument();
     transposed.samples[0].relativeNote = 30;
+    XmInstrument twoOctavesUp = toneInstrument();
+    twoOctavesUp.samples[0].relativeNote = 24;
+    XmInstrument fastFadeout = toneInstrument();
+    fastFadeout.volumeFadeout = 0x8000;
     std::vector<SwitchCase> cases = {
         // A released note without volume envelope: silent at once, or volume 0 that the next
         // row's volume column brings back (no fadeout in this instrument).
@@ -195,6 +211,66 @@ std::vector<SwitchCase> switchCases() {
         {"envelopePositionMeetsPoint", &PlaybackProfile::envelopePositionMeetsPoint,
          song({{C4, 1, 0, kEnvelopePosition, 0x00}}, envelopeInstrument(true)),
          after(4, [](const Channel& c) { return int64_t(c.volumeEnvelopeValue); }), 44, 64},
+        // Fadeout 0x8000: twice it wraps to no fadeout at all in 16 bits, or empties the 65536 of
+        // a released note on the key-off's own tick.
+        {"fadeoutFullRange", &PlaybackProfile::fadeoutFullRange, song({{C4, 1, 0, 0, 0}, {kKeyOff, 0, 0, 0, 0}}, fastFadeout),
+         after(7, [](const Channel& c) { return int64_t(c.fadeoutVolume); }), 65536, 0},
+        // A one-point envelope at 32, fadeout 0, released on row 1: off, so the key-off silences
+        // the note; or on, holding at half volume (127 × 32 / 64, truncated) through the key-off.
+        {"onePointEnvelopes held", &PlaybackProfile::onePointEnvelopes,
+         song({{C4, 1, 0, 0, 0}, {kKeyOff, 0, 0, 0, 0}}, onePointInstrument(0)), after(13, voiceVolume), 0, 63},
+        // The same with fadeout 0x100: seven ticks since the key-off leave 65536 − 7 × 512, so
+        // 64 × 32 × 61952 × 64 × 255 / 2^35 = 60.26.
+        {"onePointEnvelopes fading", &PlaybackProfile::onePointEnvelopes,
+         song({{C4, 1, 0, 0, 0}, {kKeyOff, 0, 0, 0, 0}}, onePointInstrument(0x100)), after(13, voiceVolume), 0, 60},
+        {"setVolumeLimited", &PlaybackProfile::setVolumeLimited, song({{C4, 1, 0, 0, 0}, {0, 0, 0, kSetVolume, 0x7F}}),
+         after(7, volume), 127, 64},
+        {"noteCutZeroOnRowTick", &PlaybackProfile::noteCutZeroOnRowTick,
+         song({{C4, 1, 0, 0, 0}, {0, 0, 0, kExtended, 0xC0}}), after(7, volume), 64, 0},
+        // EE1 on channel 0 and F03 on channel 1 of the first row (tempo 6): the repetition
+        // lasts the 6 ticks in force at the EE1, or the row's final 3.
+        {"patternDelayAtRowTempo", &PlaybackProfile::patternDelayAtRowTempo,
+         [] {
+             XmLayout x = song({});
+             x.channels = 2;
+             x.patterns = {pattern(4, 2, {{0, Cell{C4, 1, 0, kExtended, 0xE1}}, {1, Cell{0, 0, 0, kSpeed, 0x03}}})};
+             return x;
+         }(),
+         [](Song& s) {
+             s.tick();
+             return int64_t(s.p.rowTicks);
+         },
+         9, 6},
+        // C-4 (4608) slides up to D-4 (4480) with 320 and meets it; 208 takes it down to 4640;
+        // 301 then slides back by 4, or keeps the direction the target left it (down) and meets
+        // the target at once.
+        {"tonePortaKeepsDirection met, then pushed below", &PlaybackProfile::tonePortaKeepsDirection,
+         song({{C4, 1, 0, 0, 0}, {D4, 0, 0, kPorta, 0x20}, {0, 0, 0, kPortaDown, 0x08}, {0, 0, 0, kPorta, 0x01}}),
+         after(20, period), 4636, 4480},
+        // 301 towards D-4 has come 20 of the way when 120 takes it 640 past: 300 then slides back
+        // down by 4, or goes on up as its note set and meets the target at once.
+        {"tonePortaKeepsDirection passed while going up", &PlaybackProfile::tonePortaKeepsDirection,
+         song({{C4, 1, 0, 0, 0}, {D4, 0, 0, kPorta, 0x01}, {0, 0, 0, kPortaUp, 0x20}, {0, 0, 0, kPorta, 0x00}}),
+         after(20, period), 3952, 4480},
+        // F2 beside 301 towards C-5: both slide by 4 (the 301 sets the speed last), or the 301 is
+        // ignored and the column's speed 0x20 counts twice: 256 on the first tick.
+        {"volumeColumnPortaDoubles", &PlaybackProfile::volumeColumnPortaDoubles,
+         song({{C4, 1, 0, 0, 0}, {C5, 0, 0xF2, kPorta, 0x01}}), after(8, period), 4600, 4352},
+        // 308 towards C-5 leaves the period at 4608 − 5 × 32; F0 beside 301 then slides twice by
+        // 4, or once by the remembered 32.
+        {"volumeColumnPortaDoubles F0 keeps the memory", &PlaybackProfile::volumeColumnPortaDoubles,
+         song({{C4, 1, 0, 0, 0}, {C5, 0, 0, kPorta, 0x08}, {0, 0, 0xF0, kPorta, 0x01}}), after(14, period), 4440, 4416},
+        // 050 on A-7 (period 1728), tick 1: +5 semitones (320), or only up to C-8 (1536): 192.
+        {"arpeggioClampsAtTop", &PlaybackProfile::arpeggioClampsAtTop, song({{A7, 1, 0, kArpeggio, 0x50}}),
+         after(2, periodDelta), 320, 192},
+        // 030 on B-6 two octaves up (B-8, 832), tick 2: the zero offset stays there, or comes down
+        // to C-8 (1536) too.
+        {"arpeggioClampsAtTop zero offset above C-8", &PlaybackProfile::arpeggioClampsAtTop,
+         song({{B6, 1, 0, kArpeggio, 0x30}}, twoOctavesUp), after(3, periodDelta), 0, 832 - 1536},
+        // Panning 128, final volume 2 (volume 2, global volume 40): 127 and 128 parts of 255 give
+        // 0 left and 1 right, or 128 parts of 256 give 1 and 1.
+        {"panningSplits256", &PlaybackProfile::panningSplits256, song({{C4, 1, 0x12, kGlobalVolume, 40}}),
+         after(1, [](const Channel& c) { return int64_t(c.voice->rightVolume - c.voice->leftVolume); }), 1, 0},
     };
     return cases;
 }

@@ -46,7 +46,7 @@ struct XmInstrument {
     uint8_t  vibratoSweep = 0;
     uint8_t  vibratoDepth = 0;
     uint8_t  vibratoRate = 0;
-    uint16_t volumeFadeout = 0;  // as the file stores it (the loader doubles it)
+    uint16_t volumeFadeout = 0;  // as the file stores it (a released note loses twice it per tick)
     std::vector<XmSample> samples;
 };
 
