@@ -52,7 +52,7 @@ volatile int16_t g_sink;
 // Ours: the blocks needed for `frames`, through the library's interface as xmrender renders them.
 // Returns CPU seconds, or a negative value when the module does not load.
 double renderOurs(const fs::path& file, int64_t frames) {
-    xmplayer_module* module = xmplayer_load_file(file.c_str(), nullptr, 0);
+    xmplayer_module* module = xmplayer_load_file(file.c_str(), nullptr, nullptr, 0);
     if (!module) return -1;
     const double started = cpuSeconds();
     xmplayer* player = xmplayer_create(module, XMPLAYER_PROFILE_DEFAULT);

@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     char reason[200];
-    xmplayer_module* module = xmplayer_load_file(argv[1], reason, sizeof reason);
+    xmplayer_module* module = xmplayer_load_file(argv[1], NULL, reason, sizeof reason);
     if (!module) {
         fprintf(stderr, "xm2wav: %s: %s\n", argv[1], reason);
         return 1;

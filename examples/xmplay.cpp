@@ -131,10 +131,10 @@ std::string clock(int64_t frames) {
 
 int play(const Options& o) {
     char reason[256] = "";
-    xmplayer_module* module = xmplayer_load_file(o.file.c_str(), reason, sizeof reason);
+    xmplayer_module* module = xmplayer_load_file(o.file.c_str(), nullptr, reason, sizeof reason);
     if (!module) return fail(o.file, reason);
     xmplayer_info info{};
-    xmplayer_get_info(module, &info);
+    xmplayer_get_info(module, &info, sizeof info);
     const int64_t length = xmplayer_song_frames(module, o.profile, o.loops, kEndless);
     const bool endless = length >= kEndless;
 

@@ -17,10 +17,10 @@ constexpr size_t kBlockFrames = XMPLAYER_BLOCK_FRAMES;
 // Loads and plays `size` bytes at `data`, which must stay alive during the call. True when the
 // module loaded.
 inline bool playInput(const uint8_t* data, size_t size) {
-    xmplayer_module* module = xmplayer_load_memory(data, size, nullptr, 0);
+    xmplayer_module* module = xmplayer_load_memory(data, size, nullptr, nullptr, 0);
     if (!module) return false;
     xmplayer_info info;
-    xmplayer_get_info(module, &info);
+    xmplayer_get_info(module, &info, sizeof info);
     int16_t block[2 * kBlockFrames];
     for (xmplayer_profile profile : {XMPLAYER_PROFILE_DEFAULT, XMPLAYER_PROFILE_FT2}) {
         xmplayer* player = xmplayer_create(module, profile);
@@ -28,7 +28,7 @@ inline bool playInput(const uint8_t* data, size_t size) {
         for (int b = 0; b < kBlocks; ++b) {
             xmplayer_render_s16(player, block, kBlockFrames);
             xmplayer_position position;
-            xmplayer_get_position(player, &position);
+            xmplayer_get_position(player, &position, sizeof position);
         }
         xmplayer_free(player);
     }

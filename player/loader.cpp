@@ -197,12 +197,15 @@ struct SampleHeader {
     uint8_t  type;  // bit 0 forward loop, bit 1 ping-pong loop, bit 4 16-bit data
     uint8_t  panning;
     int8_t   relativeNote;
+    uint8_t  name[22];
 };
 
 SampleHeader readSampleHeader(Loading& l) {
     uint8_t b[kSampleHeaderBytes] = {};
     readBytes(l, b, kSampleHeaderBytes);
-    return {le32(b), le32(b + 4), le32(b + 8), b[12], int8_t(b[13]), b[14], b[15], int8_t(b[16])};
+    SampleHeader h{le32(b), le32(b + 4), le32(b + 8), b[12], int8_t(b[13]), b[14], b[15], int8_t(b[16]), {}};
+    std::memcpy(h.name, b + 18, sizeof h.name);
+    return h;
 }
 
 // Lengths and loop in frames, from a header whose length is already limited to what the file
@@ -214,6 +217,7 @@ Sample* makeSample(const SampleHeader& h, uint32_t lengthBytes) {
     s->finetune = h.finetune;
     s->panning = h.panning;
     s->relativeNote = h.relativeNote;
+    copyName(s->name, h.name, sizeof h.name);
     s->loopType = 1;
     if (h.type & 1) s->loopType = 2;
     if (h.type & 2) s->loopType = 4;
@@ -394,9 +398,19 @@ Module* loadModuleFromStream(ModuleStream* stream, SampleDataCallback sampleData
         if (reason) *reason = "no stream";
         return nullptr;
     }
-    Module* m = new Module{};
+    // Memory running out on the way leaves nothing behind: the stream is closed and what was made
+    // of the module released before the failure goes on to the caller.
+    Module* m = nullptr;
     Loading l{stream, 0, 0, 0, 0, sampleDataCallback, {}};
-    const bool ok = parse(l, *m);
+    bool ok = false;
+    try {
+        m = new Module{};
+        ok = parse(l, *m);
+    } catch (...) {
+        streamClose(stream);
+        freeModule(m);
+        throw;
+    }
     streamClose(stream);
     if (ok) return m;
     freeModule(m);

@@ -134,6 +134,72 @@ int64_t skipLoopRun(int64_t pos, uint64_t delta, int32_t frames, int64_t loopEnd
     return int64_t(loopStart + (end - loopStart) % loopLength);
 }
 
+namespace {
+
+// Frame j of a sample read around the frame i the position is on (see SampleEdge).
+int32_t frameAround(const int16_t* data, const SampleEdge& edge, int64_t i, int64_t j) {
+    if (j < 0) return data[0];
+    if (j >= edge.loopEnd && i < edge.loopEnd) j = edge.pingPong ? 2 * edge.loopEnd - 1 - j : j - edge.loopLength;
+    return data[j];
+}
+
+template <Interpolation I>
+float interpolate(const int16_t* data, const SampleEdge& edge, int64_t pos) {
+    const int64_t i = pos >> 32;
+    if constexpr (I == Interpolation::none) {
+        return float(data[i]);
+    } else if constexpr (I == Interpolation::linear) {
+        return float(data[i]) + float(uint32_t(pos)) * kFractionScale * float(int32_t(data[i + 1]) - data[i]);
+    } else {
+        const float t = float(uint32_t(pos)) * kFractionScale;
+        const float a = float(frameAround(data, edge, i, i - 1)), b = float(data[i]);
+        const float c = float(frameAround(data, edge, i, i + 1)), d = float(frameAround(data, edge, i, i + 2));
+        return b + 0.5f * t * (c - a + t * (2.0f * a - 5.0f * b + 4.0f * c - d + t * (3.0f * (b - c) + d - a)));
+    }
+}
+
+template <Interpolation I, bool Peak>
+int64_t mixAny(const int16_t* data, const SampleEdge& edge, int64_t pos, uint64_t delta, float& gL, float& gR,
+               float stepLeft, float stepRight, float* out, int32_t frames, float* peak) {
+    float loudest = Peak ? *peak : 0.0f;
+    for (int32_t k = 0; k < frames; ++k) {
+        const float sample = interpolate<I>(data, edge, pos);
+        const float left = sample * gL, right = sample * gR;
+        out[2 * k] += left;
+        out[2 * k + 1] += right;
+        if (Peak) loudest = std::fmax(loudest, std::fmax(std::fabs(left), std::fabs(right)));
+        gL += stepLeft;
+        gR += stepRight;
+        pos = int64_t(uint64_t(pos) + delta);
+    }
+    if (Peak) *peak = loudest;
+    return pos;
+}
+
+template <Interpolation I>
+int64_t mixAnyPeak(const int16_t* data, const SampleEdge& edge, int64_t pos, uint64_t delta, float& gL, float& gR,
+                   float stepLeft, float stepRight, float* out, int32_t frames, float* peak) {
+    return peak ? mixAny<I, true>(data, edge, pos, delta, gL, gR, stepLeft, stepRight, out, frames, peak)
+                : mixAny<I, false>(data, edge, pos, delta, gL, gR, stepLeft, stepRight, out, frames, peak);
+}
+
+}  // namespace
+
+int64_t mixAnyRun(Interpolation interpolation, const int16_t* data, const SampleEdge& edge, int64_t pos,
+                  uint64_t delta, float& gL, float& gR, float stepLeft, float stepRight, float* out, int32_t frames,
+                  float* peak) {
+    switch (interpolation) {
+    case Interpolation::none:
+        return mixAnyPeak<Interpolation::none>(data, edge, pos, delta, gL, gR, stepLeft, stepRight, out, frames, peak);
+    case Interpolation::linear:
+        return mixAnyPeak<Interpolation::linear>(data, edge, pos, delta, gL, gR, stepLeft, stepRight, out, frames,
+                                                 peak);
+    case Interpolation::cubic:
+        break;
+    }
+    return mixAnyPeak<Interpolation::cubic>(data, edge, pos, delta, gL, gR, stepLeft, stepRight, out, frames, peak);
+}
+
 int64_t mixRampRun(const int16_t* data, int64_t pos, uint64_t delta, float& gL, float& gR, float stepLeft,
                    float stepRight, float* out, int32_t frames) {
     const int32_t k = mixFours<true, false>(data, pos, delta, gL, gR, stepLeft, stepRight, out, frames);

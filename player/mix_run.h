@@ -30,8 +30,33 @@ int64_t mixLoopRun(const int16_t* data, int64_t position, uint64_t delta, float 
                    int32_t frames, int64_t loopEnd, int64_t loopLength);
 
 // Where mixLoopRun would leave the position after `frames` frames, without mixing: for a voice
-// whose gains are both 0.
+// whose gains are both 0, or one that is skipped.
 int64_t skipLoopRun(int64_t position, uint64_t delta, int32_t frames, int64_t loopEnd, int64_t loopLength);
+
+// How a sample is read between two of its frames.
+enum class Interpolation : uint8_t {
+    none,    // S = s0: the frame at the position's integer part
+    linear,  // S = s0 + t · (s1 − s0), t the fraction: the form above, the demo's sound
+    cubic,   // 4-point Catmull-Rom through s−1, s0, s1, s2
+};
+
+// Where a cubic read runs past a loop's end, the frames after it are the loop's continuation
+// (the start of a forward loop, the frames before the end of a ping-pong one) rather than what
+// the sample holds there; frames before the sample's start read as its first frame.
+struct SampleEdge {
+    int64_t loopEnd;     // frame index; INT64_MAX: no loop
+    int64_t loopLength;  // frames
+    bool    pingPong;
+};
+
+// The run of mixRampRunPlain with any interpolation, one frame at a time; a constant-gain run
+// has both steps 0. With `peak` given, the largest |S · gain| added to either side is kept in
+// it. With the linear interpolation the values added are those of mixRunPlain and
+// mixRampRunPlain, bit for bit. Reads s−1 … s2 around each frame: every frame up to two past the
+// position's integer part must lie inside `data` (the guard frames cover them).
+int64_t mixAnyRun(Interpolation interpolation, const int16_t* data, const SampleEdge& edge, int64_t position,
+                  uint64_t delta, float& gainLeft, float& gainRight, float stepLeft, float stepRight, float* out,
+                  int32_t frames, float* peak);
 
 // 2 × frames floats to int16: rounded to nearest, ties to even (the default rounding mode),
 // limited to −32768…32767, NaN to 0. The plain form one value at a time; the fast one eight at a

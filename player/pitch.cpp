@@ -72,11 +72,13 @@ static void takeOverVoice(Mixer& mixer, Channel& c) {
     c.voice = &partner;
 }
 
-static void setStep(Voice& v, int32_t frequency) {
+// Step = frequency / rate in 32.32.
+static void setStep(Voice& v, int32_t frequency, int32_t rate) {
     const uint32_t f = uint32_t(frequency < kMinimumFrequency ? kMinimumFrequency : frequency);
+    const uint32_t r = uint32_t(rate);
     v.frequency = frequency;
-    v.stepInteger = f / kMixRate;
-    v.stepFraction = uint32_t((uint64_t(f % kMixRate) << 32) / kMixRate);
+    v.stepInteger = f / r;
+    v.stepFraction = uint32_t((uint64_t(f % r) << 32) / r);
 }
 
 void updateVoice(Playback& p, Channel& c, const Sample& sample) {
@@ -111,7 +113,7 @@ void updateVoice(Playback& p, Channel& c, const Sample& sample) {
         v.leftVolume = (255 - panning) * v.volume / 255;
         v.rightVolume = v.volume * panning / 255;
     }
-    if (c.updateFlags & kUpdatePitch) setStep(v, periodFrequency(c.period, c.periodDelta, p.module->flags & 1));
+    if (c.updateFlags & kUpdatePitch) setStep(v, periodFrequency(c.period, c.periodDelta, p.module->flags & 1), p.rate);
     if (c.updateFlags & kUpdateRewind) {
         v.position = 0;
         v.positionFraction = 0;

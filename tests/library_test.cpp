@@ -52,7 +52,7 @@ std::vector<uint8_t> songB() {
 
 struct LoadedSong {
     xmplayer_module* module;
-    explicit LoadedSong(const std::vector<uint8_t>& bytes) : module(xmplayer_load_memory(bytes.data(), bytes.size(), nullptr, 0)) {}
+    explicit LoadedSong(const std::vector<uint8_t>& bytes) : module(xmplayer_load_memory(bytes.data(), bytes.size(), nullptr, nullptr, 0)) {}
     ~LoadedSong() { xmplayer_free_module(module); }
 };
 
@@ -142,7 +142,7 @@ TEST(Library, FloatFramesAreWhatTheSixteenBitOnesAreRoundedFrom) {
 TEST(Library, TellsWhatTheSongIs) {
     const LoadedSong a(songA()), b(songB());
     xmplayer_info info{};
-    xmplayer_get_info(a.module, &info);
+    xmplayer_get_info(a.module, &info, sizeof info);
     EXPECT_STREQ(info.title, "song A");
     EXPECT_STREQ(info.tracker, "xm_writer");
     EXPECT_EQ(info.channels, 2);
@@ -155,7 +155,7 @@ TEST(Library, TellsWhatTheSongIs) {
     EXPECT_STREQ(xmplayer_instrument_name(a.module, 1), "instrument");
     EXPECT_STREQ(xmplayer_instrument_name(a.module, 2), "");
     EXPECT_STREQ(xmplayer_instrument_name(a.module, -1), "");
-    xmplayer_get_info(b.module, &info);
+    xmplayer_get_info(b.module, &info, sizeof info);
     EXPECT_STREQ(info.tracker, "another tracker");
     EXPECT_EQ(info.linear_periods, 0);
     EXPECT_EQ(info.channels, 3);
@@ -171,7 +171,7 @@ TEST(Library, SaysWhereItIsAndReportsEveryTick) {
         static_cast<std::vector<xmplayer_position>*>(to)->push_back(*t);
     }, &ticks);
     xmplayer_position at{};
-    xmplayer_get_position(x, &at);
+    xmplayer_get_position(x, &at, sizeof at);
     EXPECT_EQ(at.order, 0);
     EXPECT_EQ(at.row, 0);
     EXPECT_EQ(at.tempo, 6);
@@ -186,7 +186,7 @@ TEST(Library, SaysWhereItIsAndReportsEveryTick) {
         EXPECT_EQ(ticks[i].tick, int(i % 6));
         EXPECT_EQ(ticks[i].row_ticks, 6);
     }
-    xmplayer_get_position(x, &at);
+    xmplayer_get_position(x, &at, sizeof at);
     EXPECT_EQ(at.row, 1);
     EXPECT_EQ(at.tick, 1);
     EXPECT_EQ(at.frame, 882 * 7);
@@ -198,7 +198,7 @@ TEST(Library, SaysWhereItIsAndReportsEveryTick) {
     EXPECT_EQ(xmplayer_set_order(x, 2), 0) << "past the order list";
     EXPECT_EQ(xmplayer_set_order(x, 1), 1);
     ASSERT_EQ(xmplayer_render_s16(x, buffer.data(), 10), 10u);
-    xmplayer_get_position(x, &at);
+    xmplayer_get_position(x, &at, sizeof at);
     EXPECT_EQ(at.order, 1);
     EXPECT_EQ(at.pattern, 1);
     EXPECT_EQ(at.row, 0);
@@ -231,7 +231,23 @@ TEST(Library, EndsAtTheSongsEndAfterItsLoops) {
     }
 }
 
-void* openNothing(const char*) { return nullptr; }
+void* openNothing(const char*, void*) { return nullptr; }
+
+// The caller's own stream: stdio behind the five callbacks; the user pointer counts the opens.
+void* stdioOpen(const char* name, void* opens) {
+    ++*static_cast<int*>(opens);
+    return std::fopen(name, "rb");
+}
+void stdioClose(void* f) { std::fclose(static_cast<FILE*>(f)); }
+int64_t stdioRead(void* f, void* buffer, int64_t count) {
+    return int64_t(std::fread(buffer, 1, size_t(count), static_cast<FILE*>(f)));
+}
+int stdioSeek(void* f, int64_t offset, int origin) {
+    return std::fseek(static_cast<FILE*>(f), long(offset), origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END);
+}
+int64_t stdioTell(void* f) { return std::ftell(static_cast<FILE*>(f)); }
+int refuseSeek(void*, int64_t, int) { return -1; }
+int64_t failRead(void*, void*, int64_t) { return -1; }
 
 TEST(Library, LoadsFromMemoryFilesAndCallbacksOrSaysWhy) {
     const std::vector<uint8_t> bytes = songA();
@@ -240,55 +256,73 @@ TEST(Library, LoadsFromMemoryFilesAndCallbacksOrSaysWhy) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 
     char reason[128] = "";
-    xmplayer_module* fromFile = xmplayer_load_file(path.c_str(), reason, sizeof reason);
+    xmplayer_error error = XMPLAYER_ERROR_INTERNAL;
+    xmplayer_module* fromFile = xmplayer_load_file(path.c_str(), &error, reason, sizeof reason);
     ASSERT_NE(fromFile, nullptr) << reason;
+    EXPECT_EQ(error, XMPLAYER_OK);
     EXPECT_EQ(renderAlone(fromFile, 884), renderAlone(LoadedSong(bytes).module, 884));
     xmplayer_free_module(fromFile);
 
-    // The caller's own stream: stdio behind the five callbacks.
-    const xmplayer_stream_callbacks stdio = {
-        [](const char* name) -> void* { return std::fopen(name, "rb"); },
-        [](void* f) { std::fclose(static_cast<FILE*>(f)); },
-        [](void* buffer, int32_t count, void* f) { return int32_t(std::fread(buffer, 1, size_t(count), static_cast<FILE*>(f))); },
-        [](void* f, int32_t offset, int origin) {
-            std::fseek(static_cast<FILE*>(f), offset, origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END);
-        },
-        [](void* f) { return int32_t(std::ftell(static_cast<FILE*>(f))); },
-    };
-    xmplayer_module* fromStream = xmplayer_load_stream(&stdio, path.c_str(), reason, sizeof reason);
+    const xmplayer_stream_callbacks stdio = {stdioOpen, stdioClose, stdioRead, stdioSeek, stdioTell};
+    int opens = 0;
+    xmplayer_module* fromStream = xmplayer_load_stream(&stdio, path.c_str(), &opens, &error, reason, sizeof reason);
     ASSERT_NE(fromStream, nullptr) << reason;
+    EXPECT_EQ(opens, 1) << "open got the user pointer";
     xmplayer_info info{};
-    xmplayer_get_info(fromStream, &info);
+    xmplayer_get_info(fromStream, &info, sizeof info);
     EXPECT_STREQ(info.title, "song A");
     xmplayer_free_module(fromStream);
 
     struct Case {
         const char*      what;
         xmplayer_module* module;
+        xmplayer_error   error;
         const char*      says;
     };
-    xmplayer_stream_callbacks incomplete = stdio;
+    xmplayer_stream_callbacks incomplete = stdio, opensNothing = stdio, cannotSeek = stdio, cannotRead = stdio;
     incomplete.tell = nullptr;
-    xmplayer_stream_callbacks opensNothing = stdio;
     opensNothing.open = openNothing;
-    char reasons[5][128] = {};
+    cannotSeek.seek = refuseSeek;
+    cannotRead.read = failRead;
     const std::string text = "not a module";
-    const Case cases[] = {
-        {"no such file", xmplayer_load_file((t / "missing.xm").string().c_str(), reasons[0], 128), "cannot open"},
-        {"not an XM module", xmplayer_load_memory(text.data(), text.size(), reasons[1], 128), "not an XM module"},
-        {"incomplete callbacks", xmplayer_load_stream(&incomplete, path.c_str(), reasons[2], 128), "incomplete"},
-        {"a stream that does not open", xmplayer_load_stream(&opensNothing, "x", reasons[3], 128), "cannot open \"x\""},
-        {"no callbacks", xmplayer_load_stream(nullptr, "x", reasons[4], 128), "incomplete"},
+    std::vector<uint8_t> tooWide = bytes;
+    tooWide[60 + 8] = 33;  // channels
+    Case cases[8] = {};
+    char reasons[8][128] = {};
+    xmplayer_error errors[8] = {};
+    const auto load = [&](size_t i, const char* what, xmplayer_module* m, xmplayer_error e, const char* says) {
+        cases[i] = {what, m, e, says};
     };
+    load(0, "no such file", xmplayer_load_file((t / "missing.xm").string().c_str(), &errors[0], reasons[0], 128),
+         XMPLAYER_ERROR_OPEN, "cannot open");
+    load(1, "not an XM module", xmplayer_load_memory(text.data(), text.size(), &errors[1], reasons[1], 128),
+         XMPLAYER_ERROR_FORMAT, "not an XM module");
+    load(2, "33 channels", xmplayer_load_memory(tooWide.data(), tooWide.size(), &errors[2], reasons[2], 128),
+         XMPLAYER_ERROR_UNPLAYABLE, "33 channels, at most 32");
+    load(3, "incomplete callbacks", xmplayer_load_stream(&incomplete, path.c_str(), nullptr, &errors[3], reasons[3], 128),
+         XMPLAYER_ERROR_ARGUMENT, "incomplete");
+    load(4, "a stream that does not open", xmplayer_load_stream(&opensNothing, "x", nullptr, &errors[4], reasons[4], 128),
+         XMPLAYER_ERROR_OPEN, "cannot open \"x\"");
+    load(5, "no callbacks", xmplayer_load_stream(nullptr, "x", nullptr, &errors[5], reasons[5], 128),
+         XMPLAYER_ERROR_ARGUMENT, "incomplete");
+    load(6, "a seek that fails", xmplayer_load_stream(&cannotSeek, path.c_str(), &opens, &errors[6], reasons[6], 128),
+         XMPLAYER_ERROR_READ, "failed");
+    load(7, "a read that fails", xmplayer_load_stream(&cannotRead, path.c_str(), &opens, &errors[7], reasons[7], 128),
+         XMPLAYER_ERROR_READ, "failed");
     for (size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(cases[i].module, nullptr) << cases[i].what;
+        EXPECT_EQ(errors[i], cases[i].error) << cases[i].what;
         EXPECT_NE(std::string(reasons[i]).find(cases[i].says), std::string::npos) << cases[i].what << ": " << reasons[i];
     }
     // A reason cut to the room given, and none asked for.
     char small[8];
-    EXPECT_EQ(xmplayer_load_memory(text.data(), text.size(), small, sizeof small), nullptr);
+    EXPECT_EQ(xmplayer_load_memory(text.data(), text.size(), nullptr, small, sizeof small), nullptr);
     EXPECT_STREQ(small, "not an ");
-    EXPECT_EQ(xmplayer_load_memory(text.data(), text.size(), nullptr, 0), nullptr);
+    EXPECT_EQ(xmplayer_load_memory(text.data(), text.size(), nullptr, nullptr, 0), nullptr);
+    EXPECT_EQ(xmplayer_load_memory(nullptr, 10, &error, nullptr, 0), nullptr);
+    EXPECT_EQ(error, XMPLAYER_ERROR_ARGUMENT);
+    EXPECT_STREQ(xmplayer_error_text(XMPLAYER_ERROR_OUT_OF_MEMORY), "out of memory");
+    EXPECT_STREQ(xmplayer_error_text(xmplayer_error(15)), "unknown error");
     // Calls with nothing to work on do nothing.
     EXPECT_EQ(xmplayer_create(nullptr, XMPLAYER_PROFILE_DEFAULT), nullptr);
     EXPECT_EQ(xmplayer_render_s16(nullptr, nullptr, 10), 0u);

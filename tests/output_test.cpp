@@ -28,6 +28,7 @@ TEST(SetBpm, FramesPerTickRoundTheTempoToSinglePrecisionFirst) {
     const Case cases[] = {{125, 882}, {140, 787}, {150, 735}, {49, 2249}, {63, 1749}, {98, 1124},
                           {126, 874}, {32, 3445}, {255, 432}, {0, 110249}, {-7, 110249}, {1000000, 1}};
     const std::unique_ptr<Playback> p = std::make_unique<Playback>();
+    p->rate = kMixRate;
     for (const Case& c : cases) {
         setBpm(*p, c.bpm);
         EXPECT_EQ(p->bpm, c.bpm);
