@@ -84,6 +84,7 @@ struct xmplayer {
     int32_t            blockSongFrames;  // frames of the song in it
     int32_t            handedOut;        // of them already handed out
     int64_t            blockFirstFrame;  // the song frame of the block's first frame
+    bool               sought;           // nothing handed out since a seek
 
     xmplayer_tick_report report;
     void*                reportUser;
@@ -225,6 +226,7 @@ size_t render(xmplayer* x, Sample* out, size_t frames) {
             reportTicks(*x, x->handedOut, x->handedOut + int32_t(n));
             handOut(*x, x->mix.data() + 2 * size_t(x->handedOut), out + 2 * done, n);
             x->handedOut += int32_t(n);
+            x->sought = false;
             done += n;
         }
     } catch (...) {
@@ -241,13 +243,16 @@ int64_t played(const xmplayer& x) { return x.runCount ? x.blockFirstFrame + x.ha
 // Goes to frame `target` of an unbroken render from the song's start (see xmplayer_seek_frame).
 void seekTo(xmplayer& x, int64_t target) {
     Playback& p = x.playback;
+    x.sought = true;
     const int64_t blockEnd = x.blockFirstFrame + x.blockSongFrames;
-    if (x.fromStart && x.runCount > 0 && target >= x.blockFirstFrame && (target <= blockEnd || p.ended)) {
+    if (x.fromStart && x.runCount > 0 && target >= x.blockFirstFrame && (target < blockEnd || p.ended)) {
         // Inside the block at hand, or past the end of a song that ended in it.
         x.handedOut = int32_t(std::min(target, blockEnd) - x.blockFirstFrame);
         return;
     }
     if (!x.fromStart || target < p.framesMixed) restart(x);
+    // The song's start: as fresh as a new player (a loop count set now counts from the start).
+    if (target == 0) return;
     // From a block boundary at or before the target: whole blocks without mixing, then the block
     // that holds the target, mixed.
     p.tickReport = nullptr;
@@ -627,9 +632,9 @@ xmplayer_error xmplayer_get_position(const xmplayer* x, xmplayer_position* posit
         at.row_ticks = p.tempo;
         return fill(at, position, positionSize);
     }
-    // The run that holds the last frame handed out, and the play time at the end of that frame,
-    // counted as the render loop counts it.
-    const int32_t last = x->handedOut > 0 ? x->handedOut - 1 : 0;
+    // The run that holds the last frame handed out (right after a seek: the next one), and the
+    // play time at the end of that frame, counted as the render loop counts it.
+    const int32_t last = x->handedOut > 0 && !x->sought ? x->handedOut - 1 : x->handedOut;
     int32_t i = 0;
     while (i + 1 < x->runCount && x->runs[size_t(i) + 1].start <= last) ++i;
     const Run& r = x->runs[size_t(i)];
