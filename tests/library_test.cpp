@@ -207,6 +207,73 @@ TEST(Library, SaysWhereItIsAndReportsEveryTick) {
     xmplayer_free(x);
 }
 
+// Pieces that end exactly on a tick or a block boundary: each tick is reported by the call that
+// hands out its first frame, and the position is the tick of the last frame handed out. Song A
+// ticks every 882 frames; its blocks are 884 frames long.
+TEST(Library, TickBoundariesAndBlockBoundariesInThePieces) {
+    const LoadedSong a(songA());
+    xmplayer* x = xmplayer_create(a.module, XMPLAYER_PROFILE_DEFAULT);
+    int reports = 0;
+    xmplayer_set_tick_report(x, [](const xmplayer_position*, void* count) { ++*static_cast<int*>(count); }, &reports);
+    struct Step {
+        size_t  frames;   // handed out by this call
+        int     reports;  // ticks reported so far
+        int64_t tickFrame;
+        int     tick;
+    };
+    const Step steps[] = {
+        {882, 1, 0, 0},      // frames 0…881: the first tick only, and it still sounds
+        {1, 2, 882, 1},      // frame 882 starts the second tick
+        {1, 2, 882, 1},      // frame 883, the block's last
+        {1, 2, 882, 1},      // frame 884, the next block's first
+        {879, 2, 882, 1},    // up to frame 1763, the second tick's last
+        {1, 3, 1764, 2},     // 1764: the third tick
+        {2646 - 1765, 3, 1764, 2},
+        {1, 4, 2646, 3},
+    };
+    std::vector<int16_t> buffer(2 * 3000);
+    for (const Step& s : steps) {
+        ASSERT_EQ(xmplayer_render_s16(x, buffer.data(), s.frames), s.frames);
+        xmplayer_position at{};
+        xmplayer_get_position(x, &at, sizeof at);
+        EXPECT_EQ(reports, s.reports) << at.played;
+        EXPECT_EQ(at.frame, s.tickFrame) << at.played;
+        EXPECT_EQ(at.tick, s.tick) << at.played;
+    }
+    xmplayer_free(x);
+}
+
+// A pattern delay lengthens its row: the row's ticks say so in the report and in the position.
+TEST(Library, RowTicksCountThePatternDelay) {
+    XmLayout layout;
+    layout.channels = 1;
+    layout.tempo = 4;
+    layout.patterns = {pattern(4, 1, {{1, Cell{0, 0, 0, 14, 0xE2}}})};  // row 1: EE2, three times 4 ticks
+    const LoadedSong song(buildXm(layout));
+    xmplayer* x = xmplayer_create(song.module, XMPLAYER_PROFILE_DEFAULT);
+    std::vector<xmplayer_position> ticks;
+    xmplayer_set_tick_report(x, [](const xmplayer_position* t, void* to) {
+        static_cast<std::vector<xmplayer_position>*>(to)->push_back(*t);
+    }, &ticks);
+    std::vector<int16_t> buffer(2 * 882 * 20);
+    ASSERT_EQ(xmplayer_render_s16(x, buffer.data(), 882 * 6), size_t(882 * 6));
+    ASSERT_EQ(ticks.size(), 6u);
+    EXPECT_EQ(ticks[3].row_ticks, 4);
+    EXPECT_EQ(ticks[4].row, 1);
+    EXPECT_EQ(ticks[4].row_ticks, 12);
+    xmplayer_position at{};
+    xmplayer_get_position(x, &at, sizeof at);
+    EXPECT_EQ(at.row, 1);
+    EXPECT_EQ(at.row_ticks, 12);
+    ASSERT_EQ(xmplayer_render_s16(x, buffer.data(), 882 * 10), size_t(882 * 10));
+    EXPECT_EQ(ticks.back().row, 1);
+    EXPECT_EQ(ticks.back().tick, 11) << "the row's twelfth tick";
+    ASSERT_EQ(xmplayer_render_s16(x, buffer.data(), 1), 1u);
+    EXPECT_EQ(ticks.back().row, 2);
+    EXPECT_EQ(ticks.back().row_ticks, 4);
+    xmplayer_free(x);
+}
+
 // The song ends where xmrender ends it; a loop count plays it again; a negative one for ever.
 TEST(Library, EndsAtTheSongsEndAfterItsLoops) {
     const LoadedSong a(songA());
@@ -229,6 +296,14 @@ TEST(Library, EndsAtTheSongsEndAfterItsLoops) {
         EXPECT_EQ(xmplayer_ended(x), loops < 0 ? 0 : 1);
         xmplayer_free(x);
     }
+    // The last block is rendered, its frames not all handed out: the song has not ended yet.
+    xmplayer* x = xmplayer_create(a.module, XMPLAYER_PROFILE_DEFAULT);
+    std::vector<int16_t> buffer(2 * size_t(once));
+    ASSERT_EQ(xmplayer_render_s16(x, buffer.data(), size_t(once - 10)), size_t(once - 10));
+    EXPECT_EQ(xmplayer_ended(x), 0);
+    EXPECT_EQ(xmplayer_render_s16(x, buffer.data(), 100), 10u);
+    EXPECT_EQ(xmplayer_ended(x), 1);
+    xmplayer_free(x);
 }
 
 void* openNothing(const char*, void*) { return nullptr; }

@@ -243,6 +243,54 @@ TEST_F(Player, ADeviceThatStopsHandsOverWithoutAJump) {
     }
 }
 
+// A device whose count does not start at 0 (it played before): the ring's first block is still
+// the first heard, and where the device goes away the silent clock goes on from the frames it
+// played since the start, not from its own count.
+TEST_F(Player, ADeviceCountingFromElsewhereHandsOverFromWhatItPlayed) {
+    resetOfflinePlatform();
+    offlinePlatform().tickCount = 5000;
+    const uint32_t deviceStart = 1234567u * 4;
+    offlineAudio().startPosition = deviceStart;
+    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    feedPlayer(player);
+    EXPECT_EQ(player.readBlock.load(), 0);
+    offlineAudio().position.store(deviceStart + (37 * 884 + 500) * 4);
+    feedPlayer(player);
+    ASSERT_EQ(player.readBlock.load(), 37);
+    EXPECT_EQ(getPlayedFrames(player), uint64_t(37 * 884 + 500));
+    offlineAudio().removed.store(true);
+    feedPlayer(player);
+    ASSERT_NE(playerSilenceReason(player), nullptr);
+    EXPECT_EQ(getPlayedFrames(player), uint64_t(37 * 884 + 500)) << "on from the frames played";
+    offlinePlatform().tickCount = 5000 + 9;  // 384 frames were left of block 37: 8.7 ms
+    feedPlayer(player);
+    EXPECT_EQ(player.readBlock.load(), 38);
+}
+
+// A device that goes away while the song is paused: the song stays where the pause held it, and
+// goes on from there on the silent clock once the pause ends.
+TEST_F(Player, ADeviceLostWhilePausedKeepsTheSongWhereItStood) {
+    resetOfflinePlatform();
+    offlinePlatform().tickCount = 2000;
+    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    offlineAudio().position.store((20 * 884 + 100) * 4);
+    feedPlayer(player);
+    ASSERT_EQ(player.readBlock.load(), 20);
+    pausePlayer(player, true);
+    offlineAudio().removed.store(true);
+    offlinePlatform().tickCount = 2000 + 3000;
+    feedPlayer(player);
+    ASSERT_NE(playerSilenceReason(player), nullptr);
+    EXPECT_EQ(getPlayedFrames(player), uint64_t(20 * 884 + 100)) << "the pause holds it";
+    offlinePlatform().tickCount = 2000 + 6000;
+    feedPlayer(player);
+    EXPECT_EQ(player.readBlock.load(), 20);
+    pausePlayer(player, false);
+    offlinePlatform().tickCount = 2000 + 6000 + 100;
+    feedPlayer(player);
+    EXPECT_EQ(getPlayedFrames(player), uint64_t(20 * 884 + 100 + 4410)) << "on from where it stood";
+}
+
 // A pause holds the device, or the silent clock, where it is; the song goes on from there.
 TEST_F(Player, APauseHoldsTheSongWhereItIs) {
     ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
