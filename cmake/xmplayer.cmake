@@ -9,13 +9,13 @@ add_library(xmplayer_shared SHARED ${XMPLAYER_SOURCES})
 set_target_properties(xmplayer_shared PROPERTIES
   OUTPUT_NAME xmplayer
   EXPORT_NAME xmplayer
-  VERSION ${PROJECT_VERSION}
-  SOVERSION ${PROJECT_VERSION_MAJOR}
+  VERSION ${XMPLAYER_VERSION}
+  SOVERSION ${XMPLAYER_VERSION_MAJOR}
   CXX_VISIBILITY_PRESET hidden
   VISIBILITY_INLINES_HIDDEN ON)
 target_include_directories(xmplayer_shared
   PUBLIC $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/player/include> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
-  PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
+  PRIVATE ${CMAKE_SOURCE_DIR})
 set_target_properties(xmplayer PROPERTIES EXPORT_NAME xmplayer_static)
 target_include_directories(xmplayer PUBLIC $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
@@ -26,7 +26,8 @@ install(FILES ${CMAKE_SOURCE_DIR}/player/include/xmplayer.h DESTINATION ${CMAKE_
 install(EXPORT XmPlayerTargets NAMESPACE XmPlayer:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/XmPlayer)
 configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/XmPlayerConfig.cmake.in
   ${CMAKE_BINARY_DIR}/XmPlayerConfig.cmake INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/XmPlayer)
-write_basic_package_version_file(${CMAKE_BINARY_DIR}/XmPlayerConfigVersion.cmake COMPATIBILITY SameMajorVersion)
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/XmPlayerConfigVersion.cmake VERSION ${XMPLAYER_VERSION}
+  COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/XmPlayerConfig.cmake ${CMAKE_BINARY_DIR}/XmPlayerConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/XmPlayer)
 

@@ -13,9 +13,10 @@
 #include <memory>
 #include <string>
 
-#include "player/output.h"
+#include "platform/realtime_services.h"
 #include "version.h"
 #include "xmplayer.h"
+#include "xmplayer_realtime.h"
 
 namespace {
 
@@ -27,6 +28,15 @@ struct Options {
     int              loops = 0;
 };
 
+// The profiles' names as a list: "default or ft2", "a, b or c".
+std::string profileNames() {
+    std::string names;
+    const int count = xmplayer_profile_count();
+    for (int i = 0; i < count; ++i)
+        names += std::string(i == 0 ? "" : i + 1 == count ? " or " : ", ") + xmplayer_profile_name(i);
+    return names;
+}
+
 void printUsage(FILE* to) {
     std::fputs(
         "usage: xmplay [options] FILE.xm\n"
@@ -36,7 +46,11 @@ void printUsage(FILE* to) {
         "the song's end: the first row it is about to play a second time (as xmrender does).\n"
         "\n"
         "options:\n"
-        "  --profile NAME  ft2 (the default: as FastTracker 2 plays it) or default (the demo's player)\n"
+        "  --profile NAME  how the module is played (default: ft2):\n",
+        to);
+    for (int i = 0; i < xmplayer_profile_count(); ++i)
+        std::fprintf(to, "                    %-8s %s\n", xmplayer_profile_name(i), xmplayer_profile_description(i));
+    std::fputs(
         "  --loops N       play the song N + 1 times\n"
         "  --help          this text\n"
         "  --version       the version\n",
@@ -57,10 +71,11 @@ int parseOptions(int argc, char** argv, Options& o) {
         if (a == "--profile" || a == "--loops") {
             if (i + 1 >= argc) return fail(a, "needs a value");
             const std::string value = argv[++i];
-            if (a == "--profile" && value == "ft2") o.profile = XMPLAYER_PROFILE_FT2;
-            else if (a == "--profile" && value == "default") o.profile = XMPLAYER_PROFILE_DEFAULT;
-            else if (a == "--profile") return fail(value, "--profile wants ft2 or default");
-            else {
+            if (a == "--profile") {
+                const int profile = xmplayer_profile_from_name(value.c_str());
+                if (profile < 0) return fail(value, "--profile wants " + profileNames());
+                o.profile = xmplayer_profile(profile);
+            } else {
                 char* end = nullptr;
                 const long loops = std::strtol(value.c_str(), &end, 10);
                 if (end == value.c_str() || *end || loops < 0 || loops > 1000)
@@ -138,8 +153,14 @@ int play(const Options& o) {
     const int64_t length = xmplayer_song_frames(module, o.profile, o.loops, kEndless);
     const bool endless = length >= kEndless;
 
-    const auto player = std::make_unique<RealtimePlayer>();
-    const PlayerStart start = startPlayer(*player, module, true, o.profile);
+    const std::unique_ptr<RealtimePlayer, void (*)(RealtimePlayer*)> player(
+        createRealtimePlayer(platformRealtimeServices()), freeRealtimePlayer);
+    if (!player) return fail(o.file, "out of memory");
+    const PlayerStart start = startPlayer(*player, module, o.profile);
+    if (start == PlayerStart::refused) {
+        xmplayer_free_module(module);
+        return fail(o.file, "out of memory");
+    }
     if (const char* silent = playerSilenceReason(*player)) {
         stopPlayer(*player);
         xmplayer_free_module(module);

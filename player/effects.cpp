@@ -273,7 +273,7 @@ void retrigTick(const EffectContext& e) {
 
 // Kxx with xx > 0 under the profile's timing; the row tick's key-off is the sequencer's.
 void keyOffTick(const EffectContext& e) {
-    if (e.playback.profile.keyOffEffectOnItsTick && e.cell.effectParam != 0 && e.tick == e.cell.effectParam)
+    if (e.tick != 0 && e.tick == keyOffEffectTick(e.playback.profile, e.cell))
         releaseNote(e.playback.profile, e.channel, e.instrument);
 }
 
@@ -355,9 +355,11 @@ void extendedRow(const EffectContext& e) {
     case 8: setPanning(c, y * 16); break;
     case 10: fineVolumeUpRow(e, y); break;
     case 11: fineVolumeDownRow(e, y); break;
-    case 13:  // ED0 under the late reading is no delay: the cell played on the row tick
-        if (y != 0 || !e.playback.profile.noteDelayAppliesCellLate) noteDelayRow(e, y);
+    case 13: {
+        const NoteDelay delay = noteDelayOf(e.playback.profile, e.cell);
+        if (!delay.late || delay.tick != 0) noteDelayRow(e, y);  // late ED0: the row tick played the cell
         break;
+    }
     default: break;  // E0y, E3y, EFy do nothing; E6y and EEy are the sequencer's
     }
 }
@@ -372,7 +374,7 @@ void extendedTick(const EffectContext& e) {
         c.volume = 0;
         c.updateFlags |= kUpdateVolume;
     } else if (x == 13) {  // note delay: the note starts on tick y, with its instrument state
-        if (tick == y && e.playback.profile.noteDelayAppliesCellLate) {
+        if (tick == y && noteDelayOf(e.playback.profile, e.cell).late) {
             applyDelayedCell(e.playback, c, e.cell);
         } else if (tick == y) {
             resetInstrumentState(c, e.sample);

@@ -10,6 +10,8 @@ const Instrument emptyInstrument{};
 namespace {
 
 constexpr uint8_t kExtendedEffect = 14;
+constexpr uint8_t kNoteDelay = 13;  // EDy: x of the extended effect
+constexpr uint8_t kKeyOffEffect = 20;
 
 // The fine-tune a note in `cell` plays with: the sample's as this playback has it, or, with the
 // profile's fineTuneOnNote, E5y's beside it.
@@ -86,6 +88,16 @@ void releaseNote(const PlaybackProfile& profile, Channel& c, const Instrument& i
         c.updateFlags |= kUpdateVolume | kUpdateQuickVolume;
     }
     c.keyOff = 1;
+}
+
+NoteDelay noteDelayOf(const PlaybackProfile& profile, const Cell& cell) {
+    if (cell.effectType != kExtendedEffect || (cell.effectParam >> 4) != kNoteDelay) return {-1, false};
+    return {cell.effectParam & 0x0F, profile.noteDelayAppliesCellLate};
+}
+
+int32_t keyOffEffectTick(const PlaybackProfile& profile, const Cell& cell) {
+    if (cell.effectType != kKeyOffEffect) return -1;
+    return profile.keyOffEffectOnItsTick ? cell.effectParam : 0;
 }
 
 void applyDelayedCell(Playback& p, Channel& c, const Cell& cell) {

@@ -54,6 +54,19 @@ void resetVolumes(Channel& channel, const Sample& sample);
 // keyOffZeroesVolume sets the volume to 0 instead of leaving the silencing to the row tick.
 void releaseNote(const PlaybackProfile& profile, Channel& channel, const Instrument& instrument);
 
+// The cell's note delay, EDy, as the profile plays it. The demo's player holds back only the note
+// (ED0: for good); under noteDelayAppliesCellLate the whole cell (note, instrument, volume,
+// key-off) waits for tick y, and ED0's tick is the row tick itself.
+struct NoteDelay {
+    int32_t tick;  // y, 0…15; −1: the cell has no note delay
+    bool    late;  // the whole cell waits for `tick`
+};
+NoteDelay noteDelayOf(const PlaybackProfile& profile, const Cell& cell);
+
+// The tick on which the cell's key-off effect (Kxx) releases the note: 0, the row tick, or xx
+// under keyOffEffectOnItsTick; −1 where the cell has no key-off effect.
+int32_t keyOffEffectTick(const PlaybackProfile& profile, const Cell& cell);
+
 // The late note delay's tick: the cell's note (or the channel's last one when it has none) starts
 // with its instrument's volume and panning when it names one, the envelopes restart, and the
 // volume column's set-volume and set-panning apply; a key-off releases instead.

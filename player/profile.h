@@ -3,7 +3,10 @@
 // differently. A profile is chosen when a playback starts (startPlayback, startPlayer,
 // xmplayer_create) and read by the sequencer and the effects; with every switch off the player is
 // the demo's own.
+#include <cstdint>
 #include <string_view>
+
+#include "xmplayer.h"
 
 struct PlaybackProfile {
     bool keyOffZeroesVolume;              // key-off without volume envelope: volume 0, fadeout, the voice plays on
@@ -54,9 +57,37 @@ inline constexpr PlaybackProfile ft2Profile{
     .tremoloRampFollowsVibrato = true,
 };
 
-// The profile called `name` ("default" or "ft2"), or nullptr.
-inline const PlaybackProfile* profileByName(std::string_view name) {
-    if (name == "default") return &defaultProfile;
-    if (name == "ft2") return &ft2Profile;
+// Every profile, in one table: its number in the C interface, its name (for --profile and
+// xmplayer_profile_from_name), one line for --help, and its switches. A new profile is one more
+// entry here (and its number in xmplayer.h).
+struct ProfileEntry {
+    xmplayer_profile number;       // its index in kProfiles
+    const char*      name;
+    const char*      description;
+    PlaybackProfile  switches;
+};
+
+inline constexpr ProfileEntry kProfiles[] = {
+    {XMPLAYER_PROFILE_DEFAULT, "default", "the demo's own player, as the demo plays its song", defaultProfile},
+    {XMPLAYER_PROFILE_FT2, "ft2", "as FastTracker 2 plays it", ft2Profile},
+};
+inline constexpr int32_t kProfileCount = int32_t(sizeof kProfiles / sizeof kProfiles[0]);
+
+constexpr bool profilesNumberedInOrder() {
+    for (int32_t i = 0; i < kProfileCount; ++i)
+        if (kProfiles[i].number != i) return false;
+    return true;
+}
+static_assert(profilesNumberedInOrder(), "a profile's number is its place in kProfiles");
+
+// The entry of profile `number`, or nullptr for a number no profile has.
+inline const ProfileEntry* findProfile(int32_t number) {
+    return number >= 0 && number < kProfileCount ? &kProfiles[number] : nullptr;
+}
+
+// The entry named `name` (exactly, case included), or nullptr.
+inline const ProfileEntry* findProfile(std::string_view name) {
+    for (const ProfileEntry& entry : kProfiles)
+        if (name == entry.name) return &entry;
     return nullptr;
 }

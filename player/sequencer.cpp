@@ -17,7 +17,6 @@ constexpr uint8_t kPositionJump = 11;
 constexpr uint8_t kPatternBreak = 13;
 constexpr uint8_t kExtended = 14;
 constexpr uint8_t kSpeed = 15;
-constexpr uint8_t kKeyOff = 20;
 
 // The pattern order entry `order` names, or nullptr when it names none.
 const Pattern* patternAt(const Module& m, int32_t order) {
@@ -94,19 +93,14 @@ void silenceForTremor(Channel& c) {
     c.updateFlags |= kUpdateVolume | kUpdateQuickVolume;
 }
 
-// ED1…EDF: a delayed note under the profile's late reading.
-bool isLateNoteDelay(const Cell& cell) {
-    return cell.effectType == kExtended && (cell.effectParam >> 4) == 13 && (cell.effectParam & 0x0F) != 0;
-}
-
 void rowTickChannel(Playback& p, Channel& c, const Cell& rowCell, bool& jumped) {
     const PlaybackProfile& profile = p.profile;
     // What the row tick applies of the cell: a late note delay leaves note, instrument and volume
     // to the delay tick; K00 beside a note releases instead of starting it.
     Cell cell = rowCell;
-    if (profile.noteDelayAppliesCellLate && isLateNoteDelay(rowCell)) cell.note = cell.instrument = cell.volume = 0;
-    const bool keyOffEffect =
-        cell.effectType == kKeyOff && (!profile.keyOffEffectOnItsTick || cell.effectParam == 0);
+    const NoteDelay delay = noteDelayOf(profile, rowCell);
+    if (delay.late && delay.tick > 0) cell.note = cell.instrument = cell.volume = 0;
+    const bool keyOffEffect = keyOffEffectTick(profile, cell) == 0;
     if (profile.keyOffEffectOnItsTick && keyOffEffect && cell.note != 0) cell.note = kKeyOffNote;
 
     const bool tonePortamentoRow = cell.effectType == kTonePortamento || cell.effectType == kTonePortamentoVolumeSlide ||
@@ -197,7 +191,7 @@ void processTick(Playback& p) {
         if (cell.volume != 0) volumeColumnOtherTick(c, cell.volume);
         effectOtherTick(EffectContext{p, c, cell, *source.sample, source.fineTune, *source.instrument, tick, 0, 0, 0});
         // A late note delay may have changed the note, and with it the sample, on this tick.
-        const ChannelSource played = profile.noteDelayAppliesCellLate ? lookUpChannel(p, c) : source;
+        const ChannelSource played = noteDelayOf(profile, cell).late ? lookUpChannel(p, c) : source;
         if (c.tremorMuted) silenceForTremor(c);
         autoVibrato(c, *played.instrument);
         updateVoice(p, c, *played.sample);

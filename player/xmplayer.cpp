@@ -22,7 +22,6 @@
 #include "player/song_end.h"
 #include "player/stream.h"
 #include "player/xmplayer_module.h"
-#include "version.h"
 
 static_assert(kBlockFrames == XMPLAYER_BLOCK_FRAMES && kMixRate == XMPLAYER_RATE, "the interface says what the player does");
 static_assert(sizeof(xmplayer_cell) == sizeof(Cell), "a pattern row is copied cell by cell");
@@ -43,12 +42,10 @@ struct Run {
     xmplayer_position position;    // time_ms and played at `start`
 };
 
+// The switches of profile `profile`, or nullptr for a number no profile has.
 const PlaybackProfile* profileOf(xmplayer_profile profile) {
-    switch (profile) {
-    case XMPLAYER_PROFILE_DEFAULT: return &defaultProfile;
-    case XMPLAYER_PROFILE_FT2: return &ft2Profile;
-    }
-    return nullptr;
+    const ProfileEntry* entry = findProfile(int32_t(profile));
+    return entry ? &entry->switches : nullptr;
 }
 
 constexpr int64_t kDurationLimitFrames = int64_t(24) * 3600 * XMPLAYER_RATE;
@@ -396,7 +393,28 @@ bool findSample(const Module& m, int32_t instrument, const Sample* sample, int32
 
 extern "C" {
 
-const char* xmplayer_version(void) { return SKR_VERSION; }
+#define XMPLAYER_STRING(x) #x
+#define XMPLAYER_VERSION_STRING(major, minor, patch) XMPLAYER_STRING(major) "." XMPLAYER_STRING(minor) "." XMPLAYER_STRING(patch)
+const char* xmplayer_version(void) {
+    return XMPLAYER_VERSION_STRING(XMPLAYER_VERSION_MAJOR, XMPLAYER_VERSION_MINOR, XMPLAYER_VERSION_PATCH);
+}
+
+int xmplayer_profile_count(void) { return kProfileCount; }
+
+int xmplayer_profile_from_name(const char* name) {
+    const ProfileEntry* entry = name ? findProfile(std::string_view(name)) : nullptr;
+    return entry ? entry->number : -1;
+}
+
+const char* xmplayer_profile_name(int profile) {
+    const ProfileEntry* entry = findProfile(int32_t(profile));
+    return entry ? entry->name : nullptr;
+}
+
+const char* xmplayer_profile_description(int profile) {
+    const ProfileEntry* entry = findProfile(int32_t(profile));
+    return entry ? entry->description : nullptr;
+}
 
 const char* xmplayer_error_text(xmplayer_error error) {
     switch (error) {

@@ -12,7 +12,6 @@
 
 #include "song_fixture.h"
 #include "temp_dir.h"
-#include "version.h"
 #include "xmplayer.h"
 
 namespace {
@@ -159,7 +158,28 @@ TEST(Library, TellsWhatTheSongIs) {
     EXPECT_STREQ(info.tracker, "another tracker");
     EXPECT_EQ(info.linear_periods, 0);
     EXPECT_EQ(info.channels, 3);
-    EXPECT_STREQ(xmplayer_version(), SKR_VERSION);
+    const std::string compiled = std::to_string(XMPLAYER_VERSION_MAJOR) + "." + std::to_string(XMPLAYER_VERSION_MINOR) +
+                                 "." + std::to_string(XMPLAYER_VERSION_PATCH);
+    EXPECT_EQ(xmplayer_version(), compiled);
+}
+
+// Every profile is found by its name and only by it.
+TEST(Library, ProfilesAreFoundByNameAndNumber) {
+    ASSERT_GE(xmplayer_profile_count(), 2);
+    EXPECT_STREQ(xmplayer_profile_name(XMPLAYER_PROFILE_DEFAULT), "default");
+    EXPECT_STREQ(xmplayer_profile_name(XMPLAYER_PROFILE_FT2), "ft2");
+    for (int i = 0; i < xmplayer_profile_count(); ++i) {
+        ASSERT_NE(xmplayer_profile_name(i), nullptr);
+        EXPECT_EQ(xmplayer_profile_from_name(xmplayer_profile_name(i)), i);
+        ASSERT_NE(xmplayer_profile_description(i), nullptr);
+        EXPECT_NE(xmplayer_profile_description(i)[0], '\0');
+    }
+    for (int none : {-1, xmplayer_profile_count()}) {
+        EXPECT_EQ(xmplayer_profile_name(none), nullptr);
+        EXPECT_EQ(xmplayer_profile_description(none), nullptr);
+    }
+    for (const char* name : {"FT2", "", "ft", "ft2 ", "default2"}) EXPECT_EQ(xmplayer_profile_from_name(name), -1) << name;
+    EXPECT_EQ(xmplayer_profile_from_name(nullptr), -1);
 }
 
 // Song A at tempo 6, BPM 125: a tick every 882 frames, a row every 5292.

@@ -308,11 +308,4 @@ TEST(PlaybackProfile, EverySwitchIsCoveredAndTheFt2ProfileHasThemAllOn) {
     }
 }
 
-TEST(PlaybackProfile, ProfilesAreFoundByName) {
-    EXPECT_EQ(profileByName("default"), &defaultProfile);
-    EXPECT_EQ(profileByName("ft2"), &ft2Profile);
-    EXPECT_EQ(profileByName("FT2"), nullptr);
-    EXPECT_EQ(profileByName(""), nullptr);
-}
-
 }  // namespace

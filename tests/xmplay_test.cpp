@@ -87,7 +87,7 @@ TEST(Xmplay, RefusesWhatItCannotPlayInOneLine) {
     const Case cases[] = {
         {(t / "missing.xm").string(), "cannot open"},
         {(t / "text.xm").string(), "not an XM module"},
-        {"--profile it2 " + song, "--profile wants ft2 or default"},
+        {"--profile it2 " + song, "--profile wants default or ft2"},
         {"--loops many " + song, "--loops wants"},
         {"--bogus " + song, "--bogus: unknown option"},
         {song + " " + song, "one module at a time"},

@@ -50,6 +50,15 @@ void traceTick(const xmplayer_position* t, void* file) {
                  t->row, nextTick, t->tempo, t->bpm, t->global_volume);
 }
 
+// The profiles' names as a list: "default or ft2", "a, b or c".
+std::string profileNames() {
+    std::string names;
+    const int count = xmplayer_profile_count();
+    for (int i = 0; i < count; ++i)
+        names += std::string(i == 0 ? "" : i + 1 == count ? " or " : ", ") + xmplayer_profile_name(i);
+    return names;
+}
+
 void printUsage(FILE* to) {
     std::fputs(
         "usage: xmrender [options] INPUT.xm OUTPUT.wav\n"
@@ -78,8 +87,11 @@ void printUsage(FILE* to) {
         "  --positions FILE.csv one line per block: block,orderPosition,row,playTimeMs\n"
         "  --trace FILE.csv     one line per sequencer tick:\n"
         "                       frame,orderPosition,row,tick,tempo,bpm,globalVolume\n"
-        "  --profile NAME       how the module is played: default (the demo's player, as the demo\n"
-        "                       plays its song) or ft2 (as FastTracker 2 plays it)\n"
+        "  --profile NAME       how the module is played (default: default):\n",
+        to);
+    for (int i = 0; i < xmplayer_profile_count(); ++i)
+        std::fprintf(to, "                         %-8s %s\n", xmplayer_profile_name(i), xmplayer_profile_description(i));
+    std::fputs(
         "  --help               this text\n"
         "  --version            the version\n",
         to);
@@ -124,9 +136,9 @@ Parsed parseOptions(int argc, char** argv, Options& o) {
                 return fail(value, "--loops wants a whole number from 0 to 1000"), Parsed::failed;
             o.loops = int32_t(loops);
         } else if (a == "--profile") {
-            if (std::strcmp(value, "default") == 0) o.profile = XMPLAYER_PROFILE_DEFAULT;
-            else if (std::strcmp(value, "ft2") == 0) o.profile = XMPLAYER_PROFILE_FT2;
-            else return fail(value, "--profile wants default or ft2"), Parsed::failed;
+            const int profile = xmplayer_profile_from_name(value);
+            if (profile < 0) return fail(value, "--profile wants " + profileNames()), Parsed::failed;
+            o.profile = xmplayer_profile(profile);
         } else if (a == "--rate") {
             const long rate = std::strtol(value, &end, 10);
             if (end == value || *end || rate < XMPLAYER_RATE_MIN || rate > XMPLAYER_RATE_MAX)

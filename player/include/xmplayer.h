@@ -42,14 +42,15 @@
 extern "C" {
 #endif
 
-/* The version of this header; xmplayer_version() says which library runs. The major number
- * changes where programs must be rebuilt (it is the shared library's SONAME). */
+/* The library's version, as compiled against; xmplayer_version() says which one is linked. The
+ * major number changes whenever the binary interface does (it is the shared library's SONAME).
+ * XMPLAYER_VERSION is one number to compare: 20100 for 2.1.0. */
 #define XMPLAYER_VERSION_MAJOR 2
 #define XMPLAYER_VERSION_MINOR 0
 #define XMPLAYER_VERSION_PATCH 0
 #define XMPLAYER_VERSION (XMPLAYER_VERSION_MAJOR * 10000 + XMPLAYER_VERSION_MINOR * 100 + XMPLAYER_VERSION_PATCH)
 
-/* The library's version, "MAJOR.MINOR.PATCH". */
+/* The linked library's version, "MAJOR.MINOR.PATCH". */
 XMPLAYER_API const char* xmplayer_version(void);
 
 typedef enum xmplayer_error {
@@ -153,15 +154,26 @@ XMPLAYER_API int xmplayer_get_row(const xmplayer_module* module, int pattern, in
 typedef struct xmplayer xmplayer; /* one playback of one module */
 
 /* How effects behave where trackers differ. DEFAULT is the demo's player; FT2 plays a module as
- * FastTracker 2 does: pick FT2 for any module that is not the demo's. */
+ * FastTracker 2 does: pick FT2 for any module that is not the demo's. Profiles are numbered from
+ * 0 to xmplayer_profile_count() - 1. */
 typedef enum xmplayer_profile {
     XMPLAYER_PROFILE_DEFAULT = 0,
     XMPLAYER_PROFILE_FT2 = 1
 } xmplayer_profile;
 
+XMPLAYER_API int xmplayer_profile_count(void);
+
+/* The profile called `name` ("default", "ft2"; case counts), or -1 when none is, or for NULL. */
+XMPLAYER_API int xmplayer_profile_from_name(const char* name);
+
+/* Profile `profile`'s name, and one line that says how it plays; NULL for a number no profile
+ * has. The strings live as long as the library. */
+XMPLAYER_API const char* xmplayer_profile_name(int profile);
+XMPLAYER_API const char* xmplayer_profile_description(int profile);
+
 /* A player at the start of the song (order 0, row 0), at 44100 frames per second, linear
- * interpolation, 100 % separation and 0 dB. NULL when `module` is NULL, `profile` unknown or
- * memory short. */
+ * interpolation, 100 % separation and 0 dB. NULL when `module` is NULL, `profile` is no
+ * profile's number, or memory is short. */
 XMPLAYER_API xmplayer* xmplayer_create(const xmplayer_module* module, xmplayer_profile profile);
 XMPLAYER_API void      xmplayer_free(xmplayer* player);
 
@@ -271,11 +283,12 @@ XMPLAYER_API int xmplayer_set_order(xmplayer* player, int order);
 
 /* The song's length in frames at 44100 by the rule of xmplayer_set_loops, as a player of
  * `profile` plays it; at most `limit` frames are played to find out (then `limit` is returned).
- * The sequencer runs alone: no voice is mixed. */
+ * The sequencer runs alone: no voice is mixed. 0 when `module` is NULL or `profile` is no
+ * profile's number. */
 XMPLAYER_API int64_t xmplayer_song_frames(const xmplayer_module* module, xmplayer_profile profile, int loops,
                                           int64_t limit);
 /* The same in seconds (frames / 44100), looking up to 24 hours far; −1 when the song has not
- * ended by then, or for a NULL module. */
+ * ended by then, for a NULL module or no profile's number. */
 XMPLAYER_API double xmplayer_song_duration(const xmplayer_module* module, xmplayer_profile profile, int loops);
 
 /* --- Channels ---------------------------------------------------------------------------- */

@@ -1,4 +1,4 @@
-#include "platform/silent_clock.h"
+#include "player/realtime/silent_clock.h"
 
 SilentClock startSilentClock(int32_t rate, uint64_t framesPlayed, uint32_t tickNow) {
     return SilentClock{rate, tickNow, 0, framesPlayed};
