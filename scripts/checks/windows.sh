@@ -122,11 +122,11 @@ cp "$root/build/mingw/libxmplayer.dll" "$work/"
 libraryOptions=(--rate 48000 --interpolation cubic --start 20.5 --profile ft2)
 "$root/build/win-native/xmrender" "${libraryOptions[@]}" "$root/resources/118-song.xm" "$work/library-native.wav" \
     >/dev/null || fail "xmrender could not render the song"
-for exe in xm2wav-dll xm2wav-static; do
-    (cd "$work" && wine "$exe.exe" "${libraryOptions[@]}" "$(winepath -w "$root/resources/118-song.xm")" "$exe.wav") \
-        >"$out/$exe.log" 2>&1 || fail "$exe.exe failed under Wine (see $out/$exe.log)"
-    cmp -s "$work/$exe.wav" "$work/library-native.wav" ||
-        fail "$exe.exe wrote other bytes than the native xmrender (${libraryOptions[*]})"
+for program in xm2wav-dll xm2wav-static; do
+    (cd "$work" && wine "$program.exe" "${libraryOptions[@]}" "$(winepath -w "$root/resources/118-song.xm")" "$program.wav") \
+        >"$out/$program.log" 2>&1 || fail "$program.exe failed under Wine (see $out/$program.log)"
+    cmp -s "$work/$program.wav" "$work/library-native.wav" ||
+        fail "$program.exe wrote other bytes than the native xmrender (${libraryOptions[*]})"
 done
 echo "library: xm2wav.exe on libxmplayer.dll and on libxmplayer.a wrote the native xmrender's bytes" \
     "($(stat -c %s "$work/library-native.wav") bytes, ${libraryOptions[*]})"
