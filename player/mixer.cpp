@@ -91,6 +91,7 @@ void resetMixer(Mixer& m, int32_t mixRate) {
     m.interpolation = Interpolation::linear;
     m.measurePeaks = false;
     m.silencedChannels = 0;
+    m.wide = wideMixAvailable();
 }
 
 namespace {
@@ -177,7 +178,7 @@ void runVoice(const Mixer& m, Voice& v, float* out, int32_t frames) {
             step <= uint64_t(s.loopLength) << 32 && loopEnd < (int64_t(1) << 62) && pos < loopEnd) {
             const int64_t length = int64_t(s.loopLength) * kOne;
             pos = skip ? skipLoopRun(pos, step, left, loopEnd, length)
-                       : mixLoopRun(data, pos, step, gL, gR, out, left, loopEnd, length);
+                       : mixLoopRun(data, pos, step, gL, gR, out, left, loopEnd, length, m.wide);
             break;
         }
         if (skip) {
@@ -189,8 +190,8 @@ void runVoice(const Mixer& m, Voice& v, float* out, int32_t frames) {
                     gR += v.rampStepRight;
                 }
         } else if (fast) {
-            if (!ramping) pos = mixRun(data, pos, delta, gL, gR, out, n);
-            else pos = mixRampRun(data, pos, delta, gL, gR, v.rampStepLeft, v.rampStepRight, out, n);
+            if (!ramping) pos = mixRun(data, pos, delta, gL, gR, out, n, m.wide);
+            else pos = mixRampRun(data, pos, delta, gL, gR, v.rampStepLeft, v.rampStepRight, out, n, m.wide);
         } else {
             pos = mixAnyRun(m.interpolation, data, edgeOf(s), pos, delta, gL, gR, ramping ? v.rampStepLeft : 0.0f,
                             ramping ? v.rampStepRight : 0.0f, out, n, peak);
@@ -247,5 +248,5 @@ void advanceVoices(Mixer& mixer, int32_t frames) {
 
 void floatToPcm16(int16_t* destination, const float* source, int32_t frames) {
     if (frames <= 0 || !destination || !source) return;
-    pcm16Run(destination, source, frames);
+    pcm16Run(destination, source, frames, wideMixAvailable());
 }

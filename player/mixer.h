@@ -54,10 +54,12 @@ struct Mixer {
     Interpolation interpolation;         // linear after a reset
     bool          measurePeaks;          // keep each voice's peak while mixing (slower)
     uint32_t      silencedChannels;      // bit i: voices i and i + 32 are moved, never mixed
+    bool          wide;                  // the AVX2 kernels (same bits): the processor has them
 };
 
 // Every voice idle, with its slot and a step of exactly 1.0; ramps of mixRate × 128 / 44100
-// frames; linear interpolation, no peaks measured, no channel silenced.
+// frames; linear interpolation, no peaks measured, no channel silenced; the AVX2 kernels where
+// the processor has them.
 void resetMixer(Mixer& mixer, int32_t mixRate);
 
 // Adds voices 0 to 63, in slot order, into the first `frames` stereo frames of `buffer`

@@ -191,14 +191,14 @@ bool shapes(const xmplayer& x) { return x.separation != 1.0f || x.gain != 1.0f; 
 
 void handOut(const xmplayer& x, const float* from, int16_t* to, size_t frames) {
     if (!shapes(x)) {
-        pcm16Run(to, from, int32_t(frames));
+        pcm16Run(to, from, int32_t(frames), x.playback.mixer.wide);
         return;
     }
     float shaped[2 * 256];
     for (size_t done = 0; done < frames; done += 256) {
         const size_t n = std::min<size_t>(256, frames - done);
         shape(x, from + 2 * done, shaped, n);
-        pcm16Run(to + 2 * done, shaped, int32_t(n));
+        pcm16Run(to + 2 * done, shaped, int32_t(n), x.playback.mixer.wide);
     }
 }
 
