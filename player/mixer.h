@@ -40,6 +40,10 @@ struct Voice {
     int32_t       tickRampFrames;    // frames of the next volume ramp; 0: the mixer's rampLength
     float         peak;              // largest |value| added to either side since it was last
                                      // read (only while the mixer measures peaks)
+    // The pitch the step was last computed from, so an unchanged one costs no power of two.
+    bool          stepKnown;         // false: none yet
+    int32_t       stepPeriod;        // the channel's period …
+    int32_t       stepPeriodDelta;   // … and its offset, as updateVoice had them
 };
 
 // Voice i (i < 32) belongs to channel i; voice i + 32 is its partner, which takes over a note

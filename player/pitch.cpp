@@ -113,7 +113,14 @@ void updateVoice(Playback& p, Channel& c, const Sample& sample) {
         v.leftVolume = (255 - panning) * v.volume / 255;
         v.rightVolume = v.volume * panning / 255;
     }
-    if (c.updateFlags & kUpdatePitch) setStep(v, periodFrequency(c.period, c.periodDelta, p.module->flags & 1), p.rate);
+    // The step is a function of the pitch alone (the module's scale and the rate are fixed).
+    if ((c.updateFlags & kUpdatePitch) &&
+        !(v.stepKnown && v.stepPeriod == c.period && v.stepPeriodDelta == c.periodDelta)) {
+        setStep(v, periodFrequency(c.period, c.periodDelta, p.module->flags & 1), p.rate);
+        v.stepKnown = true;
+        v.stepPeriod = c.period;
+        v.stepPeriodDelta = c.periodDelta;
+    }
     if (c.updateFlags & kUpdateRewind) {
         v.position = 0;
         v.positionFraction = 0;
