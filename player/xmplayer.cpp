@@ -251,7 +251,12 @@ void seekTo(xmplayer& x, int64_t target) {
     // The song's start: as fresh as a new player (a loop count set now counts from the start).
     if (target == 0) return;
     // From a block boundary at or before the target: whole blocks without mixing, then the block
-    // that holds the target, mixed.
+    // that holds the target, mixed. The skipped ticks are reported to nobody, also when memory
+    // runs out on the way.
+    struct Unreported {
+        Playback& p;
+        ~Unreported() { p.tickReport = recordTick; }
+    } unreported{p};
     p.tickReport = nullptr;
     while (!p.ended && target - p.framesMixed >= x.blockFrames) skipFrames(p, x.blockFrames);
     p.tickReport = recordTick;

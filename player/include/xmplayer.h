@@ -283,12 +283,12 @@ XMPLAYER_API int xmplayer_set_order(xmplayer* player, int order);
 
 /* The song's length in frames at 44100 by the rule of xmplayer_set_loops, as a player of
  * `profile` plays it; at most `limit` frames are played to find out (then `limit` is returned).
- * The sequencer runs alone: no voice is mixed. 0 when `module` is NULL or `profile` is no
- * profile's number. */
+ * The sequencer runs alone: no voice is mixed. 0 when `module` is NULL, `profile` is no
+ * profile's number or memory is short. */
 XMPLAYER_API int64_t xmplayer_song_frames(const xmplayer_module* module, xmplayer_profile profile, int loops,
                                           int64_t limit);
 /* The same in seconds (frames / 44100), looking up to 24 hours far; −1 when the song has not
- * ended by then, for a NULL module or no profile's number. */
+ * ended by then, for a NULL module or no profile's number, or when memory is short. */
 XMPLAYER_API double xmplayer_song_duration(const xmplayer_module* module, xmplayer_profile profile, int loops);
 
 /* --- Channels ---------------------------------------------------------------------------- */
