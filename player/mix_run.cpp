@@ -255,46 +255,52 @@ float interpolate(const int16_t* data, const SampleEdge& edge, int64_t pos) {
     }
 }
 
+// The arguments of one mixAnyRun, passed down to the loop of its interpolation.
+struct AnyRun {
+    const int16_t*    data;
+    const SampleEdge& edge;
+    uint64_t          delta;
+    float             stepLeft, stepRight;
+    float*            out;
+    int32_t           frames;
+    int64_t           wrapEnd, wrapLength;
+};
+
 template <Interpolation I, bool Peak>
-int64_t mixAny(const int16_t* data, const SampleEdge& edge, int64_t pos, uint64_t delta, float& gL, float& gR,
-               float stepLeft, float stepRight, float* out, int32_t frames, float* peak) {
+int64_t mixAny(const AnyRun& r, int64_t pos, float& gL, float& gR, float* peak) {
     float loudest = Peak ? *peak : 0.0f;
-    for (int32_t k = 0; k < frames; ++k) {
-        const float sample = interpolate<I>(data, edge, pos);
+    for (int32_t k = 0; k < r.frames; ++k) {
+        const float sample = interpolate<I>(r.data, r.edge, pos);
         const float left = sample * gL, right = sample * gR;
-        out[2 * k] += left;
-        out[2 * k + 1] += right;
+        r.out[2 * k] += left;
+        r.out[2 * k + 1] += right;
         if (Peak) loudest = std::fmax(loudest, std::fmax(std::fabs(left), std::fabs(right)));
-        gL += stepLeft;
-        gR += stepRight;
-        pos = int64_t(uint64_t(pos) + delta);
+        gL += r.stepLeft;
+        gR += r.stepRight;
+        pos = int64_t(uint64_t(pos) + r.delta);
+        if (pos >= r.wrapEnd) pos -= r.wrapLength;
     }
     if (Peak) *peak = loudest;
     return pos;
 }
 
 template <Interpolation I>
-int64_t mixAnyPeak(const int16_t* data, const SampleEdge& edge, int64_t pos, uint64_t delta, float& gL, float& gR,
-                   float stepLeft, float stepRight, float* out, int32_t frames, float* peak) {
-    return peak ? mixAny<I, true>(data, edge, pos, delta, gL, gR, stepLeft, stepRight, out, frames, peak)
-                : mixAny<I, false>(data, edge, pos, delta, gL, gR, stepLeft, stepRight, out, frames, peak);
+int64_t mixAnyPeak(const AnyRun& r, int64_t pos, float& gL, float& gR, float* peak) {
+    return peak ? mixAny<I, true>(r, pos, gL, gR, peak) : mixAny<I, false>(r, pos, gL, gR, peak);
 }
 
 }  // namespace
 
 int64_t mixAnyRun(Interpolation interpolation, const int16_t* data, const SampleEdge& edge, int64_t pos,
                   uint64_t delta, float& gL, float& gR, float stepLeft, float stepRight, float* out, int32_t frames,
-                  float* peak) {
+                  int64_t wrapEnd, int64_t wrapLength, float* peak) {
+    const AnyRun r{data, edge, delta, stepLeft, stepRight, out, frames, wrapEnd, wrapLength};
     switch (interpolation) {
-    case Interpolation::none:
-        return mixAnyPeak<Interpolation::none>(data, edge, pos, delta, gL, gR, stepLeft, stepRight, out, frames, peak);
-    case Interpolation::linear:
-        return mixAnyPeak<Interpolation::linear>(data, edge, pos, delta, gL, gR, stepLeft, stepRight, out, frames,
-                                                 peak);
-    case Interpolation::cubic:
-        break;
+    case Interpolation::none: return mixAnyPeak<Interpolation::none>(r, pos, gL, gR, peak);
+    case Interpolation::linear: return mixAnyPeak<Interpolation::linear>(r, pos, gL, gR, peak);
+    case Interpolation::cubic: break;
     }
-    return mixAnyPeak<Interpolation::cubic>(data, edge, pos, delta, gL, gR, stepLeft, stepRight, out, frames, peak);
+    return mixAnyPeak<Interpolation::cubic>(r, pos, gL, gR, peak);
 }
 
 int64_t mixRampRun(const int16_t* data, int64_t pos, uint64_t delta, float& gL, float& gR, float stepLeft,

@@ -54,13 +54,15 @@ struct SampleEdge {
 };
 
 // The run of mixRampRunPlain with any interpolation, one frame at a time; a constant-gain run
-// has both steps 0. With `peak` given, the largest |S · gain| added to either side is kept in
-// it. With the linear interpolation the values added are those of mixRunPlain and
-// mixRampRunPlain, bit for bit. Reads s−1 … s2 around each frame: every frame up to two past the
-// position's integer part must lie inside `data` (the guard frames cover them).
+// has both steps 0. After each frame's step a position at or past `wrapEnd` goes back by
+// `wrapLength`, as in mixLoopRunPlain (INT64_MAX: never). With `peak` given, the largest
+// |S · gain| added to either side is kept in it. With the linear interpolation the values added
+// are those of mixRunPlain, mixRampRunPlain and mixLoopRunPlain, bit for bit. Reads s−1 … s2
+// around each frame: every frame up to two past the position's integer part must lie inside
+// `data` (the guard frames cover them).
 int64_t mixAnyRun(Interpolation interpolation, const int16_t* data, const SampleEdge& edge, int64_t position,
                   uint64_t delta, float& gainLeft, float& gainRight, float stepLeft, float stepRight, float* out,
-                  int32_t frames, float* peak);
+                  int32_t frames, int64_t wrapEnd, int64_t wrapLength, float* peak);
 
 // 2 × frames floats to int16: rounded to nearest, ties to even (the default rounding mode),
 // limited to −32768…32767, NaN to 0. The plain form one value at a time; the fast one eight at a

@@ -173,12 +173,15 @@ void runVoice(const Mixer& m, Voice& v, float* out, int32_t frames) {
         const bool skip = !Mix || (!ramping && gL == 0.0f && gR == 0.0f);
         // Inside a forward loop at constant gains every later run of this call would end at the
         // loop end, wrap by one loop (the step is at most one loop) and keep these gains: all of
-        // them in one go. With the loop end below 2^30 frames no position of it leaves 32 bits.
-        if ((skip || fast) && !ramping && forward && s.loopType == 2 && s.loopLength > 0 && step != 0 &&
+        // them in one go, whatever the interpolation. With the loop end below 2^30 frames no
+        // position of it leaves 32 bits.
+        if (!ramping && forward && s.loopType == 2 && s.loopLength > 0 && step != 0 &&
             step <= uint64_t(s.loopLength) << 32 && loopEnd < (int64_t(1) << 62) && pos < loopEnd) {
             const int64_t length = int64_t(s.loopLength) * kOne;
-            pos = skip ? skipLoopRun(pos, step, left, loopEnd, length)
-                       : mixLoopRun(data, pos, step, gL, gR, out, left, loopEnd, length, m.wide);
+            if (skip) pos = skipLoopRun(pos, step, left, loopEnd, length);
+            else if (fast) pos = mixLoopRun(data, pos, step, gL, gR, out, left, loopEnd, length, m.wide);
+            else pos = mixAnyRun(m.interpolation, data, edgeOf(s), pos, step, gL, gR, 0.0f, 0.0f, out, left, loopEnd,
+                                 length, peak);
             break;
         }
         if (skip) {
@@ -194,7 +197,7 @@ void runVoice(const Mixer& m, Voice& v, float* out, int32_t frames) {
             else pos = mixRampRun(data, pos, delta, gL, gR, v.rampStepLeft, v.rampStepRight, out, n, m.wide);
         } else {
             pos = mixAnyRun(m.interpolation, data, edgeOf(s), pos, delta, gL, gR, ramping ? v.rampStepLeft : 0.0f,
-                            ramping ? v.rampStepRight : 0.0f, out, n, peak);
+                            ramping ? v.rampStepRight : 0.0f, out, n, INT64_MAX, 0, peak);
         }
 
         if (ramping) {

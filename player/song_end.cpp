@@ -34,7 +34,8 @@ struct TicksRun {
 };
 
 // Runs the song's ticks from its beginning without mixing until `stop(playback)` says so before
-// a tick, the song ends, or a tick would start past `maxFrames`.
+// a tick, the song ends, or a tick would start past `maxFrames` or be the kMaxTicks-th: a file's
+// BPM may make ticks of a frame, and 24 hours of them would take hours to run.
 template <typename Stop>
 TicksRun runTicks(const Module& m, int32_t loops, int64_t maxFrames, const PlaybackProfile& profile, int32_t rate,
                   Stop stop) {
@@ -44,7 +45,8 @@ TicksRun runTicks(const Module& m, int32_t loops, int64_t maxFrames, const Playb
     SongEnd end = startSongEnd(loops);
     // The render loop ticks at frame 0 and then every framesPerTick frames, as the tick just run
     // set it; block boundaries do not move a tick.
-    for (int64_t frame = 0; frame <= maxFrames; frame += p.framesPerTick) {
+    int64_t ticks = 0;
+    for (int64_t frame = 0; frame <= maxFrames && ticks < kMaxTicks; frame += p.framesPerTick, ++ticks) {
         if (songEndsHere(end, p)) return {frame, TicksEnd::songEnded};
         if (stop(p)) return {frame, TicksEnd::stopped};
         sequencerTick(p);

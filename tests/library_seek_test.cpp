@@ -237,4 +237,24 @@ TEST(LibrarySeek, DurationIsTheSongsLengthInSeconds) {
     EXPECT_EQ(xmplayer_song_duration(nullptr, XMPLAYER_PROFILE_FT2, 0), -1.0);
 }
 
+// A file's BPM may make ticks of a single frame: a song of 256 entries of a 256-row pattern,
+// each row delayed 16 times at tempo 31 (32 million ticks), is given up on after 2^22 of them
+// instead of being run for hours; its rows are not looked for further either.
+TEST(LibrarySeek, AHugeSongOfTinyTicksIsGivenUpOnInTime) {
+    XmLayout layout;
+    layout.channels = 1;
+    layout.tempo = 31;
+    layout.bpm = 65535;
+    layout.orders.assign(256, 0);
+    XmPattern delays = column({}, 256);
+    for (Cell& c : delays.cells) c = Cell{0, 0, 0, 14, 0xEF};
+    layout.patterns = {delays};
+    const Module song(buildXm(layout));
+    ASSERT_NE(song.module, nullptr);
+    EXPECT_EQ(xmplayer_song_duration(song.module, XMPLAYER_PROFILE_DEFAULT, 0), -1.0);
+    EXPECT_EQ(xmplayer_song_frames(song.module, XMPLAYER_PROFILE_DEFAULT, 0, int64_t(1) << 40), int64_t(1) << 40);
+    Player p(song.module, XMPLAYER_PROFILE_DEFAULT);
+    EXPECT_EQ(xmplayer_seek_row(p, 255, 255), XMPLAYER_ERROR_NOT_FOUND);
+}
+
 }  // namespace

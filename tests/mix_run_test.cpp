@@ -81,6 +81,33 @@ TEST(MixRun, FastRunsGiveThePlainBits) {
     }
 }
 
+// The loop of every interpolation, read linearly, adds the plain loops' values: what the mixer
+// relies on when it measures peaks (and the peak is the largest value added to either side).
+TEST(MixRun, AnyRunReadLinearlyGivesThePlainBits) {
+    std::mt19937 rng(14);
+    const SampleEdge noLoop{INT64_MAX, 0, false};
+    for (int trial = 0; trial < 2000; ++trial) {
+        SCOPED_TRACE(trial);
+        const Case c = randomCase(rng);
+        const int16_t* d = c.data.data();
+        std::vector<float> plain = c.out, any = c.out;
+        float plainLeft = c.gainLeft, plainRight = c.gainRight, anyLeft = c.gainLeft, anyRight = c.gainRight;
+        EXPECT_EQ(mixAnyRun(Interpolation::linear, d, noLoop, c.position, c.delta, anyLeft, anyRight, c.stepLeft,
+                            c.stepRight, any.data(), c.frames, INT64_MAX, 0, nullptr),
+                  mixRampRunPlain(d, c.position, c.delta, plainLeft, plainRight, c.stepLeft, c.stepRight, plain.data(),
+                                  c.frames));
+        EXPECT_TRUE(sameBits(plain, any));
+        EXPECT_EQ(std::memcmp(&plainLeft, &anyLeft, 4), 0);
+        // Added to zeros, the values stand alone: the peak is the largest of them.
+        std::vector<float> zeros(c.out.size(), 0.0f);
+        float left = c.gainLeft, right = c.gainRight, peak = 0.0f, loudest = 0.0f;
+        mixAnyRun(Interpolation::linear, d, noLoop, c.position, c.delta, left, right, c.stepLeft, c.stepRight,
+                  zeros.data(), c.frames, INT64_MAX, 0, &peak);
+        for (const float z : zeros) loudest = std::fmax(loudest, std::fabs(z));
+        EXPECT_EQ(peak, loudest);
+    }
+}
+
 // Forward loops short enough to wrap several times within one run, steps up to one loop.
 TEST(MixRun, LoopRunsGiveThePlainBitsAndSkipToTheSamePosition) {
     std::mt19937 rng(12);
@@ -112,6 +139,13 @@ TEST(MixRun, LoopRunsGiveThePlainBitsAndSkipToTheSamePosition) {
             EXPECT_TRUE(sameBits(plain, out)) << (wide ? "AVX2" : "SSE2");
         }
         EXPECT_EQ(skipLoopRun(position, delta, frames, loopEnd, loopLength * kOne), expected);
+        std::vector<float> any = fast;
+        float left = gainLeft, right = gainRight;
+        const SampleEdge edge{loopEnd >> 32, loopLength, false};
+        EXPECT_EQ(mixAnyRun(Interpolation::linear, data.data(), edge, position, delta, left, right, 0.0f, 0.0f,
+                            any.data(), frames, loopEnd, loopLength * kOne, nullptr),
+                  expected);
+        EXPECT_TRUE(sameBits(plain, any)) << "the loop of any interpolation";
     }
 }
 

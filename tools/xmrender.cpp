@@ -233,7 +233,7 @@ int printInfo(const Options& o, const xmplayer_module* module) {
                 info.title, info.tracker, info.format, info.channels, info.orders, info.patterns, info.instruments,
                 info.samples);
     if (duration >= 0) std::printf("duration: %.3f s\n", duration);
-    else std::printf("duration: more than 24 h\n");
+    else std::printf("duration: unknown: the song plays on past 24 hours or 4194304 ticks\n");
     return 0;
 }
 

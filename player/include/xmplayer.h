@@ -271,7 +271,8 @@ XMPLAYER_API xmplayer_error xmplayer_seek_frame(xmplayer* player, int64_t frame)
 /* The same for a time in milliseconds: frame ms × rate / 1000, cut down. */
 XMPLAYER_API xmplayer_error xmplayer_seek_ms(xmplayer* player, int64_t ms);
 /* The same for the first time the song, played from its start, plays row `row` of order-list
- * entry `order` (its loop count included; the first pass when it plays for ever).
+ * entry `order` (its loop count included; the first pass when it plays for ever), looking as far
+ * as xmplayer_song_duration looks.
  * XMPLAYER_ERROR_NOT_FOUND, and nothing changes, when it never does. */
 XMPLAYER_API xmplayer_error xmplayer_seek_row(xmplayer* player, int order, int row);
 
@@ -282,13 +283,14 @@ XMPLAYER_API xmplayer_error xmplayer_seek_row(xmplayer* player, int order, int r
 XMPLAYER_API int xmplayer_set_order(xmplayer* player, int order);
 
 /* The song's length in frames at 44100 by the rule of xmplayer_set_loops, as a player of
- * `profile` plays it; at most `limit` frames are played to find out (then `limit` is returned).
+ * `profile` plays it; at most `limit` frames (and 2^22 ticks, 23 hours at BPM 125) are played to
+ * find out (then `limit` is returned).
  * The sequencer runs alone: no voice is mixed. 0 when `module` is NULL, `profile` is no
  * profile's number or memory is short. */
 XMPLAYER_API int64_t xmplayer_song_frames(const xmplayer_module* module, xmplayer_profile profile, int loops,
                                           int64_t limit);
-/* The same in seconds (frames / 44100), looking up to 24 hours far; −1 when the song has not
- * ended by then, for a NULL module or no profile's number, or when memory is short. */
+/* The same in seconds (frames / 44100), looking up to 24 hours (and 2^22 ticks) far; −1 when the
+ * song has not ended by then, for a NULL module or no profile's number, or when memory is short. */
 XMPLAYER_API double xmplayer_song_duration(const xmplayer_module* module, xmplayer_profile profile, int loops);
 
 /* --- Channels ---------------------------------------------------------------------------- */
