@@ -16,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "tools/profile_names.h"
 #include "version.h"
 #include "xmplayer.h"
 
@@ -30,15 +31,6 @@ struct Options {
     xmplayer_profile profile = XMPLAYER_PROFILE_FT2;  // a player for any module: as FastTracker 2 plays it
     int              loops = 0;                       // negative: for ever
 };
-
-// The profiles' names as a list: "default or ft2", "a, b or c".
-std::string profileNames() {
-    std::string names;
-    const int count = xmplayer_profile_count();
-    for (int i = 0; i < count; ++i)
-        names += std::string(i == 0 ? "" : i + 1 == count ? " or " : ", ") + xmplayer_profile_name(i);
-    return names;
-}
 
 void printUsage(FILE* to) {
     std::fputs(

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tools/output_file.h"
+#include "tools/profile_names.h"
 #include "version.h"
 #include "xmplayer.h"
 
@@ -48,15 +49,6 @@ void traceTick(const xmplayer_position* t, void* file) {
     const int nextTick = t->tick + 1 < t->row_ticks ? t->tick + 1 : 0;
     std::fprintf(static_cast<FILE*>(file), "%lld,%d,%d,%d,%d,%d,%d\n", static_cast<long long>(t->frame), t->order,
                  t->row, nextTick, t->tempo, t->bpm, t->global_volume);
-}
-
-// The profiles' names as a list: "default or ft2", "a, b or c".
-std::string profileNames() {
-    std::string names;
-    const int count = xmplayer_profile_count();
-    for (int i = 0; i < count; ++i)
-        names += std::string(i == 0 ? "" : i + 1 == count ? " or " : ", ") + xmplayer_profile_name(i);
-    return names;
 }
 
 void printUsage(FILE* to) {
