@@ -53,6 +53,24 @@ namespace {
 // becomes float(u >> 16) · 65536 + float(u & 0xFFFF): both terms are exact, so the one rounding
 // of the sum is that of float(u). A ramp's gains are summed frame by frame, in the plain loop's
 // order.
+#if defined(__SSE2__)
+// The frames at four positions, s0 in the low and s1 in the high half of each lane: the two
+// frames read as one word, straight into a register (a round trip through memory would stall
+// store forwarding). The position steps on, and in a loop wraps, after each.
+template <bool Loop>
+inline __m128i nextFourPairs(const int16_t* data, int64_t& pos, uint64_t delta, int64_t loopEnd, int64_t loopLength) {
+    __m128i pair[4];
+    for (int32_t m = 0; m < 4; ++m) {
+        int32_t word;
+        std::memcpy(&word, data + (pos >> 32), 4);
+        pair[m] = _mm_cvtsi32_si128(word);
+        pos = int64_t(uint64_t(pos) + delta);
+        if (Loop && pos >= loopEnd) pos -= loopLength;
+    }
+    return _mm_unpacklo_epi64(_mm_unpacklo_epi32(pair[0], pair[1]), _mm_unpacklo_epi32(pair[2], pair[3]));
+}
+#endif
+
 template <bool Ramp, bool Loop>
 int32_t mixFours(const int16_t* data, int64_t& position, uint64_t delta, float& gL, float& gR, float stepLeft,
                  float stepRight, float* out, int32_t frames, int64_t loopEnd = 0, int64_t loopLength = 0) {
@@ -69,18 +87,7 @@ int32_t mixFours(const int16_t* data, int64_t& position, uint64_t delta, float& 
     __m128 ramp = _mm_setr_ps(gL, gR, 0.0f, 0.0f);
     const __m128 rampStep = _mm_setr_ps(stepLeft, stepRight, 0.0f, 0.0f);
     for (; k + 4 <= frames; k += 4) {
-        // s0 in the low and s1 in the high half of each lane: the two frames read as one word,
-        // straight into a register (a round trip through memory would stall store forwarding).
-        __m128i pair[4];
-        for (int32_t m = 0; m < 4; ++m) {
-            int32_t word;
-            std::memcpy(&word, data + (pos >> 32), 4);
-            pair[m] = _mm_cvtsi32_si128(word);
-            pos = int64_t(uint64_t(pos) + delta);
-            if (Loop && pos >= loopEnd) pos -= loopLength;
-        }
-        const __m128i pairs =
-            _mm_unpacklo_epi64(_mm_unpacklo_epi32(pair[0], pair[1]), _mm_unpacklo_epi32(pair[2], pair[3]));
+        const __m128i pairs = nextFourPairs<Loop>(data, pos, delta, loopEnd, loopLength);
         if (Ramp) {
             // Lanes 0 and 1 hold the left and right gain; each frame adds the steps, lane by lane
             // the plain loop's single-precision sums.
@@ -112,8 +119,8 @@ int32_t mixFours(const int16_t* data, int64_t& position, uint64_t delta, float& 
 
 #if defined(SKR_MIX_AVX2)
 // mixFours eight frames at a time in AVX2 lanes, the same operations lane by lane. The sample
-// pairs are read as mixFours reads them, one 32-bit word each into a register (a gather
-// instruction is slower on the processors measured).
+// pairs are read as mixFours reads them (a gather instruction is slower on the processors
+// measured).
 template <bool Ramp, bool Loop>
 __attribute__((target("avx2"))) int32_t mixEights(const int16_t* data, int64_t& position, uint64_t delta, float& gL,
                                                   float& gR, float stepLeft, float stepRight, float* out,
@@ -132,16 +139,8 @@ __attribute__((target("avx2"))) int32_t mixEights(const int16_t* data, int64_t& 
     const __m128 rampStep = _mm_setr_ps(stepLeft, stepRight, 0.0f, 0.0f);
     int32_t k = 0;
     for (; k + 8 <= frames; k += 8) {
-        __m128i pair[8];
-        for (int32_t m = 0; m < 8; ++m) {
-            int32_t word;
-            std::memcpy(&word, data + (pos >> 32), 4);
-            pair[m] = _mm_cvtsi32_si128(word);
-            pos = int64_t(uint64_t(pos) + delta);
-            if (Loop && pos >= loopEnd) pos -= loopLength;
-        }
-        const __m128i first = _mm_unpacklo_epi64(_mm_unpacklo_epi32(pair[0], pair[1]), _mm_unpacklo_epi32(pair[2], pair[3]));
-        const __m128i second = _mm_unpacklo_epi64(_mm_unpacklo_epi32(pair[4], pair[5]), _mm_unpacklo_epi32(pair[6], pair[7]));
+        const __m128i first = nextFourPairs<Loop>(data, pos, delta, loopEnd, loopLength);
+        const __m128i second = nextFourPairs<Loop>(data, pos, delta, loopEnd, loopLength);
         const __m256i pairs = _mm256_set_m128i(second, first);
         if (Ramp) {
             const __m128 n1 = _mm_add_ps(ramp, rampStep), n2 = _mm_add_ps(n1, rampStep);

@@ -328,6 +328,18 @@ xmplayer_module* guardedLoad(xmplayer_error* error, char* reason, size_t reasonS
     }
 }
 
+// Runs a call's work, turning what it throws into the error that means.
+template <typename Work>
+xmplayer_error guarded(Work work) {
+    try {
+        return work();
+    } catch (const std::bad_alloc&) {
+        return XMPLAYER_ERROR_OUT_OF_MEMORY;
+    } catch (...) {
+        return XMPLAYER_ERROR_INTERNAL;
+    }
+}
+
 // The caller's callbacks behind the loader's: the int32 sizes widened, failures kept until the
 // load has finished (the loader itself reads on, getting zeros).
 struct CStream {
@@ -573,7 +585,7 @@ int32_t xmplayer_block_frames(int32_t rate) {
 
 xmplayer_error xmplayer_set_rate(xmplayer* x, int32_t rate) {
     if (!x || rate < XMPLAYER_RATE_MIN || rate > XMPLAYER_RATE_MAX) return XMPLAYER_ERROR_ARGUMENT;
-    try {
+    return guarded([&] {
         const int32_t frames = blockFramesAt(rate);
         std::vector<float> mix(2 * size_t(frames));
         std::vector<Run> runs(size_t(frames) + 1);
@@ -585,11 +597,7 @@ xmplayer_error xmplayer_set_rate(xmplayer* x, int32_t rate) {
         restart(*x);
         seekTo(*x, target);
         return XMPLAYER_OK;
-    } catch (const std::bad_alloc&) {
-        return XMPLAYER_ERROR_OUT_OF_MEMORY;
-    } catch (...) {
-        return XMPLAYER_ERROR_INTERNAL;
-    }
+    });
 }
 
 int32_t xmplayer_get_rate(const xmplayer* x) { return x ? x->rate : 0; }
@@ -678,14 +686,10 @@ void xmplayer_set_tick_report(xmplayer* x, xmplayer_tick_report report, void* us
 
 xmplayer_error xmplayer_seek_frame(xmplayer* x, int64_t frame) {
     if (!x || frame < 0) return XMPLAYER_ERROR_ARGUMENT;
-    try {
+    return guarded([&] {
         seekTo(*x, frame);
         return XMPLAYER_OK;
-    } catch (const std::bad_alloc&) {
-        return XMPLAYER_ERROR_OUT_OF_MEMORY;
-    } catch (...) {
-        return XMPLAYER_ERROR_INTERNAL;
-    }
+    });
 }
 
 xmplayer_error xmplayer_seek_ms(xmplayer* x, int64_t ms) {
@@ -695,18 +699,13 @@ xmplayer_error xmplayer_seek_ms(xmplayer* x, int64_t ms) {
 
 xmplayer_error xmplayer_seek_row(xmplayer* x, int order, int row) {
     if (!x || order < 0 || order >= x->module->songLength || row < 0) return XMPLAYER_ERROR_ARGUMENT;
-    try {
+    return guarded([&] {
         const int64_t limit = kDurationLimitFrames / XMPLAYER_RATE * x->rate;
         const int64_t frame = findRowFrame(*x->module, order, row, x->loops < 0 ? 0 : x->loops, limit, *x->profile, x->rate);
         if (frame < 0) return XMPLAYER_ERROR_NOT_FOUND;
-        if (!x->fromStart) restart(*x);
         seekTo(*x, frame);
         return XMPLAYER_OK;
-    } catch (const std::bad_alloc&) {
-        return XMPLAYER_ERROR_OUT_OF_MEMORY;
-    } catch (...) {
-        return XMPLAYER_ERROR_INTERNAL;
-    }
+    });
 }
 
 int xmplayer_set_order(xmplayer* x, int order) {

@@ -12,28 +12,17 @@
 
 // Delta-coded 8-bit sample bytes of a sine with `period` frames and a slow decay, `frames` long.
 inline std::vector<uint8_t> decayingSine(int frames, double period, double decay) {
-    std::vector<uint8_t> bytes;
-    int previous = 0;
-    for (int i = 0; i < frames; ++i) {
-        const int v = int(std::lround(100.0 * std::exp(-decay * i) * std::sin(6.2831853 * i / period)));
-        bytes.push_back(uint8_t(v - previous));
-        previous = v;
-    }
-    return bytes;
+    std::vector<int> values;
+    for (int i = 0; i < frames; ++i)
+        values.push_back(int(std::lround(100.0 * std::exp(-decay * i) * std::sin(6.2831853 * i / period))));
+    return deltas8(values);
 }
 
 // Delta-coded 16-bit little-endian bytes of a square-ish wave, `frames` long.
 inline std::vector<uint8_t> square16(int frames, int period) {
-    std::vector<uint8_t> bytes;
-    int16_t previous = 0;
-    for (int i = 0; i < frames; ++i) {
-        const int16_t v = int16_t((i % period) < period / 2 ? 20000 : -18000);
-        const uint16_t d = uint16_t(v - previous);
-        previous = v;
-        bytes.push_back(uint8_t(d));
-        bytes.push_back(uint8_t(d >> 8));
-    }
-    return bytes;
+    std::vector<int> values;
+    for (int i = 0; i < frames; ++i) values.push_back((i % period) < period / 2 ? 20000 : -18000);
+    return deltas16(values);
 }
 
 inline XmLayout busySong() {

@@ -121,14 +121,9 @@ TEST(LibraryMixing, InterpolationsReadTheSampleAsTheySay) {
     // A sample played at 1/16 of its rate: 16 output frames between two of its frames.
     XmLayout layout = oneTone(1);  // C-0: four octaves below C-4
     XmSample& sine = layout.instruments[0].samples[0];
-    sine.data.clear();
-    int16_t previous = 0;
-    for (int i = 0; i < 64; ++i) {  // one period of a 16-bit sine of amplitude 20000, delta-coded
-        const int16_t v = int16_t(std::lround(20000 * std::sin(6.2831853 * i / 64)));
-        const uint16_t d = uint16_t(v - previous);
-        previous = v;
-        sine.data.insert(sine.data.end(), {uint8_t(d), uint8_t(d >> 8)});
-    }
+    std::vector<int> period;  // one period of a 16-bit sine of amplitude 20000
+    for (int i = 0; i < 64; ++i) period.push_back(int(std::lround(20000 * std::sin(6.2831853 * i / 64))));
+    sine.data = deltas16(period);
     sine.type = 1 | 0x10;
     sine.loopLength = 128;
     const Module slow(layout);
