@@ -82,6 +82,7 @@ static void setStep(Voice& v, int32_t frequency, int32_t rate) {
 }
 
 void updateVoice(Playback& p, Channel& c, const Sample& sample) {
+    if (p.timingOnly) return;  // no effect reads a voice back: the song's timing is in the channels
     if (int64_t(c.period) + c.periodDelta == 0) c.updateFlags &= uint8_t(~kUpdatePitch);
     if (c.updateFlags & kUpdateTrigger) {
         takeOverVoice(p.mixer, c);

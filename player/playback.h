@@ -54,4 +54,6 @@ struct Playback {
     void*      tickReportUser;
     SongEnd*   songEnd;         // where rendering stops; nullptr: it never does
     bool       ended;           // rendering reached songEnd's end
+    bool       timingOnly;      // the voices are left alone: only where the song goes and when
+                                // counts (measuring it, looking for a row); nothing is mixed
 };

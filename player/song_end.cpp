@@ -42,6 +42,7 @@ TicksRun runTicks(const Module& m, int32_t loops, int64_t maxFrames, const Playb
     const std::unique_ptr<Playback> playback(new Playback{});
     Playback& p = *playback;
     startPlayback(p, m, profile, rate);
+    p.timingOnly = true;
     SongEnd end = startSongEnd(loops);
     // The render loop ticks at frame 0 and then every framesPerTick frames, as the tick just run
     // set it; block boundaries do not move a tick.
