@@ -14,12 +14,15 @@
  * Errors: calls that can fail return an xmplayer_error (XMPLAYER_OK, 0, when they did not), or
  * NULL with the error in `*error`; the loaders also write one line of text into `reason` (cut to
  * `reason_size` bytes, terminator included). No C++ exception leaves the library.
- * NULL: every pointer argument may be NULL unless its call says otherwise; a call given a NULL
- * player or module does nothing and returns 0, NULL or XMPLAYER_ERROR_ARGUMENT.
+ * NULL: every pointer argument may be NULL. A call given a NULL module, player or record does
+ * nothing and returns what it says it returns for nothing: XMPLAYER_ERROR_ARGUMENT, NULL, 0,
+ * −1 or "". The optional ones (`error`, `reason`, a loader's `name` and `user`, a report's
+ * `user`) are simply not used.
  * Records the caller hands in (xmplayer_info, xmplayer_position, xmplayer_channel) go with their
  * size, `sizeof` of the record as the caller's header has it: the library fills that much and
- * no more, and sets the record's `size` to the bytes it filled. A later version only appends
- * fields, so programs built against this header keep working with later libraries. */
+ * no more, and sets the record's `size` to the bytes it filled (a size too small for the `size`
+ * field itself is refused). A later version only appends fields, so programs built against this
+ * header keep working with later libraries. */
 #ifndef XMPLAYER_H
 #define XMPLAYER_H
 
@@ -124,13 +127,14 @@ typedef struct xmplayer_info {
 
 XMPLAYER_API xmplayer_error xmplayer_get_info(const xmplayer_module* module, xmplayer_info* info, size_t info_size);
 
-/* Names without trailing spaces; "" past the last instrument or sample. Indices count from 0. */
+/* Names without trailing spaces; "" past the last instrument or sample (or for a NULL module).
+ * Indices count from 0. */
 XMPLAYER_API const char* xmplayer_instrument_name(const xmplayer_module* module, int instrument);
 XMPLAYER_API int         xmplayer_instrument_samples(const xmplayer_module* module, int instrument); /* 0…16 */
 XMPLAYER_API const char* xmplayer_sample_name(const xmplayer_module* module, int instrument, int sample);
 
-/* The pattern that order-list entry `order` names (−1 past the list), and a pattern's rows
- * (0 past the last pattern). */
+/* The pattern that order-list entry `order` names (−1 past the list or for NULL), and a
+ * pattern's rows (0 past the last pattern or for NULL). */
 XMPLAYER_API int xmplayer_order_pattern(const xmplayer_module* module, int order);
 XMPLAYER_API int xmplayer_pattern_rows(const xmplayer_module* module, int pattern);
 
@@ -145,7 +149,7 @@ typedef struct xmplayer_cell {
 
 /* Copies the cells of row `row` of pattern `pattern`, one per channel, into `cells` (room for
  * `count`) and returns the song's channel count; fewer than that are copied when `count` is
- * smaller. 0 for a row or pattern that does not exist. */
+ * smaller, none for NULL `cells`. 0 for a row or pattern that does not exist, or a NULL module. */
 XMPLAYER_API int xmplayer_get_row(const xmplayer_module* module, int pattern, int row, xmplayer_cell* cells,
                                   size_t count);
 
@@ -186,13 +190,13 @@ XMPLAYER_API void      xmplayer_free(xmplayer* player);
  * blocks saves a copy, and gives the same values as any other split. A block is
  * (rate / 50 + 3) frames rounded down to a multiple of 4: 884 at 44100, 960 at 48000. */
 #define XMPLAYER_BLOCK_FRAMES 884 /* at XMPLAYER_RATE */
-XMPLAYER_API int32_t xmplayer_block_frames(int32_t rate);
+XMPLAYER_API int32_t xmplayer_block_frames(int32_t rate); /* 0 for a rate out of range */
 
 /* Frames per second, XMPLAYER_RATE_MIN…XMPLAYER_RATE_MAX. The song goes on at the same time
  * position (the frame at the new rate that time reaches, as xmplayer_seek_frame goes there).
  * At 44100 every value is the demo's. */
 XMPLAYER_API xmplayer_error xmplayer_set_rate(xmplayer* player, int32_t rate);
-XMPLAYER_API int32_t        xmplayer_get_rate(const xmplayer* player);
+XMPLAYER_API int32_t        xmplayer_get_rate(const xmplayer* player); /* 0 for NULL */
 
 /* How a sample is read between its frames. Takes effect from the next block. */
 typedef enum xmplayer_interpolation {
@@ -223,11 +227,12 @@ XMPLAYER_API void xmplayer_set_loops(xmplayer* player, int loops);
  * to even) and limited to −32768…32767; the float values are what the 16-bit ones are rounded
  * from, divided by 32768, not limited (a loud song gives values beyond ±1). Rendering is the
  * same whatever `frames` is asked for: any split of a render gives the same values in the same
- * order. */
+ * order. 0 for a NULL player or `out`. */
 XMPLAYER_API size_t xmplayer_render_s16(xmplayer* player, int16_t* out, size_t frames);
 XMPLAYER_API size_t xmplayer_render_float(xmplayer* player, float* out, size_t frames);
 
-/* 1 once the song has ended and every frame of it has been handed out (see xmplayer_set_loops). */
+/* 1 once the song has ended and every frame of it has been handed out (see xmplayer_set_loops);
+ * 0 before, and for NULL. */
 XMPLAYER_API int xmplayer_ended(const xmplayer* player);
 
 /* Where a player is: the tick that sounds at the last frame handed out (before any: the tick
@@ -311,7 +316,8 @@ typedef struct xmplayer_channel {
 } xmplayer_channel;
 
 /* `channel` counts from 0, below the song's channel count (at most 32). While channels are
- * watched (from the first call on) the mixer measures their levels, which costs it some speed. */
+ * watched (from the first call on) the mixer measures their levels on a plainer path, several
+ * times slower than its fastest (the values it mixes stay the same). */
 XMPLAYER_API xmplayer_error xmplayer_get_channel(xmplayer* player, int channel, xmplayer_channel* state,
                                                  size_t state_size);
 
