@@ -1,7 +1,8 @@
 # The player library as others install it (cmake --install): libxmplayer.so with only the C
-# interface visible, libxmplayer.a, xmplayer.h, a CMake package (find_package(XmPlayer), target
-# XmPlayer::xmplayer, or XmPlayer::xmplayer_static) and a pkg-config file (xmplayer.pc).
-# Included by the top-level CMakeLists.txt on Linux, after the static library is defined.
+# interface visible (on Windows libxmplayer.dll with its import library libxmplayer.dll.a),
+# libxmplayer.a, xmplayer.h, a CMake package (find_package(XmPlayer), target XmPlayer::xmplayer,
+# or XmPlayer::xmplayer_static) and a pkg-config file (xmplayer.pc). Included by the top-level
+# CMakeLists.txt after the static library is defined.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -16,12 +17,19 @@ set_target_properties(xmplayer_shared PROPERTIES
 target_include_directories(xmplayer_shared
   PUBLIC $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/player/include> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
   PRIVATE ${CMAKE_SOURCE_DIR})
+# The DLL exports the C interface (XMPLAYER_API) and carries the C and C++ runtimes inside, so it
+# needs nothing beside it but Windows's own DLLs.
+target_compile_definitions(xmplayer_shared PRIVATE XMPLAYER_BUILDING_DLL)
+if(WIN32)
+  target_link_options(xmplayer_shared PRIVATE -static -static-libgcc -static-libstdc++)
+endif()
 set_target_properties(xmplayer PROPERTIES EXPORT_NAME xmplayer_static)
 target_include_directories(xmplayer PUBLIC $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
 install(TARGETS xmplayer_shared xmplayer EXPORT XmPlayerTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/player/include/xmplayer.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(EXPORT XmPlayerTargets NAMESPACE XmPlayer:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/XmPlayer)
 configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/XmPlayerConfig.cmake.in

@@ -79,7 +79,7 @@ bool demoStartUp(Demo& d, std::string& reason) {
     // it (or when it cannot be played) the demo runs on silently with its timeline at position 0.
     const ResourceData songBytes = findResource("XM", 118);
     char songReason[256] = "the song (XM 118) is not among the embedded resources";
-    d.song = songBytes.bytes ? xmplayer_load_memory(songBytes.bytes, songBytes.size, songReason, sizeof songReason)
+    d.song = songBytes.bytes ? xmplayer_load_memory(songBytes.bytes, songBytes.size, nullptr, songReason, sizeof songReason)
                              : nullptr;
     if (!d.song) std::fprintf(stderr, "skr4mm3lb0d: no music: %s\n", songReason);
     // Without its thread the player is fed by the frames: 60 a second keep its 2-s ring full.

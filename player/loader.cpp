@@ -18,6 +18,10 @@ constexpr int32_t kHeaderFieldsOffset = 60;         // header size, then counts 
 // size cannot hold the fields, so it counts as this size.
 constexpr int32_t kPatternHeaderBytes = 9;
 constexpr int32_t kSampleHeaderBytes = 40;
+// An instrument header's fields up to its sample headers' size: size, name, type, sample count,
+// sample header size (4 + 22 + 1 + 2 + 4 bytes).
+constexpr int32_t kInstrumentCountsBytes = 33;
+constexpr int32_t kInstrumentFixedBytes = 29;  // without samples: size, name, type, sample count
 constexpr int32_t kMaxEnvelopePoints = 12;
 constexpr int32_t kMaxOrders = 256;
 constexpr int32_t kGuardFrames = 8;                 // zero frames after every sample's end
@@ -46,7 +50,7 @@ struct Loading {
     int32_t       streamSize;    // bytes, measured once
     int32_t       filePatterns;  // patterns stored in the file; patternCount may name more
     int64_t       cellsLeft;     // of kMaxCells
-    int64_t       missingBytes;  // asked for past the end of the file
+    int64_t       missingBytes;  // declared by the file's headers, past its end
     SampleDataCallback sampleData;  // nullptr: sample data comes from the stream
     std::string   reason;
 };
@@ -60,10 +64,18 @@ void copyName(char* to, const uint8_t* from, size_t size) {
     to[n] = '\0';
 }
 
-// Every read of the loader: what the file does not hold reads as zeros and counts as missing.
-void readBytes(Loading& l, void* buffer, int32_t count) {
-    const int32_t got = streamRead(buffer, count, l.stream);
-    if (count > got) l.missingBytes += count - got;
+// Every read of the loader: what the file does not hold reads as zeros.
+void readBytes(Loading& l, void* buffer, int32_t count) { streamRead(buffer, count, l.stream); }
+
+// True when the file holds the `bytes` bytes at offset `at`: a field it declares something with.
+bool holds(const Loading& l, int64_t at, int64_t bytes) { return at + bytes <= l.streamSize; }
+
+// A header the file holds declares bytes [from, to): the part past the file's end is missing. Of
+// a pattern or instrument that the counts promise but whose header's size the file does not
+// hold, only the fixed fields are declared (9 or 29 bytes): how much more it had is unknown.
+void declare(Loading& l, int64_t from, int64_t to) {
+    const int64_t absentFrom = std::max<int64_t>(from, l.streamSize);
+    if (to > absentFrom) l.missingBytes += to - absentFrom;
 }
 
 uint16_t read16(Loading& l) {
@@ -136,6 +148,7 @@ bool readHeader(Loading& l, Module& m) {
     uint8_t h[4 + 8 + 264] = {};
     readBytes(l, h, int32_t(sizeof h));
     const uint32_t headerSize = le32(h);
+    if (holds(l, kHeaderFieldsOffset, 4)) declare(l, 0, int64_t(kHeaderFieldsOffset) + headerSize);
     const uint16_t songLength = le16(h + 4);
     const uint16_t restartPosition = le16(h + 6);
     const uint16_t channels = le16(h + 8);
@@ -177,6 +190,9 @@ bool readPatterns(Loading& l, Module& m) {
         const uint32_t headerSize = le32(h);
         const uint16_t rows = le16(h + 5);
         const uint16_t packedSize = le16(h + 7);
+        const int64_t dataStart = int64_t(start) + std::max<uint32_t>(headerSize, kPatternHeaderBytes);
+        declare(l, start, holds(l, start, 4) ? dataStart : int64_t(start) + kPatternHeaderBytes);
+        if (holds(l, start, kPatternHeaderBytes)) declare(l, dataStart, dataStart + packedSize);
         if (headerSize > uint32_t(kPatternHeaderBytes)) seekTo(l.stream, int64_t(start) + headerSize);
         Pattern& p = m.patterns[i];
         if (!allocateCells(l, p, rows, m.channelCount)) return false;
@@ -197,12 +213,15 @@ struct SampleHeader {
     uint8_t  type;  // bit 0 forward loop, bit 1 ping-pong loop, bit 4 16-bit data
     uint8_t  panning;
     int8_t   relativeNote;
+    uint8_t  name[22];
 };
 
 SampleHeader readSampleHeader(Loading& l) {
     uint8_t b[kSampleHeaderBytes] = {};
     readBytes(l, b, kSampleHeaderBytes);
-    return {le32(b), le32(b + 4), le32(b + 8), b[12], int8_t(b[13]), b[14], b[15], int8_t(b[16])};
+    SampleHeader h{le32(b), le32(b + 4), le32(b + 8), b[12], int8_t(b[13]), b[14], b[15], int8_t(b[16]), {}};
+    std::memcpy(h.name, b + 18, sizeof h.name);
+    return h;
 }
 
 // Lengths and loop in frames, from a header whose length is already limited to what the file
@@ -214,6 +233,7 @@ Sample* makeSample(const SampleHeader& h, uint32_t lengthBytes) {
     s->finetune = h.finetune;
     s->panning = h.panning;
     s->relativeNote = h.relativeNote;
+    copyName(s->name, h.name, sizeof h.name);
     s->loopType = 1;
     if (h.type & 1) s->loopType = 2;
     if (h.type & 2) s->loopType = 4;
@@ -286,6 +306,7 @@ bool readInstrument(Loading& l, Module& m, int32_t index) {
 
     const int32_t start = streamTell(l.stream);
     const uint32_t headerSize = read32(l);
+    declare(l, start, int64_t(start) + (holds(l, start, 4) ? headerSize : uint32_t(kInstrumentFixedBytes)));
     uint8_t name[22] = {};
     readBytes(l, name, 22);
     copyName(ins.name, name, 22);
@@ -339,12 +360,21 @@ bool readInstrument(Loading& l, Module& m, int32_t index) {
                   ins.panningLoopEnd);
     seekTo(l.stream, int64_t(start) + headerSize);
 
+    // The sample headers, declared by the count and their size; each declares its data by its
+    // length, all the data after the last header.
+    const int64_t headersStart = int64_t(start) + headerSize;
+    const int64_t dataStart = headersStart + int64_t(sampleCount) * sampleHeaderSize;
+    if (holds(l, start, kInstrumentCountsBytes)) declare(l, headersStart, dataStart);
     SampleHeader headers[kMaxSamples];
+    int64_t declaredData = 0;
     for (int32_t k = 0; k < sampleCount; ++k) {
-        seekTo(l.stream, int64_t(start) + headerSize + int64_t(k) * sampleHeaderSize);
+        const int64_t at = headersStart + int64_t(k) * sampleHeaderSize;
+        seekTo(l.stream, at);
         headers[k] = readSampleHeader(l);
+        if (holds(l, at, 4)) declaredData += headers[k].lengthBytes;
     }
-    seekTo(l.stream, int64_t(start) + headerSize + int64_t(sampleCount) * sampleHeaderSize);
+    declare(l, dataStart, dataStart + declaredData);
+    seekTo(l.stream, dataStart);
 
     // Sample lengths are limited to the bytes the file still holds after the headers: past them
     // the data would be zeros anyway, and a length of 4 GiB must not become an allocation. Each
@@ -354,7 +384,6 @@ bool readInstrument(Loading& l, Module& m, int32_t index) {
     Sample* made[kMaxSamples] = {};
     for (int32_t k = 0; k < sampleCount; ++k) {
         const uint32_t lengthBytes = uint32_t(std::min<int64_t>(headers[k].lengthBytes, bytesLeft));
-        l.missingBytes += int64_t(headers[k].lengthBytes) - lengthBytes;
         made[k] = makeSample(headers[k], lengthBytes);
         bytesLeft -= int64_t(made[k]->bitsPerSample) * made[k]->length / 8;
         ins.samples[k] = made[k];
@@ -394,9 +423,19 @@ Module* loadModuleFromStream(ModuleStream* stream, SampleDataCallback sampleData
         if (reason) *reason = "no stream";
         return nullptr;
     }
-    Module* m = new Module{};
+    // Memory running out on the way leaves nothing behind: the stream is closed and what was made
+    // of the module released before the failure goes on to the caller.
+    Module* m = nullptr;
     Loading l{stream, 0, 0, 0, 0, sampleDataCallback, {}};
-    const bool ok = parse(l, *m);
+    bool ok = false;
+    try {
+        m = new Module{};
+        ok = parse(l, *m);
+    } catch (...) {
+        streamClose(stream);
+        freeModule(m);
+        throw;
+    }
     streamClose(stream);
     if (ok) return m;
     freeModule(m);

@@ -1,6 +1,7 @@
 #include "player/mixer.h"
 
 #include <cmath>
+#include <cstdint>
 
 #include "player/mix_run.h"
 #include "player/module.h"
@@ -87,15 +88,33 @@ void resetMixer(Mixer& m, int32_t mixRate) {
     }
     m.rampLength = mixRate * 128 / 44100;
     m.rampLengthReciprocal = 1.0f / static_cast<float>(m.rampLength);
+    m.interpolation = Interpolation::linear;
+    m.measurePeaks = false;
+    m.silencedChannels = 0;
+    m.wide = wideMixAvailable();
 }
 
-void mixVoice(const Mixer& m, Voice& v, float* out, int32_t frames) {
-    if (!v.sample) return;
+namespace {
+
+// Where a cubic read past the loop's end continues.
+SampleEdge edgeOf(const Sample& s) {
+    if ((s.loopType == 2 || s.loopType == 4) && s.loopLength > 0)
+        return {int64_t(s.loopStart) + s.loopLength, int64_t(s.loopLength), s.loopType == 4};
+    return {INT64_MAX, 0, false};
+}
+
+// One voice over `frames` frames: mixed into `out` (Mix), or only moved as mixing would move it
+// (out is nullptr then).
+template <bool Mix>
+void runVoice(const Mixer& m, Voice& v, float* out, int32_t frames) {
     const Sample& s = *v.sample;
     const uint64_t step = uint64_t(v.stepInteger) << 32 | v.stepFraction;
     const int64_t loopStart = int64_t(s.loopStart) * kOne;
     const int64_t loopEnd = (int64_t(s.loopStart) + s.loopLength) * kOne;
     int64_t pos = int64_t(v.position) * kOne + v.positionFraction;
+    // Only the linear reading without peaks has the fast loops; the others run frame by frame.
+    const bool fast = m.interpolation == Interpolation::linear && !m.measurePeaks;
+    float* const peak = Mix && m.measurePeaks ? &v.peak : nullptr;
 
     int32_t left = frames;
     while (left > 0) {
@@ -148,23 +167,38 @@ void mixVoice(const Mixer& m, Voice& v, float* out, int32_t frames) {
         // Most of the player's time is spent here: interpolate, weigh, accumulate, step, in
         // mixRun and mixRampRun (player/mix_run.h). A silent voice at constant gains would add
         // only +0 or −0, which changes no sum (and no sum is −0, each starts at +0), so only its
-        // position moves.
+        // position moves, as it does for a voice that is not mixed at all.
         const int16_t* data = s.data;
         const uint64_t delta = forward ? step : uint64_t(0) - step;
-        const bool silent = !ramping && gL == 0.0f && gR == 0.0f;
+        const bool skip = !Mix || (!ramping && gL == 0.0f && gR == 0.0f);
         // Inside a forward loop at constant gains every later run of this call would end at the
         // loop end, wrap by one loop (the step is at most one loop) and keep these gains: all of
-        // them in one go. With the loop end below 2^30 frames no position of it leaves 32 bits.
+        // them in one go, whatever the interpolation. With the loop end below 2^30 frames no
+        // position of it leaves 32 bits.
         if (!ramping && forward && s.loopType == 2 && s.loopLength > 0 && step != 0 &&
             step <= uint64_t(s.loopLength) << 32 && loopEnd < (int64_t(1) << 62) && pos < loopEnd) {
             const int64_t length = int64_t(s.loopLength) * kOne;
-            pos = silent ? skipLoopRun(pos, step, left, loopEnd, length)
-                         : mixLoopRun(data, pos, step, gL, gR, out, left, loopEnd, length);
+            if (skip) pos = skipLoopRun(pos, step, left, loopEnd, length);
+            else if (fast) pos = mixLoopRun(data, pos, step, gL, gR, out, left, loopEnd, length, m.wide);
+            else pos = mixAnyRun(m.interpolation, data, edgeOf(s), pos, step, gL, gR, 0.0f, 0.0f, out, left, loopEnd,
+                                 length, peak);
             break;
         }
-        if (silent) pos = int64_t(uint64_t(pos) + uint64_t(n) * delta);
-        else if (!ramping) pos = mixRun(data, pos, delta, gL, gR, out, n);
-        else pos = mixRampRun(data, pos, delta, gL, gR, v.rampStepLeft, v.rampStepRight, out, n);
+        if (skip) {
+            pos = int64_t(uint64_t(pos) + uint64_t(n) * delta);
+            // The gains a ramp reaches are summed frame by frame, as the mixing loops sum them.
+            if (ramping)
+                for (int32_t k = 0; k < n; ++k) {
+                    gL += v.rampStepLeft;
+                    gR += v.rampStepRight;
+                }
+        } else if (fast) {
+            if (!ramping) pos = mixRun(data, pos, delta, gL, gR, out, n, m.wide);
+            else pos = mixRampRun(data, pos, delta, gL, gR, v.rampStepLeft, v.rampStepRight, out, n, m.wide);
+        } else {
+            pos = mixAnyRun(m.interpolation, data, edgeOf(s), pos, delta, gL, gR, ramping ? v.rampStepLeft : 0.0f,
+                            ramping ? v.rampStepRight : 0.0f, out, n, INT64_MAX, 0, peak);
+        }
 
         if (ramping) {
             v.currentLeft = int32_t(std::lrintf(gL * 255.0f * 256.0f));
@@ -176,7 +210,7 @@ void mixVoice(const Mixer& m, Voice& v, float* out, int32_t frames) {
                 v.currentRight = v.rightVolume * 256;
             }
         }
-        out += 2 * n;
+        if constexpr (Mix) out += 2 * n;
         left -= n;
         if (cutByRamp || !atBoundary) continue;
 
@@ -193,12 +227,29 @@ void mixVoice(const Mixer& m, Voice& v, float* out, int32_t frames) {
     v.positionFraction = uint32_t(pos);
 }
 
+}  // namespace
+
+void mixVoice(const Mixer& m, Voice& v, float* out, int32_t frames) {
+    if (v.sample) runVoice<true>(m, v, out, frames);
+}
+
 void mixVoices(Mixer& mixer, float* buffer, int32_t frames) {
     if (frames <= 0) return;
-    for (Voice& v : mixer.voices) mixVoice(mixer, v, buffer, frames);
+    for (int32_t i = 0; i < kVoiceCount; ++i) {
+        Voice& v = mixer.voices[i];
+        if (!v.sample) continue;
+        if ((mixer.silencedChannels >> (i & 31)) & 1) runVoice<false>(mixer, v, nullptr, frames);
+        else runVoice<true>(mixer, v, buffer, frames);
+    }
+}
+
+void advanceVoices(Mixer& mixer, int32_t frames) {
+    if (frames <= 0) return;
+    for (Voice& v : mixer.voices)
+        if (v.sample) runVoice<false>(mixer, v, nullptr, frames);
 }
 
 void floatToPcm16(int16_t* destination, const float* source, int32_t frames) {
     if (frames <= 0 || !destination || !source) return;
-    pcm16Run(destination, source, frames);
+    pcm16Run(destination, source, frames, wideMixAvailable());
 }

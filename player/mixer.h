@@ -1,11 +1,15 @@
 #pragma once
-// The voice mixer: adds every active voice into a stereo float buffer with linear interpolation,
-// click-free volume ramps and loop handling, and turns finished blocks into 16-bit PCM.
+// The voice mixer: adds every active voice into a stereo float buffer with linear (or another)
+// interpolation, click-free volume ramps and loop handling, and turns finished blocks into 16-bit
+// PCM. A voice can also be moved without being mixed, exactly as mixing would move it.
 #include <cstdint>
+
+#include "player/mix_run.h"
 
 struct Sample;
 
-// The player's one rate: frames per second of the mixer and of every output.
+// The demo's rate, and a new library player's: frames per second of the mixer and its output.
+// A playback may run at any other (Playback::rate).
 constexpr int32_t kMixRate = 44100;
 
 // One sounding note. Positions and steps are 32.32 fixed point in frames of the sample.
@@ -34,29 +38,45 @@ struct Voice {
     float         rampStepRight;
     int32_t       rampFramesLeft;    // 0 = no ramp running
     int32_t       tickRampFrames;    // frames of the next volume ramp; 0: the mixer's rampLength
+    float         peak;              // largest |value| added to either side since it was last
+                                     // read (only while the mixer measures peaks)
+    // The pitch the step was last computed from, so an unchanged one costs no power of two.
+    bool          stepKnown;         // false: none yet
+    int32_t       stepPeriod;        // the channel's period …
+    int32_t       stepPeriodDelta;   // … and its offset, as updateVoice had them
 };
 
 // Voice i (i < 32) belongs to channel i; voice i + 32 is its partner, which takes over a note
 // while the previous one fades out. No other voices exist.
 constexpr int32_t kVoiceCount = 64;
 
-// The voice table of one playback and its ramp length.
+// The voice table of one playback, its ramp length, and how it mixes.
 struct Mixer {
-    Voice   voices[kVoiceCount];
-    int32_t rampLength;            // frames of one volume ramp: 128 at 44100 Hz
-    float   rampLengthReciprocal;  // 1 / rampLength
+    Voice         voices[kVoiceCount];
+    int32_t       rampLength;            // frames of one volume ramp: 128 at 44100 Hz
+    float         rampLengthReciprocal;  // 1 / rampLength
+    Interpolation interpolation;         // linear after a reset
+    bool          measurePeaks;          // keep each voice's peak while mixing (slower)
+    uint32_t      silencedChannels;      // bit i: voices i and i + 32 are moved, never mixed
+    bool          wide;                  // the AVX2 kernels (same bits): the processor has them
 };
 
 // Every voice idle, with its slot and a step of exactly 1.0; ramps of mixRate × 128 / 44100
-// frames.
+// frames; linear interpolation, no peaks measured, no channel silenced; the AVX2 kernels where
+// the processor has them.
 void resetMixer(Mixer& mixer, int32_t mixRate);
 
 // Adds voices 0 to 63, in slot order, into the first `frames` stereo frames of `buffer`
-// (interleaved float pairs, channel 0 first). Nothing happens for frames ≤ 0.
+// (interleaved float pairs, channel 0 first); silenced ones only move. Nothing happens for
+// frames ≤ 0.
 void mixVoices(Mixer& mixer, float* buffer, int32_t frames);
 
-// Adds one voice of `mixer`; the same as mixVoices for a single voice.
+// Adds one voice of `mixer`; the same as mixVoices for a single voice that is not silenced.
 void mixVoice(const Mixer& mixer, Voice& voice, float* buffer, int32_t frames);
+
+// Moves every voice (position, direction, ramp, end) exactly as mixVoices would over `frames`
+// frames, without reading a sample or summing anything.
+void advanceVoices(Mixer& mixer, int32_t frames);
 
 // 2 × frames floats to as many int16: rounded to nearest, ties to even, limited to
 // −32768…32767. Nothing happens for frames ≤ 0 or a null buffer.

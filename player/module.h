@@ -21,6 +21,7 @@ struct Sample {
     uint8_t  bitsPerSample; // 16 once loaded
     uint8_t  loopType;      // 1 none, 2 forward, 4 ping-pong; 0 only for emptySample
     int8_t   relativeNote;  // semitones
+    char     name[23];      // as the file has it, without trailing spaces
 };
 
 // The one shared all-zero sample: unused instrument slots refer to it; a voice playing it stops.

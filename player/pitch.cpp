@@ -81,14 +81,17 @@ static void splitPanning(Voice& v, bool splits256) {
     v.rightVolume = v.panning * v.volume / whole;
 }
 
-static void setStep(Voice& v, int32_t frequency) {
+// Step = frequency / rate in 32.32.
+static void setStep(Voice& v, int32_t frequency, int32_t rate) {
     const uint32_t f = uint32_t(frequency < kMinimumFrequency ? kMinimumFrequency : frequency);
+    const uint32_t r = uint32_t(rate);
     v.frequency = frequency;
-    v.stepInteger = f / kMixRate;
-    v.stepFraction = uint32_t((uint64_t(f % kMixRate) << 32) / kMixRate);
+    v.stepInteger = f / r;
+    v.stepFraction = uint32_t((uint64_t(f % r) << 32) / r);
 }
 
 void updateVoice(Playback& p, Channel& c, const Sample& sample) {
+    if (p.timingOnly) return;  // no effect reads a voice back: the song's timing is in the channels
     if (int64_t(c.period) + c.periodDelta == 0) c.updateFlags &= uint8_t(~kUpdatePitch);
     if (c.updateFlags & kUpdateTrigger) {
         takeOverVoice(p.mixer, c);
@@ -116,7 +119,14 @@ void updateVoice(Playback& p, Channel& c, const Sample& sample) {
         v.panning = v.panningCopy = finalPanning(c);
         splitPanning(v, p.profile.panningSplits256);
     }
-    if (c.updateFlags & kUpdatePitch) setStep(v, periodFrequency(c.period, c.periodDelta, p.module->flags & 1));
+    // The step is a function of the pitch alone (the module's scale and the rate are fixed).
+    if ((c.updateFlags & kUpdatePitch) &&
+        !(v.stepKnown && v.stepPeriod == c.period && v.stepPeriodDelta == c.periodDelta)) {
+        setStep(v, periodFrequency(c.period, c.periodDelta, p.module->flags & 1), p.rate);
+        v.stepKnown = true;
+        v.stepPeriod = c.period;
+        v.stepPeriodDelta = c.periodDelta;
+    }
     if (c.updateFlags & kUpdateRewind) {
         v.position = 0;
         v.positionFraction = 0;

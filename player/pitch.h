@@ -27,5 +27,6 @@ int32_t finalVolume(const Channel& channel, int32_t globalVolume);
 int32_t finalPanning(const Channel& channel);
 
 // Applies this tick's updateFlags to the channel's voice: trigger (handing a sounding note over to
-// the partner voice, which ramps it out), volume, panning, pitch and rewind.
+// the partner voice, which ramps it out), volume, panning, pitch and rewind. Nothing for a
+// playback that counts its timing only.
 void updateVoice(Playback& playback, Channel& channel, const Sample& sample);

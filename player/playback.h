@@ -20,6 +20,8 @@ struct Playback {
     // Set when playing starts.
     const Module*   module;
     PlaybackProfile profile;
+    int32_t         rate;            // frames per second of the mixer: 8000…192000
+    float           rateReciprocal;  // 1 / rate as float32, as the render loop counts play time
 
     // Song position and timing: the sequencer's, except where the render loop keeps them.
     int32_t framesLeftInTick;   // frames still to mix before the next tick (render loop)
@@ -52,4 +54,6 @@ struct Playback {
     void*      tickReportUser;
     SongEnd*   songEnd;         // where rendering stops; nullptr: it never does
     bool       ended;           // rendering reached songEnd's end
+    bool       timingOnly;      // the voices are left alone: only where the song goes and when
+                                // counts (measuring it, looking for a row); nothing is mixed
 };

@@ -8,12 +8,8 @@
 
 namespace {
 
-// 1 / 44100 as float32, slightly below the exact value: play time runs slightly behind.
-const float kMixRateReciprocal = 1.0f / static_cast<float>(kMixRate);
-
-}  // namespace
-
-int32_t renderFrames(Playback& p, float* out, int32_t frames) {
+template <bool Mix>
+int32_t runFrames(Playback& p, float* out, int32_t frames) {
     if (p.ended) return 0;
     int32_t done = 0;
     int32_t left = p.framesLeftInTick;
@@ -29,18 +25,26 @@ int32_t renderFrames(Playback& p, float* out, int32_t frames) {
             left = p.framesPerTick;
         }
         const int32_t n = left < frames - done ? left : frames - done;
-        mixVoices(p.mixer, out + 2 * done, n);
+        if constexpr (Mix) mixVoices(p.mixer, out + 2 * done, n);
+        else advanceVoices(p.mixer, n);
         p.framesMixed += n;
-        // Each run separately truncated. Wraps after 2^31 ms (24.8 days of playing) instead of
-        // overflowing.
+        // Each run separately truncated, with the float32 reciprocal of the rate (slightly below
+        // the exact value at 44100): play time runs behind. Wraps after 2^31 ms (24.8 days of
+        // playing) instead of overflowing.
         p.playTimeMs = int32_t(uint32_t(p.playTimeMs) +
-                               uint32_t(static_cast<int32_t>(double(n) * double(kMixRateReciprocal) * 1000.0)));
+                               uint32_t(static_cast<int32_t>(double(n) * double(p.rateReciprocal) * 1000.0)));
         done += n;
         left -= n;
     }
     p.framesLeftInTick = left;
     return done;
 }
+
+}  // namespace
+
+int32_t renderFrames(Playback& p, float* out, int32_t frames) { return runFrames<true>(p, out, frames); }
+
+int32_t skipFrames(Playback& p, int32_t frames) { return runFrames<false>(p, nullptr, frames); }
 
 int32_t renderMixBlock(Playback& p, float* mix, int16_t* pcm) {
     std::memset(mix, 0, sizeof(float) * 2 * size_t(kBlockFrames));

@@ -251,15 +251,17 @@ void sequencerTick(Playback& p) {
 void setBpm(Playback& p, int32_t bpm) {
     p.bpm = bpm;
     const float f = static_cast<float>((bpm < 1 ? 1 : bpm) * 2.0 / 5.0);
-    const int32_t frames = static_cast<int32_t>((1000.0 / double(f)) * kMixRate / 1000.0);
+    const int32_t frames = static_cast<int32_t>((1000.0 / double(f)) * p.rate / 1000.0);
     p.framesPerTick = frames < 1 ? 1 : frames;
 }
 
-void startPlayback(Playback& p, const Module& m, const PlaybackProfile& profile) {
+void startPlayback(Playback& p, const Module& m, const PlaybackProfile& profile, int32_t rate) {
     p = Playback{};
     p.module = &m;
     p.profile = profile;
-    resetMixer(p.mixer, kMixRate);
+    p.rate = rate;
+    p.rateReciprocal = 1.0f / float(rate);
+    resetMixer(p.mixer, rate);
     for (int32_t i = 0; i < kMaxChannels; ++i) p.channels[i].voice = &p.mixer.voices[i];
     for (int32_t i = 0; i < m.instrumentCount; ++i)
         for (int32_t k = 0; k < m.instruments[i].sampleCount; ++k) p.fineTunes[i][k] = m.instruments[i].samples[k]->finetune;

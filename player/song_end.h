@@ -32,12 +32,23 @@ SongEnd startSongEnd(int32_t loops);
 bool songEndsHere(SongEnd& end, const Playback& playback);
 
 struct SongLength {
-    int64_t frames;  // output frames (44100 Hz) before the row tick that ends the song
+    int64_t frames;  // output frames (at the rate asked for) before the row tick that ends the song
     bool    ended;   // false: the limit came first, and `frames` is the limit
 };
 
+// At most this many ticks are run to measure a song or find a row in it: 23 hours at BPM 125.
+constexpr int64_t kMaxTicks = int64_t(1) << 22;
+
 // How long the module plays, from its beginning, `loops` + 1 times, as a playback of `profile`
-// plays it: the ticks of a playback of its own run without mixing and their frames are counted
-// as the render loop counts them, up to `maxFrames`.
+// at `rate` plays it: the ticks of a playback of its own run without mixing and their frames are
+// counted as the render loop counts them, up to `maxFrames` (or kMaxTicks ticks: then
+// `maxFrames` too, not ended).
 SongLength measureSongLength(const Module& module, int32_t loops, int64_t maxFrames,
-                             const PlaybackProfile& profile = defaultProfile);
+                             const PlaybackProfile& profile = defaultProfile, int32_t rate = 44100);
+
+// The frame at which a playback of `profile` at `rate`, played from the module's beginning
+// `loops` + 1 times, first plays row `row` of order-list entry `order` (the first frame of its
+// row tick), counted as measureSongLength counts; −1 when the song ends first or `maxFrames` (or
+// kMaxTicks) is passed.
+int64_t findRowFrame(const Module& module, int32_t order, int32_t row, int32_t loops, int64_t maxFrames,
+                     const PlaybackProfile& profile, int32_t rate);

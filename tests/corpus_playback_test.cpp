@@ -28,7 +28,7 @@ TEST(CorpusPlayback, EveryModulePlaysForAMinute) {
     for (const fs::path& path : modulesIn(folder)) {
         SCOPED_TRACE(path.filename().string());
         char reason[256] = "";
-        xmplayer_module* m = xmplayer_load_file(path.c_str(), reason, sizeof reason);
+        xmplayer_module* m = xmplayer_load_file(path.c_str(), nullptr, reason, sizeof reason);
         ASSERT_NE(m, nullptr) << reason;
         resetOfflineAudio();
         ASSERT_EQ(startPlayer(p, m, XMPLAYER_PROFILE_DEFAULT, false), PlayerStart::playing);

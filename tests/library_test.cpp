@@ -51,7 +51,7 @@ std::vector<uint8_t> songB() {
 
 struct LoadedSong {
     xmplayer_module* module;
-    explicit LoadedSong(const std::vector<uint8_t>& bytes) : module(xmplayer_load_memory(bytes.data(), bytes.size(), nullptr, 0)) {}
+    explicit LoadedSong(const std::vector<uint8_t>& bytes) : module(xmplayer_load_memory(bytes.data(), bytes.size(), nullptr, nullptr, 0)) {}
     ~LoadedSong() { xmplayer_free_module(module); }
 };
 
@@ -141,7 +141,7 @@ TEST(Library, FloatFramesAreWhatTheSixteenBitOnesAreRoundedFrom) {
 TEST(Library, TellsWhatTheSongIs) {
     const LoadedSong a(songA()), b(songB());
     xmplayer_info info{};
-    xmplayer_get_info(a.module, &info);
+    xmplayer_get_info(a.module, &info, sizeof info);
     EXPECT_STREQ(info.title, "song A");
     EXPECT_STREQ(info.tracker, "xm_writer");
     EXPECT_EQ(info.channels, 2);
@@ -154,7 +154,7 @@ TEST(Library, TellsWhatTheSongIs) {
     EXPECT_STREQ(xmplayer_instrument_name(a.module, 1), "instrument");
     EXPECT_STREQ(xmplayer_instrument_name(a.module, 2), "");
     EXPECT_STREQ(xmplayer_instrument_name(a.module, -1), "");
-    xmplayer_get_info(b.module, &info);
+    xmplayer_get_info(b.module, &info, sizeof info);
     EXPECT_STREQ(info.tracker, "another tracker");
     EXPECT_EQ(info.linear_periods, 0);
     EXPECT_EQ(info.channels, 3);
@@ -191,7 +191,7 @@ TEST(Library, SaysWhereItIsAndReportsEveryTick) {
         static_cast<std::vector<xmplayer_position>*>(to)->push_back(*t);
     }, &ticks);
     xmplayer_position at{};
-    xmplayer_get_position(x, &at);
+    xmplayer_get_position(x, &at, sizeof at);
     EXPECT_EQ(at.order, 0);
     EXPECT_EQ(at.row, 0);
     EXPECT_EQ(at.tempo, 6);
@@ -206,7 +206,7 @@ TEST(Library, SaysWhereItIsAndReportsEveryTick) {
         EXPECT_EQ(ticks[i].tick, int(i % 6));
         EXPECT_EQ(ticks[i].row_ticks, 6);
     }
-    xmplayer_get_position(x, &at);
+    xmplayer_get_position(x, &at, sizeof at);
     EXPECT_EQ(at.row, 1);
     EXPECT_EQ(at.tick, 1);
     EXPECT_EQ(at.frame, 882 * 7);
@@ -218,12 +218,79 @@ TEST(Library, SaysWhereItIsAndReportsEveryTick) {
     EXPECT_EQ(xmplayer_set_order(x, 2), 0) << "past the order list";
     EXPECT_EQ(xmplayer_set_order(x, 1), 1);
     ASSERT_EQ(xmplayer_render_s16(x, buffer.data(), 10), 10u);
-    xmplayer_get_position(x, &at);
+    xmplayer_get_position(x, &at, sizeof at);
     EXPECT_EQ(at.order, 1);
     EXPECT_EQ(at.pattern, 1);
     EXPECT_EQ(at.row, 0);
     EXPECT_EQ(at.tick, 0);
     EXPECT_EQ(ticks.back().order, 1);
+    xmplayer_free(x);
+}
+
+// Pieces that end exactly on a tick or a block boundary: each tick is reported by the call that
+// hands out its first frame, and the position is the tick of the last frame handed out. Song A
+// ticks every 882 frames; its blocks are 884 frames long.
+TEST(Library, TickBoundariesAndBlockBoundariesInThePieces) {
+    const LoadedSong a(songA());
+    xmplayer* x = xmplayer_create(a.module, XMPLAYER_PROFILE_DEFAULT);
+    int reports = 0;
+    xmplayer_set_tick_report(x, [](const xmplayer_position*, void* count) { ++*static_cast<int*>(count); }, &reports);
+    struct Step {
+        size_t  frames;   // handed out by this call
+        int     reports;  // ticks reported so far
+        int64_t tickFrame;
+        int     tick;
+    };
+    const Step steps[] = {
+        {882, 1, 0, 0},      // frames 0…881: the first tick only, and it still sounds
+        {1, 2, 882, 1},      // frame 882 starts the second tick
+        {1, 2, 882, 1},      // frame 883, the block's last
+        {1, 2, 882, 1},      // frame 884, the next block's first
+        {879, 2, 882, 1},    // up to frame 1763, the second tick's last
+        {1, 3, 1764, 2},     // 1764: the third tick
+        {2646 - 1765, 3, 1764, 2},
+        {1, 4, 2646, 3},
+    };
+    std::vector<int16_t> buffer(2 * 3000);
+    for (const Step& s : steps) {
+        ASSERT_EQ(xmplayer_render_s16(x, buffer.data(), s.frames), s.frames);
+        xmplayer_position at{};
+        xmplayer_get_position(x, &at, sizeof at);
+        EXPECT_EQ(reports, s.reports) << at.played;
+        EXPECT_EQ(at.frame, s.tickFrame) << at.played;
+        EXPECT_EQ(at.tick, s.tick) << at.played;
+    }
+    xmplayer_free(x);
+}
+
+// A pattern delay lengthens its row: the row's ticks say so in the report and in the position.
+TEST(Library, RowTicksCountThePatternDelay) {
+    XmLayout layout;
+    layout.channels = 1;
+    layout.tempo = 4;
+    layout.patterns = {pattern(4, 1, {{1, Cell{0, 0, 0, 14, 0xE2}}})};  // row 1: EE2, three times 4 ticks
+    const LoadedSong song(buildXm(layout));
+    xmplayer* x = xmplayer_create(song.module, XMPLAYER_PROFILE_DEFAULT);
+    std::vector<xmplayer_position> ticks;
+    xmplayer_set_tick_report(x, [](const xmplayer_position* t, void* to) {
+        static_cast<std::vector<xmplayer_position>*>(to)->push_back(*t);
+    }, &ticks);
+    std::vector<int16_t> buffer(2 * 882 * 20);
+    ASSERT_EQ(xmplayer_render_s16(x, buffer.data(), 882 * 6), size_t(882 * 6));
+    ASSERT_EQ(ticks.size(), 6u);
+    EXPECT_EQ(ticks[3].row_ticks, 4);
+    EXPECT_EQ(ticks[4].row, 1);
+    EXPECT_EQ(ticks[4].row_ticks, 12);
+    xmplayer_position at{};
+    xmplayer_get_position(x, &at, sizeof at);
+    EXPECT_EQ(at.row, 1);
+    EXPECT_EQ(at.row_ticks, 12);
+    ASSERT_EQ(xmplayer_render_s16(x, buffer.data(), 882 * 10), size_t(882 * 10));
+    EXPECT_EQ(ticks.back().row, 1);
+    EXPECT_EQ(ticks.back().tick, 11) << "the row's twelfth tick";
+    ASSERT_EQ(xmplayer_render_s16(x, buffer.data(), 1), 1u);
+    EXPECT_EQ(ticks.back().row, 2);
+    EXPECT_EQ(ticks.back().row_ticks, 4);
     xmplayer_free(x);
 }
 
@@ -249,9 +316,33 @@ TEST(Library, EndsAtTheSongsEndAfterItsLoops) {
         EXPECT_EQ(xmplayer_ended(x), loops < 0 ? 0 : 1);
         xmplayer_free(x);
     }
+    // The last block is rendered, its frames not all handed out: the song has not ended yet.
+    xmplayer* x = xmplayer_create(a.module, XMPLAYER_PROFILE_DEFAULT);
+    std::vector<int16_t> buffer(2 * size_t(once));
+    ASSERT_EQ(xmplayer_render_s16(x, buffer.data(), size_t(once - 10)), size_t(once - 10));
+    EXPECT_EQ(xmplayer_ended(x), 0);
+    EXPECT_EQ(xmplayer_render_s16(x, buffer.data(), 100), 10u);
+    EXPECT_EQ(xmplayer_ended(x), 1);
+    xmplayer_free(x);
 }
 
-void* openNothing(const char*) { return nullptr; }
+void* openNothing(const char*, void*) { return nullptr; }
+
+// The caller's own stream: stdio behind the five callbacks; the user pointer counts the opens.
+void* stdioOpen(const char* name, void* opens) {
+    ++*static_cast<int*>(opens);
+    return std::fopen(name, "rb");
+}
+void stdioClose(void* f) { std::fclose(static_cast<FILE*>(f)); }
+int64_t stdioRead(void* f, void* buffer, int64_t count) {
+    return int64_t(std::fread(buffer, 1, size_t(count), static_cast<FILE*>(f)));
+}
+int stdioSeek(void* f, int64_t offset, int origin) {
+    return std::fseek(static_cast<FILE*>(f), long(offset), origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END);
+}
+int64_t stdioTell(void* f) { return std::ftell(static_cast<FILE*>(f)); }
+int refuseSeek(void*, int64_t, int) { return -1; }
+int64_t failRead(void*, void*, int64_t) { return -1; }
 
 TEST(Library, LoadsFromMemoryFilesAndCallbacksOrSaysWhy) {
     const std::vector<uint8_t> bytes = songA();
@@ -260,55 +351,73 @@ TEST(Library, LoadsFromMemoryFilesAndCallbacksOrSaysWhy) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 
     char reason[128] = "";
-    xmplayer_module* fromFile = xmplayer_load_file(path.c_str(), reason, sizeof reason);
+    xmplayer_error error = XMPLAYER_ERROR_INTERNAL;
+    xmplayer_module* fromFile = xmplayer_load_file(path.c_str(), &error, reason, sizeof reason);
     ASSERT_NE(fromFile, nullptr) << reason;
+    EXPECT_EQ(error, XMPLAYER_OK);
     EXPECT_EQ(renderAlone(fromFile, 884), renderAlone(LoadedSong(bytes).module, 884));
     xmplayer_free_module(fromFile);
 
-    // The caller's own stream: stdio behind the five callbacks.
-    const xmplayer_stream_callbacks stdio = {
-        [](const char* name) -> void* { return std::fopen(name, "rb"); },
-        [](void* f) { std::fclose(static_cast<FILE*>(f)); },
-        [](void* buffer, int32_t count, void* f) { return int32_t(std::fread(buffer, 1, size_t(count), static_cast<FILE*>(f))); },
-        [](void* f, int32_t offset, int origin) {
-            std::fseek(static_cast<FILE*>(f), offset, origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END);
-        },
-        [](void* f) { return int32_t(std::ftell(static_cast<FILE*>(f))); },
-    };
-    xmplayer_module* fromStream = xmplayer_load_stream(&stdio, path.c_str(), reason, sizeof reason);
+    const xmplayer_stream_callbacks stdio = {stdioOpen, stdioClose, stdioRead, stdioSeek, stdioTell};
+    int opens = 0;
+    xmplayer_module* fromStream = xmplayer_load_stream(&stdio, path.c_str(), &opens, &error, reason, sizeof reason);
     ASSERT_NE(fromStream, nullptr) << reason;
+    EXPECT_EQ(opens, 1) << "open got the user pointer";
     xmplayer_info info{};
-    xmplayer_get_info(fromStream, &info);
+    xmplayer_get_info(fromStream, &info, sizeof info);
     EXPECT_STREQ(info.title, "song A");
     xmplayer_free_module(fromStream);
 
     struct Case {
         const char*      what;
         xmplayer_module* module;
+        xmplayer_error   error;
         const char*      says;
     };
-    xmplayer_stream_callbacks incomplete = stdio;
+    xmplayer_stream_callbacks incomplete = stdio, opensNothing = stdio, cannotSeek = stdio, cannotRead = stdio;
     incomplete.tell = nullptr;
-    xmplayer_stream_callbacks opensNothing = stdio;
     opensNothing.open = openNothing;
-    char reasons[5][128] = {};
+    cannotSeek.seek = refuseSeek;
+    cannotRead.read = failRead;
     const std::string text = "not a module";
-    const Case cases[] = {
-        {"no such file", xmplayer_load_file((t / "missing.xm").string().c_str(), reasons[0], 128), "cannot open"},
-        {"not an XM module", xmplayer_load_memory(text.data(), text.size(), reasons[1], 128), "not an XM module"},
-        {"incomplete callbacks", xmplayer_load_stream(&incomplete, path.c_str(), reasons[2], 128), "incomplete"},
-        {"a stream that does not open", xmplayer_load_stream(&opensNothing, "x", reasons[3], 128), "cannot open \"x\""},
-        {"no callbacks", xmplayer_load_stream(nullptr, "x", reasons[4], 128), "incomplete"},
+    std::vector<uint8_t> tooWide = bytes;
+    tooWide[60 + 8] = 33;  // channels
+    Case cases[8] = {};
+    char reasons[8][128] = {};
+    xmplayer_error errors[8] = {};
+    const auto load = [&](size_t i, const char* what, xmplayer_module* m, xmplayer_error e, const char* says) {
+        cases[i] = {what, m, e, says};
     };
+    load(0, "no such file", xmplayer_load_file((t / "missing.xm").string().c_str(), &errors[0], reasons[0], 128),
+         XMPLAYER_ERROR_OPEN, "cannot open");
+    load(1, "not an XM module", xmplayer_load_memory(text.data(), text.size(), &errors[1], reasons[1], 128),
+         XMPLAYER_ERROR_FORMAT, "not an XM module");
+    load(2, "33 channels", xmplayer_load_memory(tooWide.data(), tooWide.size(), &errors[2], reasons[2], 128),
+         XMPLAYER_ERROR_UNPLAYABLE, "33 channels, at most 32");
+    load(3, "incomplete callbacks", xmplayer_load_stream(&incomplete, path.c_str(), nullptr, &errors[3], reasons[3], 128),
+         XMPLAYER_ERROR_ARGUMENT, "incomplete");
+    load(4, "a stream that does not open", xmplayer_load_stream(&opensNothing, "x", nullptr, &errors[4], reasons[4], 128),
+         XMPLAYER_ERROR_OPEN, "cannot open \"x\"");
+    load(5, "no callbacks", xmplayer_load_stream(nullptr, "x", nullptr, &errors[5], reasons[5], 128),
+         XMPLAYER_ERROR_ARGUMENT, "incomplete");
+    load(6, "a seek that fails", xmplayer_load_stream(&cannotSeek, path.c_str(), &opens, &errors[6], reasons[6], 128),
+         XMPLAYER_ERROR_READ, "failed");
+    load(7, "a read that fails", xmplayer_load_stream(&cannotRead, path.c_str(), &opens, &errors[7], reasons[7], 128),
+         XMPLAYER_ERROR_READ, "failed");
     for (size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(cases[i].module, nullptr) << cases[i].what;
+        EXPECT_EQ(errors[i], cases[i].error) << cases[i].what;
         EXPECT_NE(std::string(reasons[i]).find(cases[i].says), std::string::npos) << cases[i].what << ": " << reasons[i];
     }
     // A reason cut to the room given, and none asked for.
     char small[8];
-    EXPECT_EQ(xmplayer_load_memory(text.data(), text.size(), small, sizeof small), nullptr);
+    EXPECT_EQ(xmplayer_load_memory(text.data(), text.size(), nullptr, small, sizeof small), nullptr);
     EXPECT_STREQ(small, "not an ");
-    EXPECT_EQ(xmplayer_load_memory(text.data(), text.size(), nullptr, 0), nullptr);
+    EXPECT_EQ(xmplayer_load_memory(text.data(), text.size(), nullptr, nullptr, 0), nullptr);
+    EXPECT_EQ(xmplayer_load_memory(nullptr, 10, &error, nullptr, 0), nullptr);
+    EXPECT_EQ(error, XMPLAYER_ERROR_ARGUMENT);
+    EXPECT_STREQ(xmplayer_error_text(XMPLAYER_ERROR_OUT_OF_MEMORY), "out of memory");
+    EXPECT_STREQ(xmplayer_error_text(xmplayer_error(15)), "unknown error");
     // Calls with nothing to work on do nothing.
     EXPECT_EQ(xmplayer_create(nullptr, XMPLAYER_PROFILE_DEFAULT), nullptr);
     EXPECT_EQ(xmplayer_render_s16(nullptr, nullptr, 10), 0u);

@@ -14,6 +14,7 @@
 #include "player/sequencer.h"
 #include "player/stream.h"
 #include "shared_data.h"
+#include "song_fixture.h"
 #include "xm_writer.h"
 
 namespace {
@@ -665,6 +666,60 @@ TEST_F(LoaderTest, EveryPrefixLoadsOrFailsCleanly) {
             else EXPECT_GT(m->missingBytes, 0);
         }
         if (HasFatalFailure()) return;
+    }
+}
+
+// A file cut short: the missing bytes are those its own headers declare past the cut (a pattern
+// header's size, its packed data's size, an instrument header's size, the sample headers' count
+// and size, each sample's length), nothing more and nothing less; a pattern or instrument whose
+// header the file does not hold counts its fixed fields only (9 and 29 bytes). Pattern 0 and the
+// sample headers are declared longer than the fields read from them.
+TEST_F(LoaderTest, AFileCutShortMissesTheBytesItsHeadersDeclare) {
+    XmLayout layout;
+    layout.channels = 2;
+    layout.orders = {0, 1};
+    XmPattern p0 = pattern(4, 2, {{0, Cell{49, 1, 0, 0, 0}}, {5, Cell{50, 2, 0x30, 0, 0}}});
+    p0.headerSize = 12;
+    layout.patterns = {p0, pattern(2, 2, {{1, Cell{52, 1, 0, 0, 0}}})};
+    XmInstrument two = toneInstrument();
+    two.sampleHeaderSize = 44;
+    XmSample more;
+    more.data.assign(100, 3);
+    two.samples.push_back(more);
+    XmInstrument one = toneInstrument();
+    one.samples[0].data.assign(50, 1);
+    one.samples[0].loopLength = 50;
+    layout.instruments = {two, one};
+    const std::vector<uint8_t> whole = buildXm(layout);
+
+    // The layout as the writer lays it out.
+    const auto le16 = [&](size_t at) { return size_t(whole[at] | whole[at + 1] << 8); };
+    const size_t p0Start = 336, p0Data = p0Start + 12, p1Start = p0Data + le16(p0Start + 7);
+    const size_t i0Start = p1Start + 9 + le16(p1Start + 7), i0Headers = i0Start + 263, i0Data = i0Headers + 2 * 44;
+    const size_t i1Start = i0Data + 8 + 100, i1Data = i1Start + 263 + 40;
+    ASSERT_EQ(whole.size(), i1Data + 50);
+    struct Case {
+        const char* what;
+        size_t      cut;
+        int64_t     missing;
+    };
+    const Case cases[] = {
+        {"in the header's orders", 200, 336 - 200 + 2 * 9 + 2 * 29},
+        {"in pattern 0's header, before its packed size", p0Start + 6, 6 + 9 + 2 * 29},
+        {"in pattern 0's data", p0Data + 2, int64_t(p1Start - p0Data - 2) + 9 + 2 * 29},
+        {"at pattern 1's start", p1Start, 9 + 2 * 29},
+        {"in instrument 0's header, its sample headers absent", i0Start + 100, 163 + 2 * 44 + 29},
+        {"in the second sample header's length", i0Headers + 44 + 2, 42 + 8 + 29},
+        {"in instrument 0's first sample's data", i0Data + 3, 5 + 100 + 29},
+        {"in the last sample's data", whole.size() - 7, 7},
+        {"nowhere", whole.size(), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string reason;
+        const ModulePtr m = load(std::vector<uint8_t>(whole.begin(), whole.begin() + std::ptrdiff_t(c.cut)), &reason);
+        ASSERT_TRUE(m) << reason;
+        EXPECT_EQ(m->missingBytes, c.missing);
     }
 }
 

@@ -48,29 +48,63 @@ Case randomCase(std::mt19937& rng) {
     return c;
 }
 
+// The fast forms with and without the wide (AVX2) kernels, where the processor has them.
+std::vector<bool> widths() { return wideMixAvailable() ? std::vector<bool>{false, true} : std::vector<bool>{false}; }
+
 bool sameBits(const std::vector<float>& a, const std::vector<float>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
 }
 
 TEST(MixRun, FastRunsGiveThePlainBits) {
-    std::mt19937 rng(11);
-    for (int trial = 0; trial < 3000; ++trial) {
+    for (const bool wide : widths()) {
+        SCOPED_TRACE(wide ? "AVX2" : "SSE2");
+        std::mt19937 rng(11);
+        for (int trial = 0; trial < 3000; ++trial) {
+            SCOPED_TRACE(trial);
+            const Case c = randomCase(rng);
+            std::vector<float> plain = c.out, fast = c.out;
+            const int16_t* d = c.data.data();
+            EXPECT_EQ(mixRun(d, c.position, c.delta, c.gainLeft, c.gainRight, fast.data(), c.frames, wide),
+                      mixRunPlain(d, c.position, c.delta, c.gainLeft, c.gainRight, plain.data(), c.frames));
+            EXPECT_TRUE(sameBits(plain, fast));
+
+            // A volume ramp: gains move by their steps after every frame.
+            float plainLeft = c.gainLeft, plainRight = c.gainRight, fastLeft = c.gainLeft, fastRight = c.gainRight;
+            EXPECT_EQ(mixRampRun(d, c.position, c.delta, fastLeft, fastRight, c.stepLeft, c.stepRight, fast.data(),
+                                 c.frames, wide),
+                      mixRampRunPlain(d, c.position, c.delta, plainLeft, plainRight, c.stepLeft, c.stepRight,
+                                      plain.data(), c.frames));
+            EXPECT_TRUE(sameBits(plain, fast));
+            EXPECT_EQ(std::memcmp(&plainLeft, &fastLeft, 4), 0);
+            EXPECT_EQ(std::memcmp(&plainRight, &fastRight, 4), 0);
+        }
+    }
+}
+
+// The loop of every interpolation, read linearly, adds the plain loops' values: what the mixer
+// relies on when it measures peaks (and the peak is the largest value added to either side).
+TEST(MixRun, AnyRunReadLinearlyGivesThePlainBits) {
+    std::mt19937 rng(14);
+    const SampleEdge noLoop{INT64_MAX, 0, false};
+    for (int trial = 0; trial < 2000; ++trial) {
         SCOPED_TRACE(trial);
         const Case c = randomCase(rng);
-        std::vector<float> plain = c.out, fast = c.out;
         const int16_t* d = c.data.data();
-        EXPECT_EQ(mixRun(d, c.position, c.delta, c.gainLeft, c.gainRight, fast.data(), c.frames),
-                  mixRunPlain(d, c.position, c.delta, c.gainLeft, c.gainRight, plain.data(), c.frames));
-        EXPECT_TRUE(sameBits(plain, fast));
-
-        // A volume ramp: gains move by their steps after every frame.
-        float plainLeft = c.gainLeft, plainRight = c.gainRight, fastLeft = c.gainLeft, fastRight = c.gainRight;
-        EXPECT_EQ(mixRampRun(d, c.position, c.delta, fastLeft, fastRight, c.stepLeft, c.stepRight, fast.data(), c.frames),
+        std::vector<float> plain = c.out, any = c.out;
+        float plainLeft = c.gainLeft, plainRight = c.gainRight, anyLeft = c.gainLeft, anyRight = c.gainRight;
+        EXPECT_EQ(mixAnyRun(Interpolation::linear, d, noLoop, c.position, c.delta, anyLeft, anyRight, c.stepLeft,
+                            c.stepRight, any.data(), c.frames, INT64_MAX, 0, nullptr),
                   mixRampRunPlain(d, c.position, c.delta, plainLeft, plainRight, c.stepLeft, c.stepRight, plain.data(),
                                   c.frames));
-        EXPECT_TRUE(sameBits(plain, fast));
-        EXPECT_EQ(std::memcmp(&plainLeft, &fastLeft, 4), 0);
-        EXPECT_EQ(std::memcmp(&plainRight, &fastRight, 4), 0);
+        EXPECT_TRUE(sameBits(plain, any));
+        EXPECT_EQ(std::memcmp(&plainLeft, &anyLeft, 4), 0);
+        // Added to zeros, the values stand alone: the peak is the largest of them.
+        std::vector<float> zeros(c.out.size(), 0.0f);
+        float left = c.gainLeft, right = c.gainRight, peak = 0.0f, loudest = 0.0f;
+        mixAnyRun(Interpolation::linear, d, noLoop, c.position, c.delta, left, right, c.stepLeft, c.stepRight,
+                  zeros.data(), c.frames, INT64_MAX, 0, &peak);
+        for (const float z : zeros) loudest = std::fmax(loudest, std::fabs(z));
+        EXPECT_EQ(peak, loudest);
     }
 }
 
@@ -97,11 +131,21 @@ TEST(MixRun, LoopRunsGiveThePlainBitsAndSkipToTheSamePosition) {
         const float gainLeft = 0.75f, gainRight = float(rng() % 256) / 255.0f;
         const int64_t expected = mixLoopRunPlain(data.data(), position, delta, gainLeft, gainRight, plain.data(),
                                                  frames, loopEnd, loopLength * kOne);
-        EXPECT_EQ(mixLoopRun(data.data(), position, delta, gainLeft, gainRight, fast.data(), frames, loopEnd,
-                             loopLength * kOne),
-                  expected);
-        EXPECT_TRUE(sameBits(plain, fast));
+        for (const bool wide : widths()) {
+            std::vector<float> out = fast;
+            EXPECT_EQ(mixLoopRun(data.data(), position, delta, gainLeft, gainRight, out.data(), frames, loopEnd,
+                                 loopLength * kOne, wide),
+                      expected);
+            EXPECT_TRUE(sameBits(plain, out)) << (wide ? "AVX2" : "SSE2");
+        }
         EXPECT_EQ(skipLoopRun(position, delta, frames, loopEnd, loopLength * kOne), expected);
+        std::vector<float> any = fast;
+        float left = gainLeft, right = gainRight;
+        const SampleEdge edge{loopEnd >> 32, loopLength, false};
+        EXPECT_EQ(mixAnyRun(Interpolation::linear, data.data(), edge, position, delta, left, right, 0.0f, 0.0f,
+                            any.data(), frames, loopEnd, loopLength * kOne, nullptr),
+                  expected);
+        EXPECT_TRUE(sameBits(plain, any)) << "the loop of any interpolation";
     }
 }
 
@@ -111,16 +155,17 @@ TEST(MixRun, Pcm16GivesThePlainValues) {
                                  32767.0f, 32767.5f, 32768.0f, 40000.0f, -32768.0f, -32768.5f, -32769.f, -40000.0f,
                                  2.2e9f,   -2.2e9f,  1e30f,    -1e30f,   inf,       -inf,      nan,     -nan};
     std::mt19937 rng(13);
-    std::uniform_real_distribution<float> wide(-50000.0f, 50000.0f);
-    while (values.size() < 2 * 1001) values.push_back(rng() % 4 ? wide(rng) : std::round(wide(rng)) + 0.5f);
-    // Every start offset, so the leftovers after the eight-value blocks are covered too.
-    for (size_t first = 0; first < 16; first += 2) {
-        const int32_t frames = int32_t((values.size() - first) / 2);
-        std::vector<int16_t> plain(size_t(frames) * 2), fast(size_t(frames) * 2);
-        pcm16RunPlain(plain.data(), values.data() + first, frames);
-        pcm16Run(fast.data(), values.data() + first, frames);
-        EXPECT_EQ(plain, fast) << "from value " << first;
-    }
+    std::uniform_real_distribution<float> range(-50000.0f, 50000.0f);
+    while (values.size() < 2 * 1001) values.push_back(rng() % 4 ? range(rng) : std::round(range(rng)) + 0.5f);
+    // Every start offset, so the leftovers after the eight- and sixteen-value blocks are covered too.
+    for (const bool wide : widths())
+        for (size_t first = 0; first < 32; first += 2) {
+            const int32_t frames = int32_t((values.size() - first) / 2);
+            std::vector<int16_t> plain(size_t(frames) * 2), fast(size_t(frames) * 2);
+            pcm16RunPlain(plain.data(), values.data() + first, frames);
+            pcm16Run(fast.data(), values.data() + first, frames, wide);
+            EXPECT_EQ(plain, fast) << "from value " << first << (wide ? " (AVX2)" : "");
+        }
 }
 
 }  // namespace

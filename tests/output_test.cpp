@@ -30,6 +30,7 @@ TEST(SetBpm, FramesPerTickRoundTheTempoToSinglePrecisionFirst) {
     const Case cases[] = {{125, 882}, {140, 787}, {150, 735}, {49, 2249}, {63, 1749}, {98, 1124},
                           {126, 874}, {32, 3445}, {255, 432}, {0, 110249}, {-7, 110249}, {1000000, 1}};
     const std::unique_ptr<Playback> p = std::make_unique<Playback>();
+    p->rate = kMixRate;
     for (const Case& c : cases) {
         setBpm(*p, c.bpm);
         EXPECT_EQ(p->bpm, c.bpm);
@@ -87,7 +88,7 @@ protected:
     // Where the player's song is: the tick of the last frame it rendered.
     xmplayer_position rendered() const {
         xmplayer_position at{};
-        xmplayer_get_position(player.song, &at);
+        xmplayer_get_position(player.song, &at, sizeof at);
         return at;
     }
 
@@ -372,6 +373,54 @@ TEST_F(Player, ADeviceThatPlaysAgainTakesTheSongBackWhereTheSilentClockGotTo) {
         expectRingAhead(uint64_t(c.stoppedAt) + 3 * 44100, now + 3 * 44100);
         stopPlayer(player);
     }
+}
+
+// A device whose count does not start at 0 (it played before): the ring's first block is still
+// the first heard, and where the device goes away the silent clock goes on from the frames it
+// played since the start, not from its own count.
+TEST_F(Player, ADeviceCountingFromElsewhereHandsOverFromWhatItPlayed) {
+    resetOfflinePlatform();
+    offlinePlatform().tickCount = 5000;
+    const uint32_t deviceStart = 1234567u * 4;
+    offlineAudio().startPosition = deviceStart;
+    ASSERT_EQ(startSong(), PlayerStart::playing);
+    feedPlayer(player);
+    EXPECT_EQ(player.readBlock.load(), 0);
+    offlineAudio().position.store(deviceStart + (37 * 884 + 500) * 4);
+    feedPlayer(player);
+    ASSERT_EQ(player.readBlock.load(), 37);
+    EXPECT_EQ(getPlayedFrames(player), uint64_t(37 * 884 + 500));
+    offlineAudio().removed.store(true);
+    feedPlayer(player);
+    ASSERT_NE(playerSilenceReason(player), nullptr);
+    EXPECT_EQ(getPlayedFrames(player), uint64_t(37 * 884 + 500)) << "on from the frames played";
+    offlinePlatform().tickCount = 5000 + 9;  // 384 frames were left of block 37: 8.7 ms
+    feedPlayer(player);
+    EXPECT_EQ(player.readBlock.load(), 38);
+}
+
+// A device that goes away while the song is paused: the song stays where the pause held it, and
+// goes on from there on the silent clock once the pause ends.
+TEST_F(Player, ADeviceLostWhilePausedKeepsTheSongWhereItStood) {
+    resetOfflinePlatform();
+    offlinePlatform().tickCount = 2000;
+    ASSERT_EQ(startSong(), PlayerStart::playing);
+    offlineAudio().position.store((20 * 884 + 100) * 4);
+    feedPlayer(player);
+    ASSERT_EQ(player.readBlock.load(), 20);
+    pausePlayer(player, true);
+    offlineAudio().removed.store(true);
+    offlinePlatform().tickCount = 2000 + 3000;
+    feedPlayer(player);
+    ASSERT_NE(playerSilenceReason(player), nullptr);
+    EXPECT_EQ(getPlayedFrames(player), uint64_t(20 * 884 + 100)) << "the pause holds it";
+    offlinePlatform().tickCount = 2000 + 6000;
+    feedPlayer(player);
+    EXPECT_EQ(player.readBlock.load(), 20);
+    pausePlayer(player, false);
+    offlinePlatform().tickCount = 2000 + 6000 + 100;
+    feedPlayer(player);
+    EXPECT_EQ(getPlayedFrames(player), uint64_t(20 * 884 + 100 + 4410)) << "on from where it stood";
 }
 
 // A pause holds the device, or the silent clock, where it is; the song goes on from there.

@@ -113,12 +113,34 @@ std::vector<SwitchCase> switchCases() {
     const auto sounding = [](const Channel& c) { return int64_t(c.voice->sample != nullptr); };
     const auto keyOff = [](const Channel& c) { return int64_t(c.keyOff); };
     const auto periodDelta = [](const Channel& c) { return int64_t(c.periodDelta); };
-    XmInstrument transposed = toneInstrument();
-    transposed.samples[0].relativeNote = 30;
-    XmInstrument twoOctavesUp = toneInstrument();
-    twoOctavesUp.samples[0].relativeNote = 24;
+    const auto transposedBy = [](int8_t semitones) {
+        XmInstrument ins = toneInstrument();
+        ins.samples[0].relativeNote = semitones;
+        return ins;
+    };
+    const XmInstrument transposed = transposedBy(30);
+    const XmInstrument twoOctavesUp = transposedBy(24);
     XmInstrument fastFadeout = toneInstrument();
     fastFadeout.volumeFadeout = 0x8000;
+    // One-shot samples of exactly 256 and 257 frames: 901 lands on the end of the first and the
+    // last frame of the second.
+    const auto framesLong = [](size_t frames) {
+        XmInstrument ins = toneInstrument();
+        ins.samples[0].data.assign(frames, 1);
+        ins.samples[0].type = 0;
+        ins.samples[0].loopLength = 0;
+        return ins;
+    };
+    // Two instruments whose samples differ in length (8 and 16 frames).
+    const auto twoInstruments = [](std::vector<Cell> rows) {
+        XmLayout x = song(std::move(rows));
+        XmInstrument longer = toneInstrument();
+        longer.samples[0].data.resize(16, 0);
+        longer.samples[0].loopLength = 16;
+        x.instruments.push_back(longer);
+        return x;
+    };
+    const auto sampleLength = [](const Channel& c) { return int64_t(c.voice->sample ? c.voice->sample->length : 0); };
     std::vector<SwitchCase> cases = {
         // A released note without volume envelope: silent at once, or volume 0 that the next
         // row's volume column brings back (no fadeout in this instrument).
@@ -139,6 +161,18 @@ std::vector<SwitchCase> switchCases() {
         // A delayed note without instrument: volume back to the sample's 64, or kept at 16.
         {"noteDelayAppliesCellLate", &PlaybackProfile::noteDelayAppliesCellLate,
          song({{C4, 1, 0x20, 0, 0}, {C4, 0, 0, kExtended, 0xD2}}), after(9, volume), 64, 16},
+        // The instrument number waits for the delay tick too: on the row tick the channel still
+        // has instrument 1 (0 counted from 0), or already the new one.
+        {"noteDelayAppliesCellLate instrument on the row tick", &PlaybackProfile::noteDelayAppliesCellLate,
+         twoInstruments({{C4, 1, 0, 0, 0}, {D4, 2, 0, kExtended, 0xD2}}),
+         after(7, [](const Channel& c) { return int64_t(c.instrument); }), 1, 0},
+        // ED0 is no delay: the note plays on the row tick, or (the demo's reading) never.
+        {"noteDelayAppliesCellLate ED0", &PlaybackProfile::noteDelayAppliesCellLate,
+         song({{C4, 1, 0, kExtended, 0xD0}}), starts(6), 0, 1},
+        // A delayed note of another instrument: on the delay tick the voice takes that
+        // instrument's sample (16 frames, not the 8 of the one playing) in both readings.
+        {"noteDelayAppliesCellLate instrument", &PlaybackProfile::noteDelayAppliesCellLate,
+         twoInstruments({{C4, 1, 0, 0, 0}, {D4, 2, 0, kExtended, 0xD2}}), after(9, sampleLength), 16, 16},
         // ED2 in a row that EE1 plays twice: the note starts once, or in each repetition.
         {"patternDelayRepeatsRowTicks", &PlaybackProfile::patternDelayRepeatsRowTicks,
          [] {
@@ -171,6 +205,11 @@ std::vector<SwitchCase> switchCases() {
         // new one stops.
         {"offsetStartsOnlyItsNote", &PlaybackProfile::offsetStartsOnlyItsNote,
          song({{C4, 1, 0, 0, 0}, {C4, 1, 0, kOffset, 0x01}}), after(7, sounding), 1, 0},
+        // Exactly at the end of a 256-frame sample the note stops too; on its last frame it plays.
+        {"offsetStartsOnlyItsNote at the end", &PlaybackProfile::offsetStartsOnlyItsNote,
+         song({{C4, 1, 0, 0, 0}, {C4, 1, 0, kOffset, 0x01}}, framesLong(256)), after(7, sounding), 1, 0},
+        {"offsetStartsOnlyItsNote on the last frame", &PlaybackProfile::offsetStartsOnlyItsNote,
+         song({{C4, 1, 0, 0, 0}, {C4, 1, 0, kOffset, 0x01}}, framesLong(257)), after(7, sounding), 1, 1},
         // D-4 with volume-column portamento: the pitch jumps to D-4, or starts sliding from C-4.
         {"volumeColumnPortaRow", &PlaybackProfile::volumeColumnPortaRow,
          song({{C4, 1, 0, 0, 0}, {D4, 0, 0xF1, 0, 0}}), after(7, period), 4480, 4608},
@@ -187,6 +226,10 @@ std::vector<SwitchCase> switchCases() {
         {"tremorCountsDown silent phase kept", &PlaybackProfile::tremorCountsDown,
          song({{C4, 1, 0, kTremor, 0x13}, {}, {0, 0, 0x40, 0, 0}}), tremorSilences(18), 0b000000111100,
          0b111111111000},
+        // An instrument number ends it as a volume does.
+        {"tremorCountsDown silent phase ended by an instrument", &PlaybackProfile::tremorCountsDown,
+         song({{C4, 1, 0, kTremor, 0x13}, {}, {0, 1, 0, 0, 0}}), tremorSilences(18), 0b000000111100,
+         0b111111111000},
         // EA4 then EB0: EB0 repeats the 4, or has no memory of its own yet.
         {"fineVolumeSeparateMemory", &PlaybackProfile::fineVolumeSeparateMemory,
          song({{C4, 1, 0x30, 0, 0}, {0, 0, 0, kExtended, 0xA4}, {0, 0, 0, kExtended, 0xB0}}), after(13, volume), 32, 36},
@@ -196,6 +239,13 @@ std::vector<SwitchCase> switchCases() {
         // B-7 with a transpose of +30 semitones lies past the playable range.
         {"noteRangeAfterTranspose", &PlaybackProfile::noteRangeAfterTranspose, song({{B7, 1, 0, 0, 0}}, transposed),
          after(1, sounding), 1, 0},
+        // The range ends below real note 119 (B-7 + 24), and starts at C-0 (C-0 − 1 lies below).
+        {"noteRangeAfterTranspose 119", &PlaybackProfile::noteRangeAfterTranspose,
+         song({{B7, 1, 0, 0, 0}}, transposedBy(24)), after(1, sounding), 1, 0},
+        {"noteRangeAfterTranspose 118", &PlaybackProfile::noteRangeAfterTranspose,
+         song({{B7, 1, 0, 0, 0}}, transposedBy(23)), after(1, sounding), 1, 1},
+        {"noteRangeAfterTranspose -1", &PlaybackProfile::noteRangeAfterTranspose,
+         song({{1, 1, 0, 0, 0}}, transposedBy(-1)), after(1, sounding), 1, 0},
         // A volume slide's change: the mixer's short ramp, or the whole tick (882 frames).
         {"volumeRampsOverTick", &PlaybackProfile::volumeRampsOverTick, song({{C4, 1, 0x30, kVolumeSlide, 0x01}}),
          after(2, [](const Channel& c) { return int64_t(c.voice->tickRampFrames); }), 0, 882},
@@ -206,6 +256,13 @@ std::vector<SwitchCase> switchCases() {
          after(14, [](const Channel& c) { return int64_t(c.volumeDelta); }), 0, 31},
         // 037 on tick 1 of a tempo-6 row: +3 semitones, or +7 (five ticks left).
         {"arpeggioCountsDown", &PlaybackProfile::arpeggioCountsDown, song({{C4, 1, 0, kArpeggio, 0x37}}),
+         after(2, [](const Channel& c) { return int64_t(c.periodDelta); }), 3 * 64, 7 * 64},
+        // At tempo 17 tick 1 has 16 ticks left: the base note; at tempo 18, 17 left: +7.
+        {"arpeggioCountsDown at speed 17", &PlaybackProfile::arpeggioCountsDown,
+         song({{C4, 1, 0, kArpeggio, 0x37}}, toneInstrument(), 17),
+         after(2, [](const Channel& c) { return int64_t(c.periodDelta); }), 3 * 64, 0},
+        {"arpeggioCountsDown at speed 18", &PlaybackProfile::arpeggioCountsDown,
+         song({{C4, 1, 0, kArpeggio, 0x37}}, toneInstrument(), 18),
          after(2, [](const Channel& c) { return int64_t(c.periodDelta); }), 3 * 64, 7 * 64},
         // L00 on an envelope that holds at its first point: it runs on, or holds at 64.
         {"envelopePositionMeetsPoint", &PlaybackProfile::envelopePositionMeetsPoint,
@@ -301,6 +358,8 @@ TEST(PlaybackProfile, VolumeRampsOverTickKeepsTheShortRampForASetVolume) {
     };
     const Case cases[] = {
         {"volume column 0x20 on the row tick", {0, 0, 0x20, 0, 0}, 7, 0},
+        {"volume column 0x10 (volume 0) on the row tick", {0, 0, 0x10, 0, 0}, 7, 0},
+        {"volume column 0x50 (volume 64) on the row tick", {0, 0, 0x50, 0, 0}, 7, 0},
         {"volume column slide 0x61 on the row tick", {0, 0, 0x61, 0, 0}, 7, 882},
         {"A01 on tick 1", {0, 0, 0, kVolumeSlide, 0x01}, 8, 882},
     };

@@ -17,5 +17,5 @@ inline RealtimePlayerPtr makeTestPlayer() {
 using ModulePtr = std::unique_ptr<xmplayer_module, void (*)(xmplayer_module*)>;
 
 inline ModulePtr loadTestModule(const void* bytes, size_t size) {
-    return ModulePtr(xmplayer_load_memory(bytes, size, nullptr, 0), xmplayer_free_module);
+    return ModulePtr(xmplayer_load_memory(bytes, size, nullptr, nullptr, 0), xmplayer_free_module);
 }

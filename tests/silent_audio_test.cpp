@@ -31,6 +31,16 @@ TEST(SilentClock, CountsFramesAt44100PerSecondAcrossTheTickWrapAndPast2To32Bytes
     EXPECT_GT(silentClockFrames(clock, 32400003), uint64_t(1) << 30);
 }
 
+// Read every millisecond, the clock counts whole seconds exactly and each reading cuts its frames
+// down from the total time, never summing cut steps (44 a ms would lose 100 frames a second).
+TEST(SilentClock, ManyOneMillisecondStepsAddUpToTheRate) {
+    for (const int32_t rate : {44100, 48000, 22050}) {
+        SilentClock clock = startSilentClock(rate, 777, 100);
+        for (uint32_t ms = 1; ms <= 3000; ++ms)
+            ASSERT_EQ(silentClockFrames(clock, 100 + ms), 777 + uint64_t(ms) * uint64_t(rate) / 1000) << rate << " " << ms;
+    }
+}
+
 // The whole demo through the offline platform with no sound device: the scenes follow the song
 // on the silent clock, and one line on standard error says why it is silent. The device either
 // refuses to open or plays 5 s and is then removed; the position it reached is carried on.

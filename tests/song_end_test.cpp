@@ -90,7 +90,7 @@ TEST(SongEnd, ARealRenderReachesTheEndAtTheMeasuredFrame) {
         Song s(c.layout);
         ASSERT_NE(s.m, nullptr) << c.what;
         const SongLength length = measureSongLength(*s.m, c.loops, 1'000'000);
-        xmplayer_module* module = xmplayer_load_memory(s.bytes.data(), s.bytes.size(), nullptr, 0);
+        xmplayer_module* module = xmplayer_load_memory(s.bytes.data(), s.bytes.size(), nullptr, nullptr, 0);
         ASSERT_NE(module, nullptr) << c.what;
         for (const size_t piece : {size_t(884), size_t(1000), size_t(7)}) {
             xmplayer* player = xmplayer_create(module, XMPLAYER_PROFILE_DEFAULT);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,27 @@ TEST(Xmplay, SpacePausesAndQQuits) {
     EXPECT_NE(screen.find("paused"), std::string::npos) << screen;
 }
 
+// The other keys, a second into the demo's song (order 0, whose entries last 3.84 s): → goes to
+// the next order entry, ] twice 20 s on, 1 mutes channel 1, + is 3 dB louder; the status line
+// and the channels' lines show each.
+TEST(Xmplay, KeysSeekMuteAndChangeTheVolume) {
+    TempDir t("xmplay_test");
+    const std::string command = std::string("SDL_AUDIODRIVER=dummy ") + XMPLAY_PATH + " " + SONG_PATH;
+    const std::string typed = "{ (sleep 1; printf '\\033[C'; sleep 0.5; printf ']]'; sleep 0.5; printf '1+'; "
+                              "sleep 0.5; printf q) | timeout 20 script -qfec '" + command + "' " +
+                              (t / "screen").string() + "; }";
+    const ToolRun r = runTool(typed);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string screen = readText(t / "screen");
+    // Drawn every 0.1 s: the first line after a key may be that much later.
+    EXPECT_TRUE(std::regex_search(screen, std::regex("order   1/25  row   [0-9]  0:0(3\\.[89]|4\\.0)")))
+        << "order 1 from its start: " << screen;
+    EXPECT_TRUE(std::regex_search(screen, std::regex(" 0:2[3-6]\\.[0-9] /"))) << "20 s on: " << screen;
+    EXPECT_NE(screen.find("+3 dB"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("   1  "), std::string::npos) << "a line per channel: " << screen;
+    EXPECT_NE(screen.find("  muted"), std::string::npos) << screen;
+}
+
 TEST(Xmplay, RefusesWhatItCannotPlayInOneLine) {
     TempDir t("xmplay_test");
     std::ofstream(t / "text.xm") << "not a module";
@@ -89,6 +111,7 @@ TEST(Xmplay, RefusesWhatItCannotPlayInOneLine) {
         {(t / "text.xm").string(), "not an XM module"},
         {"--profile it2 " + song, "--profile wants default or ft2"},
         {"--loops many " + song, "--loops wants"},
+        {"--loops -2 " + song, "--loops wants"},
         {"--bogus " + song, "--bogus: unknown option"},
         {song + " " + song, "one module at a time"},
     };

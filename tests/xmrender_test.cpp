@@ -203,6 +203,17 @@ TEST(Xmrender, RefusalsSayWhyAndLeaveEveryFileAsItWas) {
         {"--trace to standard output", "--trace - " + song + " " + out, "only the WAV"},
         {"one file only", song, "usage:"},
         {"an unknown profile", "--profile it2 " + song + " " + out, "--profile wants default or ft2"},
+        {"a rate too low", "--rate 7999 " + song + " " + out, "--rate wants a whole number from 8000 to 192000"},
+        {"a rate not whole", "--rate 44100.5 " + song + " " + out, "--rate wants"},
+        {"an unknown interpolation", "--interpolation sinc " + song + " " + out, "--interpolation wants none, linear or cubic"},
+        {"a separation too wide", "--separation 201 " + song + " " + out, "--separation wants"},
+        {"a gain too loud", "--gain 41 " + song + " " + out, "--gain wants"},
+        {"a start before the song", "--start -1 " + song + " " + out, "--start wants"},
+        {"a row without its order", "--start-row 3 " + song + " " + out, "--start-row wants ORDER:ROW"},
+        {"both starts", "--start 1 --start-row 1:0 " + song + " " + out, "cannot both be given"},
+        {"a row the song never plays", "--start-row 1:5 " + song + " " + out, "the song never plays that row"},
+        {"a start past the song's end", "--start 2 " + song + " " + out, "the song has ended before"},
+        {"--info with an output", "--info " + song + " " + out, "usage:"},
     };
     std::set<fs::path> before;
     for (const auto& entry : fs::recursive_directory_iterator(files.dir)) before.insert(entry.path());
@@ -215,6 +226,69 @@ TEST(Xmrender, RefusalsSayWhyAndLeaveEveryFileAsItWas) {
         EXPECT_EQ(after, before) << c.what << ": no file made or removed";
         EXPECT_EQ(readAll(song), songBytes) << c.what;
     }
+}
+
+// --info: one "name: value" a line, the duration for the profile and loop count asked for, from
+// a file or from standard input; nothing rendered.
+TEST(Xmrender, InfoSaysWhatTheModuleIs) {
+    TempDir files("xmrender_test");
+    const std::string in = writeSong(files);
+    const ToolRun info = xmrender("--info " + in);
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(info.out,
+              "title: test module\ntracker: xm_writer\nformat: XM\nchannels: 2\norders: 2\npatterns: 2\n"
+              "instruments: 1\nsamples: 1\nduration: 0.960 s\n");
+    EXPECT_NE(xmrender("--loops 2 --info " + in).out.find("duration: 2.880 s"), std::string::npos);
+    const ToolRun piped = runTool("sh -c '" + std::string(XMRENDER_PATH) + " --info - < " + in + "'");
+    EXPECT_EQ(piped.out, info.out);
+    const ToolRun demo = xmrender(std::string("--info ") + SONG_PATH);
+    EXPECT_NE(demo.out.find("title: Skr4mm3lb0d\n"), std::string::npos) << demo.out;
+    EXPECT_NE(demo.out.find("channels: 14\n"), std::string::npos) << demo.out;
+    EXPECT_NE(demo.out.find("duration: 179.286 s\n"), std::string::npos) << demo.out;
+    EXPECT_EQ(std::distance(fs::directory_iterator(files.dir), fs::directory_iterator()), 1) << "nothing written";
+}
+
+// The library's settings and starting points on the command line: a rate in the WAV's header and
+// its ticks, a start in seconds or at a row giving the frames a whole render has there, and the
+// module from standard input.
+TEST(Xmrender, RateStartInterpolationSeparationAndGain) {
+    TempDir files("xmrender_test");
+    const std::string in = writeSong(files);
+    const auto wav = [&](const std::string& name) { return (files / name).string(); };
+    ASSERT_EQ(xmrender(in + " " + wav("whole.wav")).status, 0);
+    const std::vector<uint8_t> whole = readAll(wav("whole.wav"));
+    const auto tail = [&](size_t frame) { return std::vector<uint8_t>(whole.begin() + 44 + std::ptrdiff_t(4 * frame), whole.end()); };
+    const auto data = [&](const std::string& name) {
+        const std::vector<uint8_t> bytes = readAll(wav(name));
+        return std::vector<uint8_t>(bytes.begin() + 44, bytes.end());
+    };
+
+    ASSERT_EQ(xmrender("--rate 48000 " + in + " " + wav("48k.wav")).status, 0);
+    const std::vector<uint8_t> at48 = readAll(wav("48k.wav"));
+    EXPECT_EQ(le32(at48, 24), 48000u);
+    EXPECT_EQ(le32(at48, 28), 48000u * 4);
+    EXPECT_EQ(at48.size(), 44u + 48 * 960 * 4) << "48 ticks of 960 frames at BPM 125";
+
+    ASSERT_EQ(xmrender("--start 0.5 " + in + " " + wav("half.wav")).status, 0);
+    EXPECT_EQ(data("half.wav"), tail(22050));
+    ASSERT_EQ(xmrender("--start-row 1:0 " + in + " " + wav("row.wav")).status, 0);
+    EXPECT_EQ(data("row.wav"), tail(4 * 6 * 882)) << "order 1 starts after four rows of six ticks";
+    ASSERT_EQ(xmrender("--start 0.25 --seconds 0.1 " + in + " " + wav("piece.wav")).status, 0);
+    EXPECT_EQ(data("piece.wav"), std::vector<uint8_t>(whole.begin() + 44 + 4 * 11025, whole.begin() + 44 + 4 * (11025 + 5 * 884)))
+        << "--seconds counts whole blocks from the start";
+    ASSERT_EQ(runTool("sh -c '" + std::string(XMRENDER_PATH) + " - " + wav("stdin.wav") + " < " + in + "'").status, 0);
+    EXPECT_EQ(readAll(wav("stdin.wav")), whole);
+
+    ASSERT_EQ(xmrender("--separation 0 --gain -6 --interpolation cubic " + in + " " + wav("mono.wav")).status, 0);
+    const std::vector<uint8_t> mono = data("mono.wav");
+    ASSERT_EQ(mono.size(), whole.size() - 44);
+    int loud = 0;
+    for (size_t i = 0; i + 3 < mono.size(); i += 4) {
+        ASSERT_EQ(mono[i], mono[i + 2]) << "left and right alike at separation 0";
+        ASSERT_EQ(mono[i + 1], mono[i + 3]);
+        loud += std::abs(int16_t(mono[i] | mono[i + 1] << 8)) > 1000;
+    }
+    EXPECT_GT(loud, 1000);
 }
 
 TEST(Xmrender, WarnsOfAFileCutShortAndPlaysIt) {

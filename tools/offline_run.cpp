@@ -11,7 +11,7 @@
 bool measureDemoSong(int64_t maxFrames, int64_t& frames, std::string& reason) {
     const ResourceData song = findResource("XM", 118);
     char why[256] = "the song (XM 118) is not among the embedded resources";
-    xmplayer_module* module = song.bytes ? xmplayer_load_memory(song.bytes, song.size, why, sizeof why) : nullptr;
+    xmplayer_module* module = song.bytes ? xmplayer_load_memory(song.bytes, song.size, nullptr, why, sizeof why) : nullptr;
     if (!module) {
         reason = why;
         return false;

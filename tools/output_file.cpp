@@ -101,7 +101,7 @@ bool closeOutputs(std::initializer_list<OutputFile*> files, bool keep, const cha
     return keep ? fail(tool, failed->path, "cannot write the file") : true;
 }
 
-std::vector<uint8_t> wavHeader(uint32_t dataBytes) {
+std::vector<uint8_t> wavHeader(uint32_t dataBytes, uint32_t rate) {
     std::vector<uint8_t> h;
     putTag(h, "RIFF");
     put32(h, dataBytes == kStreamedWavBytes ? kStreamedWavBytes : 36 + dataBytes);
@@ -109,8 +109,8 @@ std::vector<uint8_t> wavHeader(uint32_t dataBytes) {
     put32(h, 16);           // format chunk size
     put16(h, 1);            // PCM
     put16(h, 2);            // channels
-    put32(h, XMPLAYER_RATE);     // frames per second
-    put32(h, XMPLAYER_RATE * 4); // bytes per second
+    put32(h, rate);         // frames per second
+    put32(h, rate * 4);     // bytes per second
     put16(h, 4);            // bytes per frame
     put16(h, 16);           // bits per sample
     putTag(h, "data");
@@ -118,8 +118,8 @@ std::vector<uint8_t> wavHeader(uint32_t dataBytes) {
     return h;
 }
 
-bool writeWavHeader(OutputFile& f, uint32_t dataBytes, const char* tool) {
-    const std::vector<uint8_t> header = wavHeader(dataBytes);
+bool writeWavHeader(OutputFile& f, uint32_t dataBytes, const char* tool, uint32_t rate) {
+    const std::vector<uint8_t> header = wavHeader(dataBytes, rate);
     if ((f.file == stdout || std::fseek(f.file, 0, SEEK_SET) == 0) &&
         std::fwrite(header.data(), 1, header.size(), f.file) == header.size())
         return true;

@@ -49,9 +49,10 @@ bool closeOutputs(std::initializer_list<OutputFile*> files, bool keep, const cha
 // The data size a streamed WAV declares: its length is not known when its header is written.
 constexpr uint32_t kStreamedWavBytes = 0xFFFFFFFF;
 
-// The 44-byte header of a 16-bit stereo 44100 Hz PCM WAV file with `dataBytes` of samples; with
-// kStreamedWavBytes both sizes read 0xFFFFFFFF, as streaming tools write them.
-std::vector<uint8_t> wavHeader(uint32_t dataBytes);
+// The 44-byte header of a 16-bit stereo PCM WAV file of `rate` frames per second with
+// `dataBytes` of samples; with kStreamedWavBytes both sizes read 0xFFFFFFFF, as streaming tools
+// write them.
+std::vector<uint8_t> wavHeader(uint32_t dataBytes, uint32_t rate = 44100);
 
 // Writes the header at the start of the file (a placeholder first, the real sizes at the end).
-bool writeWavHeader(OutputFile& f, uint32_t dataBytes, const char* tool);
+bool writeWavHeader(OutputFile& f, uint32_t dataBytes, const char* tool, uint32_t rate = 44100);

@@ -200,7 +200,7 @@ inline std::vector<uint8_t> buildXm(const XmLayout& layout) {
 }
 
 // Delta coding as the file stores sample data: each value minus the previous one.
-inline std::vector<uint8_t> deltas8(std::initializer_list<int> values) {
+inline std::vector<uint8_t> deltas8(const std::vector<int>& values) {
     std::vector<uint8_t> out;
     int previous = 0;
     for (int v : values) {
@@ -209,8 +209,9 @@ inline std::vector<uint8_t> deltas8(std::initializer_list<int> values) {
     }
     return out;
 }
+inline std::vector<uint8_t> deltas8(std::initializer_list<int> values) { return deltas8(std::vector<int>(values)); }
 
-inline std::vector<uint8_t> deltas16(std::initializer_list<int> values) {
+inline std::vector<uint8_t> deltas16(const std::vector<int>& values) {
     std::vector<uint8_t> out;
     int previous = 0;
     for (int v : values) {
@@ -219,3 +220,4 @@ inline std::vector<uint8_t> deltas16(std::initializer_list<int> values) {
     }
     return out;
 }
+inline std::vector<uint8_t> deltas16(std::initializer_list<int> values) { return deltas16(std::vector<int>(values)); }

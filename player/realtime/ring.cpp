@@ -22,7 +22,7 @@ void renderBlock(RealtimePlayer& p) {
     const size_t played = size_t((b + p.ringTurn) % p.blockCount) * size_t(p.blockFrames) * 2;  // where the device plays it
     xmplayer_render_s16(p.song, p.outputBuffer + played, size_t(p.blockFrames));
     xmplayer_position reached{};
-    xmplayer_get_position(p.song, &reached);
+    xmplayer_get_position(p.song, &reached, sizeof reached);
     // Release: a reader that sees one of these values also sees that readBlock has moved past b
     // (feedPlayer moves it first), and so knows the record is no longer the audible one.
     SyncRecord& record = p.syncRecords[b];

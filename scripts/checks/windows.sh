@@ -20,6 +20,10 @@
 #    device is not paced (Wine plays it about four times faster than real time), which leaves the
 #    feeder less slack than a sound card would and would hurry the scenes along: hence the silent
 #    window run, whose scenes keep the song's real time. The comparison is skipped with a note while no song is embedded.
+# Before them, the player library as Windows programs use it: a small C program (examples/xm2wav.c)
+# linked once against the DLL through its import library and once against the static library,
+# each run under Wine at 48000 Hz with cubic interpolation from 20.5 s into a song; both must
+# write the bytes the native xmrender writes for the same options.
 # Builds the mingw preset (build/mingw) and xmrender (build/win-native) itself; keeps the
 # screenshot and logs in build/mingw/windows-check/. Exits non-zero with a FAIL line on failure.
 set -u
@@ -95,6 +99,37 @@ echo "making a fresh Wine prefix"
 timeout 180 wineboot -i >"$out/wineboot.log" 2>&1 || fail "wineboot failed (see $out/wineboot.log)"
 x86_64-w64-mingw32-g++ -O2 -static -o "$work/probe.exe" "$root/tests/e2e/win32_window_probe.cpp" ||
     fail "cannot build the window probe"
+
+echo "building xmrender (build/win-native)"
+{ cmake --preset release -B "$root/build/win-native" && cmake --build "$root/build/win-native" --target xmrender; } \
+    >"$out/xmrender-build.log" 2>&1 || { cat "$out/xmrender-build.log"; fail "the xmrender build failed"; }
+
+# The library: xm2wav.exe on the DLL and on the static library.
+for f in libxmplayer.dll libxmplayer.dll.a libxmplayer.a; do
+    [ -f "$root/build/mingw/$f" ] || fail "the mingw build made no $f"
+done
+mingwCc=$(command -v x86_64-w64-mingw32-gcc-win32 || command -v x86_64-w64-mingw32-gcc)
+"$mingwCc" -std=c99 -Wall -Wextra -Werror -I"$root/player/include" -o "$work/xm2wav-dll.exe" "$root/examples/xm2wav.c" \
+    "$root/build/mingw/libxmplayer.dll.a" 2>"$out/xm2wav-build.log" &&
+    "$mingwCc" -std=c99 -Wall -Wextra -Werror -DXMPLAYER_STATIC -static -I"$root/player/include" \
+        -o "$work/xm2wav-static.exe" "$root/examples/xm2wav.c" "$root/build/mingw/libxmplayer.a" -lstdc++ \
+        2>>"$out/xm2wav-build.log" || { cat "$out/xm2wav-build.log"; fail "cannot build xm2wav.exe against the library"; }
+x86_64-w64-mingw32-objdump -p "$work/xm2wav-dll.exe" | grep -q "DLL Name: libxmplayer.dll" ||
+    fail "xm2wav-dll.exe does not import libxmplayer.dll"
+x86_64-w64-mingw32-objdump -p "$work/xm2wav-static.exe" | grep -q "DLL Name: libxmplayer.dll" &&
+    fail "xm2wav-static.exe imports libxmplayer.dll"
+cp "$root/build/mingw/libxmplayer.dll" "$work/"
+libraryOptions=(--rate 48000 --interpolation cubic --start 20.5 --profile ft2)
+"$root/build/win-native/xmrender" "${libraryOptions[@]}" "$root/resources/118-song.xm" "$work/library-native.wav" \
+    >/dev/null || fail "xmrender could not render the song"
+for program in xm2wav-dll xm2wav-static; do
+    (cd "$work" && wine "$program.exe" "${libraryOptions[@]}" "$(winepath -w "$root/resources/118-song.xm")" "$program.wav") \
+        >"$out/$program.log" 2>&1 || fail "$program.exe failed under Wine (see $out/$program.log)"
+    cmp -s "$work/$program.wav" "$work/library-native.wav" ||
+        fail "$program.exe wrote other bytes than the native xmrender (${libraryOptions[*]})"
+done
+echo "library: xm2wav.exe on libxmplayer.dll and on libxmplayer.a wrote the native xmrender's bytes" \
+    "($(stat -c %s "$work/library-native.wav") bytes, ${libraryOptions[*]})"
 
 # Wine's audio driver: "" (none: waveOutOpen fails and the demo plays silently) or "alsa" (the
 # capture above).
@@ -224,10 +259,6 @@ if [ -z "$song" ]; then
     exit 0
 fi
 [ -s "$capture" ] || fail "nothing was played through the ALSA default device (see $out/demo-audio.log)"
-echo "building xmrender (build/win-native)"
-{ cmake --preset release -B "$root/build/win-native" && cmake --build "$root/build/win-native" --target xmrender; } \
-    >"$out/xmrender-build.log" 2>&1 || { cat "$out/xmrender-build.log"; fail "the xmrender build failed"; }
-
 bytesPerSecond=176400  # 44100 frames of 16-bit stereo
 ring=353600            # the ring of 100 blocks of 884 frames, rendered before playing starts
 g++ -std=c++20 -O2 -o "$work/compare_capture" "$root/tests/e2e/compare_capture.cpp" ||
