@@ -34,6 +34,9 @@ struct Voice {
     float         rampStepRight;
     int32_t       rampFramesLeft;    // 0 = no ramp running
     int32_t       tickRampFrames;    // frames of the next volume ramp; 0: the mixer's rampLength
+    const Sample* nextSample;        // once this sample's pass (to its loop end or its end) is over, the
+                                     // voice goes on in this one's loop (ProTracker's sample swap);
+                                     // nullptr: its own loop
 };
 
 // Voice i (i < 32) belongs to channel i; voice i + 32 is its partner, which takes over a note

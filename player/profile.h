@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "player/module.h"
 #include "xmplayer.h"
 
 struct PlaybackProfile {
@@ -30,6 +31,27 @@ struct PlaybackProfile {
     bool volumeRampsOverTick;             // volume changes glide over the whole tick; a new note and the volume
                                           // column's set-volume keep the short ramp
     bool tremoloRampFollowsVibrato;       // tremolo ramp-down is inverted while the vibrato position is negative
+
+    // ProTracker's and Scream Tracker 3's ways (the pt and st3 profiles).
+    bool channelPanning = false;          // a channel keeps the panning the module gives it: instruments leave it
+    bool xmExtrasUnused = false;          // no envelopes, fadeout, auto-vibrato or volume-column effects (its
+                                          // set-volume stays); a key-off (S3M's cut) silences the note until the
+                                          // next one, which starts afresh
+    bool offsetStaysWithChannel = false;  // a sample offset stays for the channel's next notes, until an instrument
+    bool offsetAddsUp = false;            // 9xx moves that start on by its own, even without a note; beside a note
+                                          // twice (once before it starts)
+    bool protrackerPeriods = false;       // Amiga-period notes from ProTracker's table by the channel's own
+                                          // fine-tune (the instrument's, or E5y's), slides held within 113…856,
+                                          // arpeggio read from the table, the PAL Amiga's clock
+    bool slidesForgetParameter = false;   // 1xx, 2xx, Axy, E1y, E2y, EAy, EBy and 5xy's and 6xy's slides: 00 is none
+    bool sampleSwapsAtLoopEnd = false;    // an instrument without a note: its volume at once, its sample once the
+                                          // playing sample (or its loop) ends
+    bool protrackerVibrato = false;       // 4xy and 6xy as ProTracker's: the pitch falls first, and the row tick
+                                          // neither applies nor moves them; 4xy, 6xy and 7xy take its sine table
+    bool retrigRowTickWithoutNote = false; // E9y restarts the note on the row tick too, where no note starts
+    bool volumeAtMost64 = false;          // Cxx above 64 sets 64
+    bool middleCRatePeriods = false;      // a note's period from its sample's C-4 rate (S3M's C2SPD), as Scream
+                                          // Tracker 3 computes it
 };
 
 // The demo's player: every switch off.
@@ -57,6 +79,64 @@ inline constexpr PlaybackProfile ft2Profile{
     .tremoloRampFollowsVibrato = true,
 };
 
+// The module plays as ProTracker plays a MOD.
+inline constexpr PlaybackProfile ptProfile{
+    .keyOffZeroesVolume = false,
+    .keyOffEffectOnItsTick = false,
+    .keyOffWithInstrumentResetsVolume = false,
+    .noteDelayAppliesCellLate = true,
+    .patternDelayRepeatsRowTicks = true,
+    .retrigCountsAcrossRows = false,
+    .retrigZeroOnRowTick = false,
+    .offsetStartsOnlyItsNote = false,
+    .volumeColumnPortaRow = false,
+    .portaTargetFromPortaNote = true,
+    .tremorCountsDown = false,
+    .fineVolumeSeparateMemory = false,
+    .fineTuneOnNote = false,
+    .noteRangeAfterTranspose = false,
+    .arpeggioCountsDown = false,
+    .envelopePositionMeetsPoint = false,
+    .volumeRampsOverTick = false,
+    .tremoloRampFollowsVibrato = true,
+    .channelPanning = true,
+    .xmExtrasUnused = true,
+    .offsetStaysWithChannel = true,
+    .offsetAddsUp = true,
+    .protrackerPeriods = true,
+    .slidesForgetParameter = true,
+    .sampleSwapsAtLoopEnd = true,
+    .protrackerVibrato = true,
+    .retrigRowTickWithoutNote = true,
+    .volumeAtMost64 = true,
+};
+
+// The module plays as Scream Tracker 3 plays an S3M.
+inline constexpr PlaybackProfile st3Profile{
+    .keyOffZeroesVolume = false,
+    .keyOffEffectOnItsTick = false,
+    .keyOffWithInstrumentResetsVolume = false,
+    .noteDelayAppliesCellLate = true,
+    .patternDelayRepeatsRowTicks = true,
+    .retrigCountsAcrossRows = false,
+    .retrigZeroOnRowTick = false,
+    .offsetStartsOnlyItsNote = false,
+    .volumeColumnPortaRow = false,
+    .portaTargetFromPortaNote = true,
+    .tremorCountsDown = false,
+    .fineVolumeSeparateMemory = false,
+    .fineTuneOnNote = false,
+    .noteRangeAfterTranspose = false,
+    .arpeggioCountsDown = false,
+    .envelopePositionMeetsPoint = false,
+    .volumeRampsOverTick = false,
+    .tremoloRampFollowsVibrato = false,
+    .channelPanning = true,
+    .xmExtrasUnused = true,
+    .offsetStaysWithChannel = true,
+    .middleCRatePeriods = true,
+};
+
 // Every profile, in one table: its number in the C interface, its name (for --profile and
 // xmplayer_profile_from_name), one line for --help, and its switches. A new profile is one more
 // entry here (and its number in xmplayer.h).
@@ -70,6 +150,8 @@ struct ProfileEntry {
 inline constexpr ProfileEntry kProfiles[] = {
     {XMPLAYER_PROFILE_DEFAULT, "default", "the demo's own player, as the demo plays its song", defaultProfile},
     {XMPLAYER_PROFILE_FT2, "ft2", "as FastTracker 2 plays it", ft2Profile},
+    {XMPLAYER_PROFILE_PT, "pt", "as ProTracker plays it (MOD)", ptProfile},
+    {XMPLAYER_PROFILE_ST3, "st3", "as Scream Tracker 3 plays it (S3M)", st3Profile},
 };
 inline constexpr int32_t kProfileCount = int32_t(sizeof kProfiles / sizeof kProfiles[0]);
 
@@ -90,4 +172,19 @@ inline const ProfileEntry* findProfile(std::string_view name) {
     for (const ProfileEntry& entry : kProfiles)
         if (name == entry.name) return &entry;
     return nullptr;
+}
+
+// The profile of the tracker that wrote a format: ft2 for XM, pt for MOD, st3 for S3M.
+inline xmplayer_profile trackerProfileOf(ModuleFormat format) {
+    switch (format) {
+    case ModuleFormat::mod: return XMPLAYER_PROFILE_PT;
+    case ModuleFormat::s3m: return XMPLAYER_PROFILE_ST3;
+    default: return XMPLAYER_PROFILE_FT2;
+    }
+}
+
+// The entry of profile `number` for `format`, XMPLAYER_PROFILE_AUTO standing for the format's
+// tracker; nullptr for a number no profile has.
+inline const ProfileEntry* findProfile(int32_t number, ModuleFormat format) {
+    return findProfile(number == XMPLAYER_PROFILE_AUTO ? int32_t(trackerProfileOf(format)) : number);
 }

@@ -28,6 +28,9 @@ const Module* xmplayerModule(const xmplayer_module* module) { return module ? mo
 
 namespace {
 
+constexpr char kAutoProfileName[] = "auto";
+constexpr char kAutoProfileDescription[] = "as the tracker of the module's format plays it: ft2, pt or st3";
+
 // 1 / 44100 as float32, as the render loop counts play time.
 const float kMixRateReciprocal = 1.0f / static_cast<float>(kMixRate);
 
@@ -190,18 +193,38 @@ const char* xmplayer_version(void) {
 int xmplayer_profile_count(void) { return kProfileCount; }
 
 int xmplayer_profile_from_name(const char* name) {
+    if (name && std::string_view(name) == kAutoProfileName) return XMPLAYER_PROFILE_AUTO;
     const ProfileEntry* entry = name ? findProfile(std::string_view(name)) : nullptr;
     return entry ? entry->number : -1;
 }
 
 const char* xmplayer_profile_name(int profile) {
+    if (profile == XMPLAYER_PROFILE_AUTO) return kAutoProfileName;
     const ProfileEntry* entry = findProfile(int32_t(profile));
     return entry ? entry->name : nullptr;
 }
 
 const char* xmplayer_profile_description(int profile) {
+    if (profile == XMPLAYER_PROFILE_AUTO) return kAutoProfileDescription;
     const ProfileEntry* entry = findProfile(int32_t(profile));
     return entry ? entry->description : nullptr;
+}
+
+xmplayer_format xmplayer_module_format(const xmplayer_module* module) {
+    return module ? xmplayer_format(module->module->format) : XMPLAYER_FORMAT_XM;
+}
+
+const char* xmplayer_format_name(int format) {
+    static const char* const kNames[] = {"XM", "MOD", "S3M"};
+    return format >= 0 && format < 3 ? kNames[format] : nullptr;
+}
+
+xmplayer_profile xmplayer_module_profile(const xmplayer_module* module) {
+    return trackerProfileOf(module ? module->module->format : ModuleFormat::xm);
+}
+
+const char* xmplayer_module_warnings(const xmplayer_module* module) {
+    return module ? module->module->warnings.c_str() : "";
 }
 
 xmplayer_module* xmplayer_load_memory(const void* bytes, size_t size, char* reason, size_t reasonSize) {
@@ -260,8 +283,9 @@ const char* xmplayer_instrument_name(const xmplayer_module* module, int index) {
 }
 
 xmplayer* xmplayer_create(const xmplayer_module* module, xmplayer_profile profile) {
-    const ProfileEntry* entry = findProfile(int32_t(profile));
-    if (!module || !entry) return nullptr;
+    if (!module) return nullptr;
+    const ProfileEntry* entry = findProfile(int32_t(profile), module->module->format);
+    if (!entry) return nullptr;
     xmplayer* x = new (std::nothrow) xmplayer{};
     if (!x) return nullptr;
     x->module = module->module;
@@ -348,8 +372,9 @@ void xmplayer_set_tick_report(xmplayer* x, xmplayer_tick_report report, void* us
 }
 
 int64_t xmplayer_song_frames(const xmplayer_module* module, xmplayer_profile profile, int loops, int64_t limit) {
-    const ProfileEntry* entry = findProfile(int32_t(profile));
-    if (!module || !entry) return 0;
+    if (!module) return 0;
+    const ProfileEntry* entry = findProfile(int32_t(profile), module->module->format);
+    if (!entry) return 0;
     return measureSongLength(*module->module, loops < 0 ? 0 : loops, limit, entry->switches).frames;
 }
 

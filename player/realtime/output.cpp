@@ -158,7 +158,9 @@ PlayerStart startPlayer(RealtimePlayer& p, const Module* module, bool feederThre
 uint64_t getPlayedFrames(const RealtimePlayer& p) { return p.framesHeard.load(std::memory_order_relaxed); }
 
 PlayerStart startPlayer(RealtimePlayer& p, const xmplayer_module* module, bool feederThread, xmplayer_profile profile) {
-    return startPlayer(p, xmplayerModule(module), feederThread, profile == XMPLAYER_PROFILE_FT2 ? ft2Profile : defaultProfile);
+    const Module* m = xmplayerModule(module);
+    const ProfileEntry* entry = m ? findProfile(int32_t(profile), m->format) : nullptr;
+    return startPlayer(p, m, feederThread, entry ? entry->switches : defaultProfile);
 }
 
 void pausePlayer(RealtimePlayer& p, bool paused) {
