@@ -88,5 +88,5 @@ struct Channel {
     uint32_t startOffset;         // frames into the sample where the channel's notes start (9xx, Oxx)
     uint8_t  s3mMemory;           // the last non-zero parameter of the S3M effects that share one
     uint8_t  s3mParameter;        // this row's S3M parameter: the cell's, or the memory's for a 0
-    uint8_t  s3mRetrigTicks;      // Qxy: ticks since the note last started
+    uint32_t s3mRetrigTicks;      // Qxy: ticks counted since the note started
 };

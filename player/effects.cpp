@@ -128,11 +128,20 @@ void arpeggioTick(const EffectContext& e) {
     const int32_t phase = e.playback.profile.arpeggioCountsDown ? arpeggioPhaseCountingDown(e) : e.tick % 3;
     const int32_t n = phase == 0 ? 0 : phase == 1 ? high(xy) : low(xy);
     const int32_t fineTune = e.fineTune ? *e.fineTune : 0;
-    if (protrackerScale(e.playback)) c.periodDelta = protrackerArpeggio(c.period, c.fineTune, n) - c.period;
-    else c.periodDelta = (e.playback.module->flags & 1)
+    c.updateFlags |= kUpdatePitch;
+    if (protrackerScale(e.playback)) {
+        // Past its table's end ProTracker reads the 0 there: the tick is silent.
+        const int32_t period = protrackerArpeggio(c.period, c.fineTune, n);
+        c.periodDelta = period - c.period;
+        if (period == 0) {
+            c.volumeDelta = -c.volume;
+            c.updateFlags |= kUpdateVolume;
+        }
+        return;
+    }
+    c.periodDelta = (e.playback.module->flags & 1)
                         ? n * 64
                         : amigaPeriod(c.realNote + n, fineTune) - amigaPeriod(c.realNote, fineTune);
-    c.updateFlags |= kUpdatePitch;
 }
 
 // A parameter the effect remembers: the cell's when it is not 0 (or, for the profile that keeps
@@ -195,7 +204,10 @@ void tremoloRow(const EffectContext& e) {
     if (high(e.cell.effectParam)) e.channel.tremoloSpeed = high(e.cell.effectParam);
     if (low(e.cell.effectParam)) e.channel.tremoloDepth = low(e.cell.effectParam);
 }
-void tremoloTick(const EffectContext& e) { tremolo(e.channel, e.playback.profile); }
+void tremoloTick(const EffectContext& e) {
+    const PlaybackProfile& profile = e.playback.profile;
+    tremolo(e.channel, profile.tremoloRampFollowsVibrato, profile.protrackerVibrato);
+}
 
 void setPanningRow(const EffectContext& e) { setPanning(e.channel, e.cell.effectParam); }
 
@@ -373,6 +385,10 @@ constexpr uint8_t kNoteUpdates = kUpdatePitch | kUpdateVolume | kUpdatePanning |
 void noteDelayRow(const EffectContext& e, uint8_t) {
     Channel& c = e.channel;
     c.period = e.savedPeriod;
+    if (e.playback.profile.noteDelayTakesInstrumentAtOnce) {
+        c.updateFlags &= uint8_t(~(kUpdateTrigger | kUpdatePitch));
+        return;
+    }
     c.volume = e.savedVolume;
     c.panning = e.savedPanning;
     c.updateFlags &= uint8_t(~kNoteUpdates);
@@ -391,14 +407,21 @@ void extendedRow(const EffectContext& e) {
     case 7: c.waveControl = uint8_t((c.waveControl & 0x0F) | y << 4); break;
     case 8: setPanning(c, y * 16); break;
     case 9:  // ProTracker restarts the note on the row tick too, where none starts
-        if (e.playback.profile.retrigRowTickWithoutNote && y != 0 && e.cell.note == 0)
+        if (e.playback.profile.extendedOnRowTick && y != 0 && e.cell.note == 0)
             c.updateFlags |= kUpdatePitch | kUpdateVolume | kUpdateTrigger;
+        break;
+    case 12:
+        if (e.playback.profile.extendedOnRowTick && y == 0) {
+            c.volume = 0;
+            c.updateFlags |= kUpdateVolume;
+        }
         break;
     case 10: fineVolumeUpRow(e, y); break;
     case 11: fineVolumeDownRow(e, y); break;
     case 13: {
         const NoteDelay delay = noteDelayOf(e.playback.profile, e.cell);
-        if (!delay.late || delay.tick != 0) noteDelayRow(e, y);  // late ED0: the row tick played the cell
+        // Late ED0: the row tick played the cell; ProTracker's ED0 is no delay.
+        if (delay.tick >= 0 && (!delay.late || delay.tick != 0)) noteDelayRow(e, y);
         break;
     }
     default: break;  // E0y, E3y, EFy do nothing; E6y and EEy are the sequencer's
@@ -418,7 +441,7 @@ void extendedTick(const EffectContext& e) {
         if (tick == y && noteDelayOf(e.playback.profile, e.cell).late) {
             applyDelayedCell(e.playback, c, e.cell);
         } else if (tick == y) {
-            resetInstrumentState(e.playback.profile, c, e.sample);
+            if (!e.playback.profile.noteDelayTakesInstrumentAtOnce) resetInstrumentState(e.playback.profile, c, e.sample);
             c.period = c.notePeriod;
             c.updateFlags |= kUpdatePitch;
             if (e.cell.volume) applyVolumeColumn(c, e.cell.volume);
@@ -485,20 +508,25 @@ void tonePortamento(Channel& c) {
 
 void vibrato(Channel& c, const VibratoStyle& style) {
     const uint8_t waveform = c.waveControl & 3;
-    const int32_t w = waveform == 0   ? sineOf(c.vibratoPosition, style.protracker)
-                      : waveform == 1 ? vibratoRamp(c.vibratoPosition)
+    const bool protracker = waveform == 0   ? style.protrackerSine
+                            : waveform == 1 ? style.protrackerRamp
+                                            : style.protrackerSquare;
+    const bool sine = waveform == 0;
+    const int32_t w = sine            ? sineOf(c.vibratoPosition, protracker)
+                      : waveform == 1 ? (protracker ? 255 - vibratoRamp(c.vibratoPosition) : vibratoRamp(c.vibratoPosition))
                                       : 255;
     const int32_t d = ((w * c.vibratoDepth) >> style.depthShift) & style.mask;
-    c.periodDelta = (c.vibratoPosition >= 0) != style.protracker ? -d : d;
+    c.periodDelta = (c.vibratoPosition >= 0) != protracker ? -d : d;
     c.updateFlags |= kUpdatePitch;
 }
 
-void tremolo(Channel& c, const PlaybackProfile& profile) {
+void tremolo(Channel& c, bool rampFollowsVibrato, bool protracker) {
     const uint8_t waveform = (c.waveControl >> 4) & 3;
     int32_t w = waveform == 1   ? (c.tremoloPosition & 31) * 8
                 : waveform == 2 ? 255
-                                : sineOf(c.tremoloPosition, profile.protrackerVibrato);
-    if (waveform == 1 && c.vibratoPosition < 0 && profile.tremoloRampFollowsVibrato) w = 255 - w;
+                                : sineOf(c.tremoloPosition, protracker);
+    if (waveform == 1 && c.vibratoPosition < 0 && rampFollowsVibrato) w = 255 - w;
+    if (waveform == 1 && protracker) w = 255 - w;  // ProTracker's ramp falls
     int32_t t = (w * c.tremoloDepth) >> 6;
     if (c.tremoloPosition >= 0) {
         c.volumeDelta = c.volume + t > 64 ? 64 - c.volume : t;

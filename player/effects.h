@@ -29,21 +29,26 @@ struct EffectContext {
 void tonePortamento(Channel& channel);
 
 // How a vibrato moves the pitch: the waveform's 0…255 times the depth, shifted right and masked
-// (whole steps of 4 here are the Amiga's steps); ProTracker's falls first (the period rises in the
-// waveform's first half) and takes its sine from ProTracker's table.
+// (whole steps of 4 here are the Amiga's steps). XM's pitch rises first in every waveform;
+// ProTracker's falls first (the period rises in the waveform's first half), its sine from its
+// table, its ramp half a cycle on from XM's; each waveform may be either.
 struct VibratoStyle {
     int32_t depthShift;
     int32_t mask;
-    bool    protracker;
+    bool    protrackerSine;
+    bool    protrackerRamp;
+    bool    protrackerSquare;
 };
-inline constexpr VibratoStyle kXmVibrato{5, ~3, false};
-inline constexpr VibratoStyle kProtrackerVibrato{5, ~3, true};
+inline constexpr VibratoStyle kXmVibrato{5, ~3, false, false, false};
+inline constexpr VibratoStyle kProtrackerVibrato{5, ~3, true, true, true};
 
 // Vibrato offset for the current position (not advanced); pitch flag.
 void vibrato(Channel& channel, const VibratoStyle& style = kXmVibrato);
 
-// Tremolo offset for the current position, then the position advances; volume flag.
-void tremolo(Channel& channel, const PlaybackProfile& profile);
+// Tremolo offset for the current position, then the position advances; volume flag. ProTracker's
+// ramp falls where XM's rises, and its sine is ProTracker's table; FastTracker 2's and ProTracker's
+// ramps turn with the vibrato's position (rampFollowsVibrato).
+void tremolo(Channel& channel, bool rampFollowsVibrato, bool protracker);
 
 // One tick of the tremor cycle: silent from tremorOnTicks on; volume flag.
 void tremor(Channel& channel);

@@ -119,9 +119,20 @@ void startNoteAt(const PlaybackProfile& profile, Channel& c, const Sample& s, ui
     }
 }
 
-void cutNote(Channel& c) {
+void startNoteAfresh(Channel& c) {
+    c.volumeEnvelopeValue = 64;
+    c.volumeEnvelopePoint = c.volumeEnvelopeTick = c.volumeEnvelopeStep = 0;
+    c.panningEnvelopeValue = 32;
+    c.panningEnvelopePoint = c.panningEnvelopeTick = c.panningEnvelopeStep = 0;
+    c.keyOff = 0;
+    c.fadeoutVolume = 65536;
+    c.volumeEnvelopeDone = c.panningEnvelopeDone = 0;
+}
+
+void cutNote(Channel& c, bool keyOff) {
     c.keyOff = 1;
     c.volumeEnvelopeValue = 0;
+    if (keyOff) c.volume = 0;
     c.updateFlags |= kUpdateVolume;
 }
 
@@ -138,13 +149,8 @@ bool takeNote(const Playback& p, Channel& c, const Cell& cell, uint8_t note, con
 void resetInstrumentState(const PlaybackProfile& profile, Channel& c, const Sample& sample) {
     c.volume = sample.volume;
     if (!profile.channelPanning) c.panning = sample.panning;
-    c.volumeEnvelopeValue = 64;
-    c.volumeEnvelopePoint = c.volumeEnvelopeTick = c.volumeEnvelopeStep = 0;
-    c.panningEnvelopeValue = 32;
-    c.panningEnvelopePoint = c.panningEnvelopeTick = c.panningEnvelopeStep = 0;
-    c.keyOff = 0;
-    c.fadeoutVolume = 65536;
-    c.volumeEnvelopeDone = c.panningEnvelopeDone = 0;
+    // Without XM's extras nothing of the instrument restarts, and only a note ends a cut.
+    if (!profile.xmExtrasUnused) startNoteAfresh(c);
     c.autoVibratoSweep = c.autoVibratoPosition = 0;
     if ((c.waveControl & 0x0F) < 4) c.vibratoPosition = 0;
     if ((c.waveControl >> 4) < 4) c.tremoloPosition = 0;
@@ -168,10 +174,12 @@ void releaseNote(const PlaybackProfile& profile, Channel& c, const Instrument& i
 }
 
 NoteDelay noteDelayOf(const PlaybackProfile& profile, const Cell& cell) {
-    if (isS3mEffect(cell))
-        return s3mLetter(cell) == 'S' && (cell.effectParam >> 4) == kNoteDelay ? NoteDelay{cell.effectParam & 0x0F, true}
-                                                                                 : NoteDelay{-1, false};
+    if (isS3mEffect(cell)) {
+        if (s3mLetter(cell) != 'S' || (cell.effectParam >> 4) != kNoteDelay) return {-1, false};
+        return {(cell.effectParam & 0x0F) != 0 ? cell.effectParam & 0x0F : kNeverTick, true};  // SD0: for good
+    }
     if (cell.effectType != kExtendedEffect || (cell.effectParam >> 4) != kNoteDelay) return {-1, false};
+    if (profile.noteDelayTakesInstrumentAtOnce && (cell.effectParam & 0x0F) == 0) return {-1, false};
     return {cell.effectParam & 0x0F, profile.noteDelayAppliesCellLate};
 }
 
@@ -192,6 +200,7 @@ void applyDelayedCell(Playback& p, Channel& c, const Cell& cell) {
         c.period = c.notePeriod;
         c.updateFlags |= kUpdateTrigger | kUpdatePitch;
         if (p.profile.offsetStaysWithChannel) startNoteAt(p.profile, c, *source.sample, c.startOffset);
+        if (p.profile.xmExtrasUnused) startNoteAfresh(c);
     }
     // The envelopes restart in every case, a key-off's release included; volume and panning go
     // back to the sample's only beside an instrument number.
@@ -204,5 +213,5 @@ void applyDelayedCell(Playback& p, Channel& c, const Cell& cell) {
     if (cell.volume >= 0x10 && cell.volume <= 0x50) c.volume = cell.volume - 0x10;
     if ((cell.volume >> 4) == 0xC) c.panning = (cell.volume & 0x0F) * 16;
     c.tremorMuted = 0;
-    if (cell.note == kKeyOffNote && p.profile.xmExtrasUnused) cutNote(c);
+    if (cell.note == kKeyOffNote && p.profile.xmExtrasUnused) cutNote(c, true);
 }

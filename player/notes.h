@@ -66,9 +66,14 @@ void swapSample(Channel& channel, const Sample& sample);
 // runs past); past the end of a sample without a loop nothing plays.
 void startNoteAt(const PlaybackProfile& profile, Channel& channel, const Sample& s, uint32_t offset);
 
-// S3M's note cut (^^^, SCx), and a key-off where XM's instrument extras are unused: the note is
-// silent until the next one starts, whatever retriggers it or sets its volume.
-void cutNote(Channel& channel);
+// What a new note resets where XM's instrument extras are unused (and an instrument does where
+// they are not): envelopes at their start, the key-off and fadeout undone.
+void startNoteAfresh(Channel& channel);
+
+// S3M's note cut (SCx, and ^^^, a key-off where XM's instrument extras are unused, which also sets
+// the volume to 0): the note is silent until the next one starts, whatever retriggers it or sets
+// its volume or instrument.
+void cutNote(Channel& channel, bool keyOff = false);
 
 // Sets realNote and notePeriod for a 1-based pattern note; false when the profile keeps a note
 // outside the playable range after the sample's transpose from starting.
@@ -91,11 +96,12 @@ void releaseNote(const PlaybackProfile& profile, Channel& channel, const Instrum
 // The cell's note delay, EDy, as the profile plays it. The demo's player holds back only the note
 // (ED0: for good); under noteDelayAppliesCellLate the whole cell (note, instrument, volume,
 // key-off) waits for tick y, and ED0's tick is the row tick itself. S3M's SDy always holds back the
-// whole cell.
+// whole cell, and SD0 for good.
 struct NoteDelay {
-    int32_t tick;  // y, 0…15; −1: the cell has no note delay
+    int32_t tick;  // y, 0…15, or kNeverTick; −1: the cell has no note delay
     bool    late;  // the whole cell waits for `tick`
 };
+constexpr int32_t kNeverTick = 256;  // past every row's last tick (speeds reach 255)
 NoteDelay noteDelayOf(const PlaybackProfile& profile, const Cell& cell);
 
 // The tick on which the cell's key-off effect (Kxx) releases the note: 0, the row tick, or xx

@@ -48,8 +48,12 @@ struct PlaybackProfile {
                                           // playing sample (or its loop) ends
     bool protrackerVibrato = false;       // 4xy and 6xy as ProTracker's: the pitch falls first, and the row tick
                                           // neither applies nor moves them; 4xy, 6xy and 7xy take its sine table
-    bool retrigRowTickWithoutNote = false; // E9y restarts the note on the row tick too, where no note starts
+    bool extendedOnRowTick = false;       // E9y and ECy count the row tick as their tick 0: E9y restarts the note
+                                          // there (where no note starts), EC0 cuts it there
     bool volumeAtMost64 = false;          // Cxx above 64 sets 64
+    bool speedZeroIgnored = false;        // F00 leaves the speed as it was
+    bool noteDelayTakesInstrumentAtOnce = false;  // ED1…EDF hold back only the note: the instrument's volume,
+                                                  // fine-tune and sample take effect on the row tick; ED0 is none
     bool middleCRatePeriods = false;      // a note's period from its sample's C-4 rate (S3M's C2SPD), as Scream
                                           // Tracker 3 computes it
 };
@@ -84,7 +88,7 @@ inline constexpr PlaybackProfile ptProfile{
     .keyOffZeroesVolume = false,
     .keyOffEffectOnItsTick = false,
     .keyOffWithInstrumentResetsVolume = false,
-    .noteDelayAppliesCellLate = true,
+    .noteDelayAppliesCellLate = false,
     .patternDelayRepeatsRowTicks = true,
     .retrigCountsAcrossRows = false,
     .retrigZeroOnRowTick = false,
@@ -107,8 +111,10 @@ inline constexpr PlaybackProfile ptProfile{
     .slidesForgetParameter = true,
     .sampleSwapsAtLoopEnd = true,
     .protrackerVibrato = true,
-    .retrigRowTickWithoutNote = true,
+    .extendedOnRowTick = true,
     .volumeAtMost64 = true,
+    .speedZeroIgnored = true,
+    .noteDelayTakesInstrumentAtOnce = true,
 };
 
 // The module plays as Scream Tracker 3 plays an S3M.

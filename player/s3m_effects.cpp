@@ -15,7 +15,6 @@ uint8_t high(uint8_t v) { return v >> 4; }
 uint8_t low(uint8_t v) { return v & 0x0F; }
 
 // XM's effect numbers that some S3M effects play as.
-constexpr uint8_t kXmTonePortamento = 3;
 constexpr uint8_t kXmTremolo = 7;
 constexpr uint8_t kXmSampleOffset = 9;
 constexpr uint8_t kXmPositionJump = 11;
@@ -27,6 +26,7 @@ constexpr uint8_t kXmTremor = 29;
 // The Amiga's range, 4 × 113…856, for a module that asks for Amiga limits.
 constexpr int32_t kAmigaHighest = 113 * 4;
 constexpr int32_t kAmigaLowest = 856 * 4;
+constexpr int32_t kSt3LongestPeriod = 0x7FFF;
 
 // Plays the cell as XM's effect `type` plays with the same parameter, on this tick.
 void asXm(const EffectContext& e, uint8_t type) {
@@ -68,14 +68,21 @@ void portamento(const EffectContext& e, int32_t sign) {
     Channel& c = e.channel;
     if (e.playback.module->amigaLimits) {
         c.period = std::clamp(c.period + sign * by, kAmigaHighest, kAmigaLowest);
-        c.updateFlags |= kUpdatePitch;
     } else {
-        slidePeriod(e.playback, c, sign * by);
+        // Without the Amiga's limits the pitch may rise until the period reaches 0, which ends the
+        // note; it falls no further than the longest period.
+        c.period = std::min(c.period + sign * by, kSt3LongestPeriod);
+        if (c.period <= 0) {
+            c.period = 0;
+            cutNote(c);
+        }
     }
+    c.updateFlags |= kUpdatePitch;
 }
 
-// Hxy and Uxy: speed x and depth y, each kept where it is 0; the pitch moves on the ticks after the
-// row tick. Uxy's depth is a quarter of Hxy's.
+// Hxy and Uxy: speed x and depth y, each kept where it is 0; the pitch moves on every tick, the
+// row tick too (where the position stays); its sine and square fall first as ProTracker's do, its
+// ramp is XM's. Uxy's depth is a quarter of Hxy's.
 void vibratoRow(const EffectContext& e) {
     Channel& c = e.channel;
     if (high(e.cell.effectParam)) c.vibratoSpeed = high(e.cell.effectParam);
@@ -84,8 +91,8 @@ void vibratoRow(const EffectContext& e) {
 
 void vibratoTick(const EffectContext& e, int32_t depthShift) {
     Channel& c = e.channel;
-    vibrato(c, VibratoStyle{depthShift, ~0, true});
-    c.vibratoPosition = advance(c.vibratoPosition, c.vibratoSpeed);
+    vibrato(c, VibratoStyle{depthShift, ~0, true, false, true});
+    if (e.tick != 0) c.vibratoPosition = advance(c.vibratoPosition, c.vibratoSpeed);
 }
 
 // Gxx's row tick (and Lxy's, as G00): the speed, kept where xx is 0, and the note beside it as the
@@ -113,15 +120,17 @@ void arpeggio(const EffectContext& e) {
 
 bool isPortamento(char letter) { return letter == 'E' || letter == 'F'; }
 
-// Qxy: the note starts again every y ticks, counted from its start over the rows, with x's
-// volume action (Rxy's).
+// Qxy: the note starts again on every tick whose count from the note's start (over the rows, row
+// ticks included, restarts not) is a multiple of y, with x's volume action (Rxy's).
 void retrigger(const EffectContext& e) {
     Channel& c = e.channel;
     const uint8_t x = high(e.cell.effectParam), y = low(e.cell.effectParam);
-    if (e.tick == 0 && (c.updateFlags & kUpdateTrigger)) c.s3mRetrigTicks = 0;
-    if (e.tick == 0 || y == 0) return;
-    if (++c.s3mRetrigTicks < y) return;
-    c.s3mRetrigTicks = 0;
+    if (e.tick == 0 && (c.updateFlags & kUpdateTrigger)) {
+        c.s3mRetrigTicks = 0;
+        return;
+    }
+    ++c.s3mRetrigTicks;
+    if (y == 0 || c.s3mRetrigTicks % y != 0) return;
     if (x) c.volume = std::clamp(retrigVolume(c.volume, x), 0, 64);
     c.updateFlags |= kUpdateVolume | kUpdatePitch | kUpdateTrigger;
 }
@@ -141,7 +150,7 @@ void specialRow(const EffectContext& e) {
 void specialTick(const EffectContext& e) {
     const uint8_t x = high(e.cell.effectParam), y = low(e.cell.effectParam);
     if (x == 0xC && e.tick == y) cutNote(e.channel);
-    if (x == 0xD && e.tick == y) applyDelayedCell(e.playback, e.channel, e.cell);
+    if (x == 0xD && e.tick == noteDelayOf(e.playback.profile, e.cell).tick) applyDelayedCell(e.playback, e.channel, e.cell);
 }
 
 void rowTick(const EffectContext& e) {
@@ -152,10 +161,16 @@ void rowTick(const EffectContext& e) {
     case 'E': portamento(e, 1); break;
     case 'F': portamento(e, -1); break;
     case 'G': tonePortamentoRow(e, e.cell.effectParam); break;
-    case 'H': case 'U': vibratoRow(e); break;
+    case 'H': case 'U':
+        vibratoRow(e);
+        vibratoTick(e, s3mLetter(e.cell) == 'H' ? 5 : 7);
+        break;
     case 'I': asXm(e, kXmTremor); break;
     case 'J': arpeggio(e); break;
-    case 'K': volumeSlide(e, true); break;
+    case 'K':
+        vibratoTick(e, 5);
+        volumeSlide(e, true);
+        break;
     case 'L':
         tonePortamentoRow(e, 0);  // the tone portamento goes on (G00), at its own speed
         volumeSlide(e, true);
@@ -178,9 +193,11 @@ void rowTick(const EffectContext& e) {
 }  // namespace
 
 uint8_t takeS3mParameter(Channel& c, const Cell& cell) {
-    if (!std::strchr("DEFHIJKLQRSTU", s3mLetter(cell))) return cell.effectParam;
+    // G, H and U keep their own memories too, but a parameter they are given is the shared one's.
+    const char letter = s3mLetter(cell);
+    if (!std::strchr("DEFGHIJKLQRSTU", letter)) return cell.effectParam;
     if (cell.effectParam) c.s3mMemory = cell.effectParam;
-    return c.s3mMemory;
+    return std::strchr("GHU", letter) ? cell.effectParam : c.s3mMemory;
 }
 
 void s3mFlowEffect(Playback& p, const Cell& cell) {
@@ -217,9 +234,9 @@ void s3mOtherTick(const EffectContext& e) {
     case 'D': volumeSlide(e, false); break;
     case 'E': portamento(e, 1); break;
     case 'F': portamento(e, -1); break;
-    case 'G': case 'I': case 'R': asXm(e, s3mLetter(e.cell) == 'G' ? kXmTonePortamento
-                                           : s3mLetter(e.cell) == 'I' ? kXmTremor : kXmTremolo);
-        break;
+    case 'G': tonePortamento(c); break;
+    case 'I': asXm(e, kXmTremor); break;
+    case 'R': tremolo(c, false, true); break;
     case 'H': vibratoTick(e, 5); break;
     case 'U': vibratoTick(e, 7); break;
     case 'J': arpeggio(e); break;

@@ -19,8 +19,8 @@ inline bool isS3mEffect(const Cell& cell) {
 inline char s3mLetter(const Cell& cell) { return char('A' + (cell.effectType - kS3mEffects)); }
 
 // The row's parameter of an S3M effect: the cell's, which the channel then remembers, or the
-// remembered one where the cell's is 0 and the effect shares the memory (D, E, F, H, I, J, K, L,
-// Q, R, S, T, U).
+// remembered one where the cell's is 0 and the effect shares the memory (D, E, F, I, J, K, L, Q, R,
+// S, T; G, H and U store into it but keep their own).
 uint8_t takeS3mParameter(Channel& channel, const Cell& cell);
 
 // The song's flow on the row tick, channels in ascending order, the cell's parameter being the

@@ -78,8 +78,8 @@ void flowEffect(Playback& m, Channel& c, const Cell& cell, bool& jumped) {
         }
         break;
     case kSpeed:
-        if (xx < 32) m.tempo = xx;
-        else setBpm(m, xx);
+        if (xx >= 32) setBpm(m, xx);
+        else if (xx != 0 || !m.profile.speedZeroIgnored) m.tempo = xx;
         break;
     default:
         break;
@@ -136,10 +136,7 @@ void rowTickChannel(Playback& p, Channel& c, const Cell& rowCell, bool& jumped) 
     }
     // A tone portamento's note does not start: its effect takes the trigger back.
     const bool noteStarts = (c.updateFlags & kUpdateTrigger) && !tonePortamentoRow;
-    if (profile.xmExtrasUnused && noteStarts) {
-        c.keyOff = 0;  // S3M's note cut lasts until the next note
-        c.volumeEnvelopeValue = 64;
-    }
+    if (profile.xmExtrasUnused && noteStarts) startNoteAfresh(c);
     if (profile.offsetStaysWithChannel && noteStarts) startNoteAt(profile, c, sample, c.startOffset);
     c.periodDelta = 0;
     c.updateFlags |= kUpdatePitch | kUpdateVolume;
@@ -157,7 +154,7 @@ void rowTickChannel(Playback& p, Channel& c, const Cell& rowCell, bool& jumped) 
     // A volume set by the volume column takes the short ramp even where changes glide over the tick.
     if (profile.volumeRampsOverTick && cell.volume >= 0x10 && cell.volume <= 0x50) c.updateFlags |= kUpdateQuickVolume;
     if (keyOff) c.keyOff = 1;
-    if (cell.note == kKeyOffNote && profile.xmExtrasUnused) cutNote(c);
+    if (cell.note == kKeyOffNote && profile.xmExtrasUnused) cutNote(c, true);
     if (profile.retrigZeroOnRowTick && cell.effectType == kExtended && cell.effectParam == 0x90 && c.notePeriod != 0) {
         c.period = c.notePeriod;
         c.updateFlags |= kUpdateTrigger | kUpdatePitch;
