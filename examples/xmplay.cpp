@@ -1,5 +1,6 @@
-// xmplay: plays an XM module through the sound card with the player library's real-time layer,
-// with one status line in the terminal and its keys: space pauses and goes on, q quits. No window.
+// xmplay: plays an XM, MOD or S3M module through the sound card with the player library's
+// real-time layer, with one status line in the terminal and its keys: space pauses and goes on, q
+// quits. No window.
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -23,32 +24,34 @@ constexpr int64_t kEndless = int64_t(24) * 3600 * XMPLAYER_RATE;  // a song that
 
 struct Options {
     std::string      file;
-    xmplayer_profile profile = XMPLAYER_PROFILE_FT2;  // a player for any module: as FastTracker 2 plays it
+    xmplayer_profile profile = XMPLAYER_PROFILE_AUTO;  // as the tracker of the module's format plays it
     int              loops = 0;
 };
 
-// The profiles' names as a list: "default or ft2", "a, b or c".
+// The profiles' names as a list, "auto" last: "default, ft2 or auto".
 std::string profileNames() {
     std::string names;
     const int count = xmplayer_profile_count();
-    for (int i = 0; i < count; ++i)
-        names += std::string(i == 0 ? "" : i + 1 == count ? " or " : ", ") + xmplayer_profile_name(i);
-    return names;
+    for (int i = 0; i < count; ++i) names += std::string(i == 0 ? "" : ", ") + xmplayer_profile_name(i);
+    return names + " or " + xmplayer_profile_name(XMPLAYER_PROFILE_AUTO);
 }
 
 void printUsage(FILE* to) {
     std::fputs(
-        "usage: xmplay [options] FILE.xm\n"
+        "usage: xmplay [options] FILE\n"
         "\n"
-        "Plays an XM module through the sound card. One status line shows the order position,\n"
-        "the row, the time and the song's length; space pauses and goes on, q quits. It stops at\n"
-        "the song's end: the first row it is about to play a second time (as xmrender does).\n"
+        "Plays an XM, MOD or S3M module (the file's content tells which) through the sound card.\n"
+        "One status line shows the order position, the row, the time and the song's length; space\n"
+        "pauses and goes on, q quits. It stops at the song's end: the first row it is about to play\n"
+        "a second time (as xmrender does).\n"
         "\n"
         "options:\n"
-        "  --profile NAME  how the module is played (default: ft2):\n",
+        "  --profile NAME  how the module is played (default: auto):\n",
         to);
     for (int i = 0; i < xmplayer_profile_count(); ++i)
         std::fprintf(to, "                    %-8s %s\n", xmplayer_profile_name(i), xmplayer_profile_description(i));
+    std::fprintf(to, "                    %-8s %s\n", xmplayer_profile_name(XMPLAYER_PROFILE_AUTO),
+                 xmplayer_profile_description(XMPLAYER_PROFILE_AUTO));
     std::fputs(
         "  --loops N       play the song N + 1 times\n"
         "  --help          this text\n"
@@ -147,6 +150,12 @@ int play(const Options& o) {
     char reason[256] = "";
     xmplayer_module* module = xmplayer_load_file(o.file.c_str(), reason, sizeof reason);
     if (!module) return fail(o.file, reason);
+    // What the loader warns of (bytes missing, instruments that play silent), a line each.
+    for (std::string warnings = xmplayer_module_warnings(module); !warnings.empty();) {
+        const size_t end = warnings.find('\n');
+        std::fprintf(stderr, "xmplay: %s: warning: %s\n", o.file.c_str(), warnings.substr(0, end).c_str());
+        warnings.erase(0, end == std::string::npos ? end : end + 1);
+    }
     xmplayer_info info{};
     xmplayer_get_info(module, &info);
     const int64_t length = xmplayer_song_frames(module, o.profile, o.loops, kEndless);
@@ -160,8 +169,11 @@ int play(const Options& o) {
         return fail(o.file, std::string("no audio device (") + silent + ")");
     }
     const bool status = isatty(STDOUT_FILENO);
-    if (status) std::printf("%s  (%s, %d channels, %d orders)\n", info.title[0] ? info.title : o.file.c_str(),
-                            info.tracker, info.channels, info.orders);
+    if (status)
+        std::printf("%s  (%s %s, %d channels, %d orders, as %s)\n", info.title[0] ? info.title : o.file.c_str(),
+                    xmplayer_format_name(xmplayer_module_format(module)), info.tracker, info.channels, info.orders,
+                    xmplayer_profile_name(o.profile == XMPLAYER_PROFILE_AUTO ? xmplayer_module_profile(module)
+                                                                              : o.profile));
     std::signal(SIGINT, interrupted);
     std::signal(SIGTERM, interrupted);
     enterRawMode();

@@ -161,8 +161,14 @@ std::string unknownModSignature(const uint8_t* head, int32_t size) {
     const uint8_t* s = head + kSignatureOffset;
     for (int32_t i = 0; i < 4; ++i)
         if (!isSignatureByte(s[i]) || s[i] == ' ') return "";
-    // A text-like signature beside a song length and orders a MOD can have.
+    // A text-like signature beside sample headers, a song length and orders a MOD can have.
     if (head[kProtracker.songLengthAt] == 0 || head[kProtracker.songLengthAt] > kOrderEntries) return "";
+    for (int32_t i = 0; i < kProtracker.samples; ++i) {
+        const uint8_t* b = head + kTitleBytes + i * kSampleHeaderBytes;
+        if (b[24] > 15 || b[25] > 64) return "";
+    }
+    const uint8_t* orders = head + kProtracker.songLengthAt + 2;
+    if (std::any_of(orders, orders + kOrderEntries, [](uint8_t o) { return o >= kOrderEntries; })) return "";
     return std::string(reinterpret_cast<const char*>(s), 4);
 }
 

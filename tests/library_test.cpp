@@ -295,7 +295,7 @@ TEST(Library, LoadsFromMemoryFilesAndCallbacksOrSaysWhy) {
     const std::string text = "not a module";
     const Case cases[] = {
         {"no such file", xmplayer_load_file((t / "missing.xm").string().c_str(), reasons[0], 128), "cannot open"},
-        {"not an XM module", xmplayer_load_memory(text.data(), text.size(), reasons[1], 128), "not an XM module"},
+        {"no module", xmplayer_load_memory(text.data(), text.size(), reasons[1], 128), "not an XM, MOD or S3M module"},
         {"incomplete callbacks", xmplayer_load_stream(&incomplete, path.c_str(), reasons[2], 128), "incomplete"},
         {"a stream that does not open", xmplayer_load_stream(&opensNothing, "x", reasons[3], 128), "cannot open \"x\""},
         {"no callbacks", xmplayer_load_stream(nullptr, "x", reasons[4], 128), "incomplete"},

@@ -18,6 +18,10 @@
 
 namespace {
 
+// The refusal of bytes that are no module of the three formats.
+const std::string kNoModule = "not an XM, MOD or S3M module: no \"Extended Module: \" at its start, no \"SCRM\" at "
+                              "byte 44, no MOD signature at byte 1080";
+
 class LoaderTest : public testing::Test {};
 
 struct ModuleDeleter {
@@ -242,8 +246,8 @@ TEST_F(LoaderTest, RefusesWhatCannotBePlayedWithAReason) {
         std::string reason;
     };
     const Case cases[] = {
-        {"ID text", [](XmLayout& s) { s.idText = "Extended module: "; }, "not an XM module: it does not start with \"Extended Module: \""},
-        {"ID text", [](XmLayout& s) { s.idText = "Extended Module; "; }, "not an XM module: it does not start with \"Extended Module: \""},
+        {"ID text", [](XmLayout& s) { s.idText = "Extended module: "; }, kNoModule},
+        {"ID text", [](XmLayout& s) { s.idText = "Extended Module; "; }, kNoModule},
         {"no channels", [](XmLayout& s) { s.channels = 0; }, "no channels"},
         {"33 channels", [](XmLayout& s) { s.channels = 33; }, "33 channels, at most 32"},
         {"65535 channels", [](XmLayout& s) { s.channels = 65535; }, "65535 channels, at most 32"},
@@ -269,7 +273,7 @@ TEST_F(LoaderTest, RefusesWhatCannotBePlayedWithAReason) {
 
     std::string reason;
     EXPECT_FALSE(load({}, &reason));
-    EXPECT_EQ(reason, "not an XM module: it does not start with \"Extended Module: \"");
+    EXPECT_EQ(reason, kNoModule);
     EXPECT_FALSE(load({}));  // without a place for the reason
 
     StreamCallbacks incomplete = fileStreamCallbacks;
@@ -655,7 +659,7 @@ TEST_F(LoaderTest, EveryPrefixLoadsOrFailsCleanly) {
         std::string reason;
         const ModulePtr m = load(std::vector<uint8_t>(whole.begin(), whole.begin() + n), &reason);
         if (n < 17) {
-            EXPECT_EQ(reason, "not an XM module: it does not start with \"Extended Module: \"");
+            EXPECT_EQ(reason, kNoModule);
         } else if (n < 69) {
             EXPECT_EQ(reason, "no channels");
         } else {

@@ -1,6 +1,6 @@
 #pragma once
-// A module built with the XM writer, loaded and reset as for playing, and driven tick by tick:
-// the fixture of the sequencer, effect and envelope tests.
+// A module built with the XM writer (or the MOD and S3M writers), loaded and reset as for playing,
+// and driven tick by tick: the fixture of the sequencer, effect and envelope tests.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -53,7 +53,10 @@ struct Song {
     std::unique_ptr<Playback> playback = std::make_unique<Playback>();
     Playback&                 p = *playback;
 
-    explicit Song(const XmLayout& layout, const PlaybackProfile& profile = defaultProfile) : bytes(buildXm(layout)) {
+    explicit Song(const XmLayout& layout, const PlaybackProfile& profile = defaultProfile)
+        : Song(buildXm(layout), profile) {}
+    // A module of any format, from its bytes.
+    explicit Song(std::vector<uint8_t> file, const PlaybackProfile& profile = defaultProfile) : bytes(std::move(file)) {
         std::string reason;
         m = loadModuleFromMemory(bytes.data(), bytes.size(), nullptr, &reason);
         EXPECT_NE(m, nullptr) << reason;

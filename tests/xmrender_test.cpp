@@ -188,10 +188,11 @@ TEST(Xmrender, RefusalsSayWhyAndLeaveEveryFileAsItWas) {
          "--positions and --trace name the same file"},
         {"the WAV and --positions are one file", "--positions " + out + " " + song + " " + out, "name the same file"},
         {"the output is a directory", song + " " + at("dir"), "the WAV is a directory"},
-        {"the input is a directory", at("dir") + " " + out, "is a directory, not an XM module"},
+        {"the input is a directory", at("dir") + " " + out, "is a directory, not a module"},
         {"no such file", at("missing.xm") + " " + out, "No such file"},
-        {"not an XM module", at("text.xm") + " " + out,
-         "not an XM module: it does not start with \"Extended Module: \""},
+        {"no module", at("text.xm") + " " + out,
+         "not an XM, MOD or S3M module: no \"Extended Module: \" at its start, no \"SCRM\" at byte 44, no MOD "
+         "signature at byte 1080"},
         {"an unwritable WAV", song + " " + at("no/such/dir/x.wav"), "No such file"},
         {"an unwritable --positions", "--positions " + at("no/such/p.csv") + " " + song + " " + out, "No such file"},
         {"an unwritable --trace", "--trace " + at("no/such/t.csv") + " " + song + " " + out, "No such file"},
@@ -202,7 +203,7 @@ TEST(Xmrender, RefusalsSayWhyAndLeaveEveryFileAsItWas) {
         {"a bad --loops", "--loops -1 " + song + " " + out, "--loops wants"},
         {"--trace to standard output", "--trace - " + song + " " + out, "only the WAV"},
         {"one file only", song, "usage:"},
-        {"an unknown profile", "--profile it2 " + song + " " + out, "--profile wants default or ft2"},
+        {"an unknown profile", "--profile it2 " + song + " " + out, "--profile wants default, ft2, pt, st3 or auto"},
     };
     std::set<fs::path> before;
     for (const auto& entry : fs::recursive_directory_iterator(files.dir)) before.insert(entry.path());

@@ -1,5 +1,5 @@
-// xmrender: renders an XM module to a WAV file through the player library, exactly the samples
-// the demo hands to the audio device, block after block.
+// xmrender: renders an XM, MOD or S3M module to a WAV file through the player library, exactly the
+// samples the demo hands to the audio device, block after block.
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,8 @@ struct Options {
     std::string input, output, positions, trace;  // output "-": standard output
     double      seconds = -1;                     // < 0: the song's length
     int32_t     loops = 0;                        // passes after the first, for the song's length
-    xmplayer_profile profile = XMPLAYER_PROFILE_DEFAULT;  // the demo's own player
+    // Unless given: the demo's own player for an XM, the tracker of its format for a MOD or S3M.
+    std::optional<xmplayer_profile> profile;
 };
 
 // --trace: one line per tick, as the sequencer leaves it (its tick counter already on the next
@@ -44,21 +46,21 @@ void traceTick(const xmplayer_position* t, void* file) {
                  t->row, nextTick, t->tempo, t->bpm, t->global_volume);
 }
 
-// The profiles' names as a list: "default or ft2", "a, b or c".
+// The profiles' names as a list, "auto" last: "default, ft2 or auto".
 std::string profileNames() {
     std::string names;
     const int count = xmplayer_profile_count();
-    for (int i = 0; i < count; ++i)
-        names += std::string(i == 0 ? "" : i + 1 == count ? " or " : ", ") + xmplayer_profile_name(i);
-    return names;
+    for (int i = 0; i < count; ++i) names += std::string(i == 0 ? "" : ", ") + xmplayer_profile_name(i);
+    return names + " or " + xmplayer_profile_name(XMPLAYER_PROFILE_AUTO);
 }
 
 void printUsage(FILE* to) {
     std::fputs(
-        "usage: xmrender [options] INPUT.xm OUTPUT.wav\n"
+        "usage: xmrender [options] INPUT OUTPUT.wav\n"
         "\n"
-        "Renders an XM module to a 16-bit stereo 44100 Hz WAV file through the demo's own player:\n"
-        "the samples are exactly the bytes the demo hands to the audio device, block after block.\n"
+        "Renders an XM, MOD or S3M module (the file's content tells which) to a 16-bit stereo\n"
+        "44100 Hz WAV file through the demo's own player: the samples are exactly the bytes the\n"
+        "demo hands to the audio device, block after block.\n"
         "OUTPUT.wav \"-\" writes the WAV to standard output (its sizes then read 0xFFFFFFFF).\n"
         "\n"
         "By default the WAV ends where the song ends: at the first row it is about to play a second\n"
@@ -72,10 +74,13 @@ void printUsage(FILE* to) {
         "  --positions FILE.csv one line per 884-frame block: block,orderPosition,row,playTimeMs\n"
         "  --trace FILE.csv     one line per sequencer tick:\n"
         "                       frame,orderPosition,row,tick,tempo,bpm,globalVolume\n"
-        "  --profile NAME       how the module is played (default: default):\n",
+        "  --profile NAME       how the module is played (default: default for an XM, auto for\n"
+        "                       a MOD or S3M):\n",
         to);
     for (int i = 0; i < xmplayer_profile_count(); ++i)
         std::fprintf(to, "                         %-8s %s\n", xmplayer_profile_name(i), xmplayer_profile_description(i));
+    std::fprintf(to, "                         %-8s %s\n", xmplayer_profile_name(XMPLAYER_PROFILE_AUTO),
+                 xmplayer_profile_description(XMPLAYER_PROFILE_AUTO));
     std::fputs(
         "  --help               this text\n"
         "  --version            the version\n",
@@ -136,7 +141,7 @@ Parsed parseOptions(int argc, char** argv, Options& o) {
 // Refuses what would lose or damage a file, before anything is written.
 bool checkFiles(const Options& o) {
     std::error_code error;
-    if (std::filesystem::is_directory(o.input, error)) return fail(o.input, "is a directory, not an XM module");
+    if (std::filesystem::is_directory(o.input, error)) return fail(o.input, "is a directory, not a module");
     if (FILE* probe = std::fopen(o.input.c_str(), "rb")) std::fclose(probe);
     else return fail(o.input, std::strerror(errno));
     if (o.output == "-" && isatty(STDOUT_FILENO))
@@ -177,18 +182,22 @@ int run(const Options& o) {
         fail(o.input, reason);
         return 1;
     }
-    xmplayer_info info{};
-    xmplayer_get_info(module, &info);
-    if (info.missing_bytes > 0)
-        fail(o.input, "warning: the file ends " + std::to_string(info.missing_bytes) +
-                          " bytes short of what its headers declare; they play as silence");
+    // What the loader warns of (bytes missing, instruments that play silent), a line each.
+    for (std::string warnings = xmplayer_module_warnings(module); !warnings.empty();) {
+        const size_t end = warnings.find('\n');
+        fail(o.input, "warning: " + warnings.substr(0, end));
+        warnings.erase(0, end == std::string::npos ? end : end + 1);
+    }
+    const xmplayer_profile profile =
+        o.profile.value_or(xmplayer_module_format(module) == XMPLAYER_FORMAT_XM ? XMPLAYER_PROFILE_DEFAULT
+                                                                                : XMPLAYER_PROFILE_AUTO);
 
     OutputFile wav, positions, traceFile;
     if (o.output == "-") useStandardOutput(wav);
     bool ok = (o.output == "-" || openOutput(wav, o.output, kTool)) &&
               (o.positions.empty() || openOutput(positions, o.positions, kTool)) &&
               (o.trace.empty() || openOutput(traceFile, o.trace, kTool));
-    xmplayer* player = ok ? xmplayer_create(module, o.profile) : nullptr;
+    xmplayer* player = ok ? xmplayer_create(module, profile) : nullptr;
     if (ok && !player) ok = fail(o.input, "the player could not start");
     // --seconds counts whole blocks and plays on past the song's end; otherwise the song's end,
     // `loops` passes later, ends the WAV.
