@@ -2,12 +2,12 @@
 // Writes MOD module bytes for the tests: ProTracker's layout of 31 samples behind a signature, or
 // Soundtracker's of 15 without one, with exactly the patterns and samples a case needs. Notes are
 // given as the player's (1-based, 37 for C-1 at ProTracker's period 856) and written as periods.
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "player/pitch.h"
 
 struct ModSample {
     std::string         name = "sample";  // up to 22 characters are written
@@ -52,14 +52,18 @@ inline void putText(std::vector<uint8_t>& out, const std::string& text, size_t s
     for (size_t i = 0; i < size; ++i) out.push_back(i < text.size() ? uint8_t(text[i]) : uint8_t(0));
 }
 
-// The period ProTracker writes for a note: its fine-tune-0 table for C-1…B-3, octaves of it above
-// and below.
+// ProTracker's periods of C-1…B-3 at fine-tune 0, as its files hold them.
+constexpr uint16_t kPeriods[36] = {856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453,
+                                   428, 404, 381, 360, 339, 320, 302, 285, 269, 254, 240, 226,
+                                   214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
+
+// The period written for a note: the table's for C-1…B-3 (notes 37…72), octaves of it above and below.
 inline uint16_t periodOf(uint8_t note) {
     if (note == 0) return 0;
-    const int32_t index = note - 1 - kProtrackerFirstNote;
-    if (index < 0) return uint16_t(protrackerPeriod(0, (index % 12 + 12) % 12) << ((11 - index) / 12));
-    if (index >= kProtrackerNotes) return uint16_t(protrackerPeriod(0, 24 + index % 12) >> ((index - 24) / 12));
-    return uint16_t(protrackerPeriod(0, index));
+    const int32_t index = note - 37;
+    if (index < 0) return uint16_t(kPeriods[(index % 12 + 12) % 12] << ((11 - index) / 12));
+    if (index >= 36) return uint16_t(kPeriods[24 + index % 12] >> ((index - 24) / 12));
+    return kPeriods[index];
 }
 
 inline void putCell(std::vector<uint8_t>& out, const ModCell& c) {
