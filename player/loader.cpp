@@ -270,7 +270,7 @@ std::string refusalOf(const uint8_t* head, int32_t size) {
     };
     static constexpr Mark kMarks[] = {
         {"IMPM", 4, "an Impulse Tracker module (IT)"},
-        {"Extended Instrument: ", 21, "an XM instrument (XI), not a module"},
+        {"Extended Instrument: ", 21, "an XM instrument (XI)"},
         {"MTM", 3, "a MultiTracker module (MTM)"},
         {"MMD0", 4, "an OctaMED module (MED)"},
         {"MMD1", 4, "an OctaMED module (MED)"},

@@ -14,6 +14,7 @@ constexpr int32_t kHeaderBytes = 96;         // up to the order list
 constexpr int32_t kInstrumentBytes = 80;
 constexpr int32_t kChannelSettings = 32;
 constexpr int32_t kRows = 64;
+constexpr int32_t kMaxPatterns = 256;
 constexpr uint8_t kSkipOrder = 254;          // "+++": passed over
 constexpr uint8_t kEndOrder = 255;           // "---": the song ends (and starts over)
 constexpr uint8_t kHasPanningTable = 252;    // the default-panning byte when 32 pannings follow
@@ -216,7 +217,8 @@ bool parseS3m(Loading& l, Module& m) {
 
     std::vector<uint8_t> entryFor;
     readOrders(m, orders, entryFor);
-    m.patternCount = std::max<int32_t>(patternCount, m.patternsUsed);
+    // The orders name patterns by a byte: further ones could never play.
+    m.patternCount = std::max<int32_t>(std::min<int32_t>(patternCount, kMaxPatterns), m.patternsUsed);
     if (!readPatterns(l, m, patternAt, channelOf)) return false;
     for (int32_t p = 0; p < m.patternCount; ++p)
         for (int32_t i = 0; i < m.patterns[p].rowCount * m.channelCount; ++i)

@@ -54,42 +54,6 @@ XmLayout amigaSong(std::vector<Cell> rows) {
     return layout;
 }
 
-void run(Song& s, int ticks) {
-    for (int i = 0; i < ticks; ++i) s.tick();
-}
-
-// After `ticks` ticks: one of channel 0's fields.
-std::function<int64_t(Song&)> after(int ticks, std::function<int64_t(const Channel&)> field) {
-    return [ticks, field](Song& s) {
-        run(s, ticks);
-        return field(s.channel(0));
-    };
-}
-
-// Channel 0's note starts within `ticks` ticks.
-std::function<int64_t(Song&)> starts(int ticks) {
-    return [ticks](Song& s) {
-        int64_t count = 0;
-        for (int i = 0; i < ticks; ++i) {
-            s.tick();
-            count += (s.channel(0).updateFlags & kUpdateTrigger) != 0;
-        }
-        return count;
-    };
-}
-
-// Bit i set when channel 0's note starts on tick i.
-std::function<int64_t(Song&)> startTicks(int ticks) {
-    return [ticks](Song& s) {
-        int64_t mask = 0;
-        for (int i = 0; i < ticks; ++i) {
-            s.tick();
-            if (s.channel(0).updateFlags & kUpdateTrigger) mask |= int64_t(1) << i;
-        }
-        return mask;
-    };
-}
-
 // Bit i set when channel 0 is silenced by tremor on tick i.
 std::function<int64_t(Song&)> tremorSilences(int ticks) {
     return [ticks](Song& s) {

@@ -3,6 +3,7 @@
 // and driven tick by tick: the fixture of the sequencer, effect and envelope tests.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -79,3 +80,40 @@ struct Song {
         return rows;
     }
 };
+
+// Observations of channel 0 over the ticks, for the tests' tables of cases.
+inline void run(Song& s, int ticks) {
+    for (int i = 0; i < ticks; ++i) s.tick();
+}
+
+// After `ticks` ticks: one of channel 0's fields.
+inline std::function<int64_t(Song&)> after(int ticks, std::function<int64_t(const Channel&)> field) {
+    return [ticks, field](Song& s) {
+        run(s, ticks);
+        return field(s.channel(0));
+    };
+}
+
+// Channel 0's note starts within `ticks` ticks.
+inline std::function<int64_t(Song&)> starts(int ticks) {
+    return [ticks](Song& s) {
+        int64_t count = 0;
+        for (int i = 0; i < ticks; ++i) {
+            s.tick();
+            count += (s.channel(0).updateFlags & kUpdateTrigger) != 0;
+        }
+        return count;
+    };
+}
+
+// Bit i set when channel 0's note starts on tick i.
+inline std::function<int64_t(Song&)> startTicks(int ticks) {
+    return [ticks](Song& s) {
+        int64_t mask = 0;
+        for (int i = 0; i < ticks; ++i) {
+            s.tick();
+            if (s.channel(0).updateFlags & kUpdateTrigger) mask |= int64_t(1) << i;
+        }
+        return mask;
+    };
+}

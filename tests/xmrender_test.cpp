@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "mod_writer.h"
 #include "run_tool.h"
+#include "s3m_writer.h"
 #include "song_fixture.h"
 #include "temp_dir.h"
 
@@ -215,6 +217,57 @@ TEST(Xmrender, RefusalsSayWhyAndLeaveEveryFileAsItWas) {
         for (const auto& entry : fs::recursive_directory_iterator(files.dir)) after.insert(entry.path());
         EXPECT_EQ(after, before) << c.what << ": no file made or removed";
         EXPECT_EQ(readAll(song), songBytes) << c.what;
+    }
+}
+
+// A MOD plays as ProTracker and an S3M as Scream Tracker 3 plays it unless --profile says
+// otherwise; what the loader warns of comes on stderr, a line each.
+TEST(Xmrender, PlaysModAndS3mAsTheirTrackersDo) {
+    TempDir files("xmrender_test");
+    ModLayout mod;
+    ModSample tone;
+    for (int i = 0; i < 32; ++i) tone.data.push_back(int8_t(i < 16 ? 50 : -50));
+    tone.loopLength = 32;
+    mod.samples = {tone};
+    ModPattern notes;
+    notes.cells = {ModCell{49, 1, 4, 0x44}, ModCell{56, 1, 0, 0}};
+    notes.cells.resize(64 * 4);
+    notes.cells[32 * 4] = ModCell{0, 0, 0xD, 0};
+    mod.patterns = {notes};
+    writeAll(files / "song.mod", buildMod(mod));
+    S3mLayout s3m;
+    S3mSample s3mTone, adlib, alsoAdlib;
+    s3mTone.data.assign(32, 50);
+    s3mTone.loop = true;
+    s3mTone.loopEnd = 32;
+    s3mTone.c2spd = 10000;
+    adlib.type = 2;
+    alsoAdlib.type = 3;
+    s3m.samples = {s3mTone, adlib, alsoAdlib};
+    s3m.patterns = {S3mPattern{{S3mCell{0, 0, s3mNote(1, 0), 1, -1, 'H', 0x44}, S3mCell{32, 0, 255, 0, -1, 'C', 0}}, {}}};
+    writeAll(files / "song.s3m", buildS3m(s3m));
+    struct Case {
+        const char* file;
+        const char* tracker;
+        const char* warnings;
+    };
+    const Case cases[] = {
+        {"song.mod", "pt", ""},
+        {"song.s3m", "st3", "warning: 2 Adlib instruments not synthesised: they play silent\n"},
+    };
+    for (const Case& c : cases) {
+        const std::string in = (files / c.file).string();
+        const ToolRun plain = xmrender(in + " " + (files / "plain.wav").string());
+        ASSERT_EQ(plain.status, 0) << plain.err;
+        EXPECT_EQ(plain.err, c.warnings[0] ? "xmrender: " + in + ": " + c.warnings : "") << c.file;
+        ASSERT_EQ(xmrender("--profile " + std::string(c.tracker) + " " + in + " " + (files / "tracker.wav").string()).status, 0);
+        ASSERT_EQ(xmrender("--profile auto " + in + " " + (files / "auto.wav").string()).status, 0);
+        ASSERT_EQ(xmrender("--profile default " + in + " " + (files / "default.wav").string()).status, 0);
+        const std::vector<uint8_t> rendered = readAll(files / "plain.wav");
+        EXPECT_EQ(rendered.size(), 44u + 33u * 6u * 882u * 4u) << c.file << ": rows 0 to the break on 32, then the song repeats";
+        EXPECT_EQ(rendered, readAll(files / "tracker.wav")) << c.file;
+        EXPECT_EQ(rendered, readAll(files / "auto.wav")) << c.file;
+        EXPECT_NE(rendered, readAll(files / "default.wav")) << c.file;
     }
 }
 
