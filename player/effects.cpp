@@ -561,12 +561,12 @@ void tremorCountdown(Channel& c) {
 
 void effectRowTick(const EffectContext& e) {
     if (e.cell.effectType < 36) kEffects[e.cell.effectType].row(e);
-    else if (isS3mEffect(e.cell)) s3mRowTick(e);
+    else if (isS3mEffect(e.cell)) s3mTick(e);
 }
 
 void effectOtherTick(const EffectContext& e) {
     if (e.cell.effectType < 36) kEffects[e.cell.effectType].otherTicks(e);
-    else if (isS3mEffect(e.cell)) s3mOtherTick(e);
+    else if (isS3mEffect(e.cell)) s3mTick(e);
 }
 
 void applyVolumeColumn(Channel& c, uint8_t byte) {

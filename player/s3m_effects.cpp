@@ -153,16 +153,22 @@ void specialTick(const EffectContext& e) {
     if (x == 0xD && e.tick == noteDelayOf(e.playback.profile, e.cell).tick) applyDelayedCell(e.playback, e.channel, e.cell);
 }
 
-void rowTick(const EffectContext& e) {
+// One tick of the cell's effect; on the row tick (and the first of each repetition of a delayed
+// row) its row part as well.
+void tick(const EffectContext& e) {
     Channel& c = e.channel;
     const uint8_t xx = e.cell.effectParam;
+    const bool rowTick = e.tick == 0;
     switch (s3mLetter(e.cell)) {
     case 'D': volumeSlide(e, false); break;
     case 'E': portamento(e, 1); break;
     case 'F': portamento(e, -1); break;
-    case 'G': tonePortamentoRow(e, e.cell.effectParam); break;
+    case 'G':
+        if (rowTick) tonePortamentoRow(e, xx);
+        else tonePortamento(c);
+        break;
     case 'H': case 'U':
-        vibratoRow(e);
+        if (rowTick) vibratoRow(e);
         vibratoTick(e, s3mLetter(e.cell) == 'H' ? 5 : 7);
         break;
     case 'I': asXm(e, kXmTremor); break;
@@ -172,19 +178,28 @@ void rowTick(const EffectContext& e) {
         volumeSlide(e, true);
         break;
     case 'L':
-        tonePortamentoRow(e, 0);  // the tone portamento goes on (G00), at its own speed
+        if (rowTick) tonePortamentoRow(e, 0);  // the tone portamento goes on (G00), at its own speed
+        else tonePortamento(c);
         volumeSlide(e, true);
         break;
-    case 'O': sampleOffsetRow(e); break;
+    case 'O':
+        if (rowTick) sampleOffsetRow(e);
+        break;
     case 'Q': retrigger(e); break;
-    case 'R': asXm(e, kXmTremolo); break;
-    case 'S': specialRow(e); break;
+    case 'R':
+        if (rowTick) asXm(e, kXmTremolo);  // speed and depth
+        else tremolo(c, false, true);
+        break;
+    case 'S':
+        if (rowTick) specialRow(e);
+        else specialTick(e);
+        break;
     case 'V':
-        if (xx <= 64) e.playback.globalVolume = xx;
+        if (rowTick && xx <= 64) e.playback.globalVolume = xx;
         c.updateFlags |= kUpdateVolume;
         break;
     case 'X':  // panning 0…0x80, as other trackers write it into S3Ms
-        if (xx <= 0x80) setPanning(c, std::min(xx * 2, 255));
+        if (rowTick && xx <= 0x80) setPanning(c, std::min(xx * 2, 255));
         break;
     default: break;
     }
@@ -224,35 +239,7 @@ Cell s3mFlowAsXm(const Cell& cell) {
     return Cell{0, 0, 0, kNoEffect, 0};
 }
 
-void s3mRowTick(const EffectContext& e) { rowTick(e); }
-
-void s3mOtherTick(const EffectContext& e) {
-    // A repetition of a delayed row begins with the row tick's part again.
-    if (e.tick == 0) return rowTick(e);
-    Channel& c = e.channel;
-    switch (s3mLetter(e.cell)) {
-    case 'D': volumeSlide(e, false); break;
-    case 'E': portamento(e, 1); break;
-    case 'F': portamento(e, -1); break;
-    case 'G': tonePortamento(c); break;
-    case 'I': asXm(e, kXmTremor); break;
-    case 'R': tremolo(c, false, true); break;
-    case 'H': vibratoTick(e, 5); break;
-    case 'U': vibratoTick(e, 7); break;
-    case 'J': arpeggio(e); break;
-    case 'K':
-        vibratoTick(e, 5);
-        volumeSlide(e, true);
-        break;
-    case 'L':
-        tonePortamento(c);
-        volumeSlide(e, true);
-        break;
-    case 'Q': retrigger(e); break;
-    case 'S': specialTick(e); break;
-    default: break;
-    }
-}
+void s3mTick(const EffectContext& e) { tick(e); }
 
 void s3mRowStarts(Channel& c, const Cell& cell) {
     // A portamento (E, F; not a tone portamento) right after an arpeggio slides on from the

@@ -30,10 +30,9 @@ uint8_t takeS3mParameter(Channel& channel, const Cell& cell);
 void s3mFlowEffect(Playback& playback, const Cell& cell);
 Cell s3mFlowAsXm(const Cell& cell);
 
-// The rest of an S3M effect on the row tick, and on the other ticks. A repetition of a row that
-// SEx delays starts with a row tick's slides again (`tick` 0 there).
-void s3mRowTick(const EffectContext& context);
-void s3mOtherTick(const EffectContext& context);
+// The rest of an S3M effect on one tick: its row part on the row tick, and again on the first
+// tick of each repetition of a row that SEx delays (`tick` 0 there).
+void s3mTick(const EffectContext& context);
 
 // Before the row tick of any S3M cell: a portamento right after an arpeggio slides on from where
 // the arpeggio left the pitch.

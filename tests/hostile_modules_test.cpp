@@ -130,6 +130,28 @@ void playAndCheck(const Module& m, int seconds, Outcome outcome, const PlaybackP
     if (outcome == Outcome::silent) { EXPECT_FALSE(sound) << "something sounded"; }
 }
 
+// Loads `bytes` from a buffer of exactly their size, so a read past the file's end is a sanitizer
+// finding, and holds a case's promise: refused with `reason`, or loaded, clamped as `promise` checks
+// and played `seconds` seconds past the ring with each of `profiles`.
+void expectPromise(const std::vector<uint8_t>& bytes, Outcome outcome, const std::string& reason,
+                   const std::function<void(const Module&)>& promise, int seconds,
+                   const std::vector<PlaybackProfile>& profiles) {
+    const std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size()]);
+    std::memcpy(exact.get(), bytes.data(), bytes.size());
+    std::string why;
+    Module* m = loadModuleFromMemory(exact.get(), bytes.size(), nullptr, &why);
+    if (outcome == Outcome::refused) {
+        EXPECT_EQ(m, nullptr);
+        EXPECT_EQ(why, reason);
+        freeModule(m);
+        return;
+    }
+    ASSERT_NE(m, nullptr) << why;
+    if (promise) promise(*m);
+    for (const PlaybackProfile& profile : profiles) playAndCheck(*m, seconds, outcome, profile);
+    freeModule(m);
+}
+
 TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
     using B = std::vector<uint8_t>;
     const Case cases[] = {
@@ -395,21 +417,7 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
         if (c.change) c.change(layout);
         std::vector<uint8_t> bytes = buildXm(layout);
         if (c.damage) c.damage(bytes);
-        // Exactly the file's size, so a read past its end is a sanitizer finding.
-        const std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size()]);
-        std::memcpy(exact.get(), bytes.data(), bytes.size());
-        std::string reason;
-        Module* m = loadModuleFromMemory(exact.get(), bytes.size(), nullptr, &reason);
-        if (c.outcome == Outcome::refused) {
-            EXPECT_EQ(m, nullptr);
-            EXPECT_EQ(reason, c.reason);
-            freeModule(m);
-            continue;
-        }
-        ASSERT_NE(m, nullptr) << reason;
-        if (c.promise) c.promise(*m);
-        playAndCheck(*m, c.seconds, c.outcome);
-        freeModule(m);
+        expectPromise(bytes, c.outcome, c.reason, c.promise, c.seconds, {defaultProfile});
         if (HasFatalFailure()) return;
     }
 }
@@ -431,20 +439,9 @@ void poke16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
 
 void loadAndPlay(const std::vector<uint8_t>& bytes, const HeaderCase& c) {
     SCOPED_TRACE(c.name);
-    const std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size()]);
-    std::memcpy(exact.get(), bytes.data(), bytes.size());
-    std::string reason;
-    Module* m = loadModuleFromMemory(exact.get(), bytes.size(), nullptr, &reason);
-    if (c.outcome == Outcome::refused) {
-        EXPECT_EQ(m, nullptr);
-        EXPECT_EQ(reason, c.reason);
-        freeModule(m);
-        return;
-    }
-    ASSERT_NE(m, nullptr) << reason;
-    if (c.promise) c.promise(*m);
-    for (const ProfileEntry& profile : kProfiles) playAndCheck(*m, 1, c.outcome, profile.switches);
-    freeModule(m);
+    std::vector<PlaybackProfile> every;
+    for (const ProfileEntry& profile : kProfiles) every.push_back(profile.switches);
+    expectPromise(bytes, c.outcome, c.reason, c.promise, 1, every);
 }
 
 // Four channels: a looping and a one-shot sample, notes with effects on the rows of two patterns.

@@ -193,21 +193,14 @@ TEST(Library, ProfilesAreFoundByNameAndNumber) {
 // warnings come with the module.
 TEST(Library, EachFormatIsToldAndPlaysAsItsTrackerDoes) {
     ModLayout mod;
-    ModSample tone;
-    for (int i = 0; i < 32; ++i) tone.data.push_back(int8_t(i < 16 ? 50 : -50));
-    tone.loopLength = 32;
-    mod.samples = {tone};
+    mod.samples = {modTone()};
     ModPattern modPattern;
     modPattern.cells = {ModCell{49, 1, 4, 0x44}};  // C-2 with a vibrato: ProTracker's falls first
     mod.patterns = {modPattern};
     S3mLayout s3m;
-    S3mSample s3mTone, adlib;
-    s3mTone.data.assign(32, 50);
-    s3mTone.loop = true;
-    s3mTone.loopEnd = 32;
-    s3mTone.c2spd = 10000;  // between transposes: st3 plays it exactly
+    S3mSample adlib;
     adlib.type = 2;
-    s3m.samples = {s3mTone, adlib};
+    s3m.samples = {s3mTone(10000), adlib};  // a rate between transposes: st3 plays it exactly
     s3m.patterns = {S3mPattern{{S3mCell{0, 0, s3mNote(1, 0), 1}}, {}}};
     struct Case {
         std::vector<uint8_t> bytes;

@@ -19,6 +19,14 @@ struct ModSample {
     std::optional<uint16_t> lengthWords;  // the header's length; default data.size() / 2
 };
 
+// A sample a note can sound with: a square of 32 frames, looping whole.
+inline ModSample modTone() {
+    ModSample s;
+    for (int i = 0; i < 32; ++i) s.data.push_back(int8_t(i < 16 ? 50 : -50));
+    s.loopLength = 32;
+    return s;
+}
+
 struct ModCell {
     uint8_t note = 0;    // 1-based; 0 none
     uint8_t sample = 0;  // 0…31

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/xm_writer.h"
+
 struct S3mSample {
     std::string          name = "sample";  // up to 27 characters are written
     uint8_t              type = 1;         // 1 PCM, 2…7 Adlib, 0 empty
@@ -33,6 +35,16 @@ struct S3mCell {
     char    effect = 0;        // 'A'…'Z'; 0 none
     uint8_t param = 0;
 };
+
+// A sample a note can sound with: a square of 32 frames, looping whole.
+inline S3mSample s3mTone(uint32_t c2spd = 8363) {
+    S3mSample s;
+    for (int i = 0; i < 32; ++i) s.data.push_back(int16_t(i < 16 ? 50 : -50));
+    s.loop = true;
+    s.loopEnd = 32;
+    s.c2spd = c2spd;
+    return s;
+}
 
 // A note as the file writes it: octave and semitone (0 is C).
 inline uint8_t s3mNote(int octave, int semitone) { return uint8_t(octave << 4 | semitone); }
@@ -63,15 +75,10 @@ struct S3mLayout {
 
 namespace s3m {
 
-inline void put8(std::vector<uint8_t>& out, uint8_t v) { out.push_back(v); }
-inline void put16(std::vector<uint8_t>& out, uint16_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-inline void put32(std::vector<uint8_t>& out, uint32_t v) {
-    put16(out, uint16_t(v));
-    put16(out, uint16_t(v >> 16));
-}
+using xm::put16;
+using xm::put32;
+using xm::put8;
+
 inline void poke16(std::vector<uint8_t>& out, size_t at, uint16_t v) {
     out[at] = uint8_t(v);
     out[at + 1] = uint8_t(v >> 8);

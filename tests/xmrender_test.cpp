@@ -225,10 +225,7 @@ TEST(Xmrender, RefusalsSayWhyAndLeaveEveryFileAsItWas) {
 TEST(Xmrender, PlaysModAndS3mAsTheirTrackersDo) {
     TempDir files("xmrender_test");
     ModLayout mod;
-    ModSample tone;
-    for (int i = 0; i < 32; ++i) tone.data.push_back(int8_t(i < 16 ? 50 : -50));
-    tone.loopLength = 32;
-    mod.samples = {tone};
+    mod.samples = {modTone()};
     ModPattern notes;
     notes.cells = {ModCell{49, 1, 4, 0x44}, ModCell{56, 1, 0, 0}};
     notes.cells.resize(64 * 4);
@@ -236,14 +233,10 @@ TEST(Xmrender, PlaysModAndS3mAsTheirTrackersDo) {
     mod.patterns = {notes};
     writeAll(files / "song.mod", buildMod(mod));
     S3mLayout s3m;
-    S3mSample s3mTone, adlib, alsoAdlib;
-    s3mTone.data.assign(32, 50);
-    s3mTone.loop = true;
-    s3mTone.loopEnd = 32;
-    s3mTone.c2spd = 10000;
+    S3mSample adlib, alsoAdlib;
     adlib.type = 2;
     alsoAdlib.type = 3;
-    s3m.samples = {s3mTone, adlib, alsoAdlib};
+    s3m.samples = {s3mTone(10000), adlib, alsoAdlib};
     s3m.patterns = {S3mPattern{{S3mCell{0, 0, s3mNote(1, 0), 1, -1, 'H', 0x44}, S3mCell{32, 0, 255, 0, -1, 'C', 0}}, {}}};
     writeAll(files / "song.s3m", buildS3m(s3m));
     struct Case {
