@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "host/demo.h"
 #include "host/frame_driver.h"
 #include "platform/offline/offline_platform.h"
+#include "tests/demo_fixture.h"
 
 namespace {
 
@@ -64,15 +66,17 @@ LogoCanvas& logoCanvas() {
 void rotozoomerDraw(benchmark::State& state) {
     const DrawPathsFor paths(state);
     if (!paths.usable) return;
-    initRotozoomer(loadBitmapSurface(107), loadBitmapSurface(110));
+    RotozoomerState rotozoomer{};
+    initRotozoomer(rotozoomer, loadBitmapSurface(107), loadBitmapSurface(110));
     Surface out = createSurface(320, 240, kDefaultPixelFormat);
     int32_t angle = 0;
     for (auto _ : state) {
-        drawRotozoomer(out, angle, 300, 5000, 7000, 160 * 256, 120 * 256);
+        drawRotozoomer(rotozoomer, out, angle, 300, 5000, 7000, 160 * 256, 120 * 256);
         angle += 97;
         benchmark::DoNotOptimize(out.pixels);
     }
     freeSurface(out);
+    freeRotozoomer(rotozoomer);
 }
 BENCHMARK(rotozoomerDraw)->Apply(threePaths);
 
@@ -80,9 +84,10 @@ void logoWobbleDraw(benchmark::State& state) {
     const DrawPathsFor paths(state);
     if (!paths.usable) return;
     LogoCanvas& c = logoCanvas();
+    LogoWobbleState wobble{};
     for (auto _ : state) {
         c.redraw();
-        drawLogoWobble(c.canvas, 1.0f / 60);
+        drawLogoWobble(wobble, c.canvas, 1.0f / 60);
         benchmark::DoNotOptimize(c.canvas.pixels);
     }
 }
@@ -104,15 +109,17 @@ BENCHMARK(logoReflectionDraw)->Apply(threePaths);
 void chainFrame(benchmark::State& state) {
     const DrawPathsFor paths(state);
     if (!paths.usable) return;
-    initChain(loadBitmapSurface(114), loadBitmapSurface(119));
+    const std::unique_ptr<ChainState> chain = std::make_unique<ChainState>();
+    initChain(*chain, loadBitmapSurface(114), loadBitmapSurface(119));
     Surface work = createSurface(320, 240, kDefaultPixelFormat);
     for (auto _ : state) {
-        moveChainAnchor(1.0f / 60);
-        solveChain(1.0f / 60);
-        drawChain(work);
+        moveChainAnchor(*chain, 1.0f / 60);
+        solveChain(*chain, 1.0f / 60);
+        drawChain(*chain, work);
         benchmark::DoNotOptimize(work.pixels);
     }
     freeSurface(work);
+    freeChain(*chain);
 }
 BENCHMARK(chainFrame)->Apply(threePaths);
 
@@ -120,15 +127,18 @@ BENCHMARK(chainFrame)->Apply(threePaths);
 void scrollerDraw(benchmark::State& state) {
     const DrawPathsFor paths(state);
     if (!paths.usable) return;
-    initFont(loadBitmapSurface(115));
-    initScroller(embeddedScrollText());
+    FontState font{};
+    ScrollerState scroller{};
+    initFont(font, loadBitmapSurface(115));
+    initScroller(scroller, embeddedScrollText());
     Surface work = createSurface(320, 240, kDefaultPixelFormat);
     for (auto _ : state) {
-        scroller().scrollPosition = 20 * 2048;
-        drawScroller(work, 1.0f / 60);
+        scroller.scrollPosition = 20 * 2048;
+        drawScroller(scroller, font, work, 1.0f / 60);
         benchmark::DoNotOptimize(work.pixels);
     }
     freeSurface(work);
+    freeFont(font);
 }
 BENCHMARK(scrollerDraw)->Apply(threePaths);
 
@@ -164,17 +174,18 @@ BENCHMARK(upscale2xDraw)->Apply(threePaths);
 void wholeFrame(benchmark::State& state) {
     resetOfflinePlatform();
     offlinePlatform().tickPerPresent = 16;
+    const std::unique_ptr<Demo> demo = makeTestDemo();
     std::string reason;
-    if (!demoStartUp(reason)) {
+    if (!demoStartUp(*demo, reason)) {
         state.SkipWithError(reason.c_str());
         return;
     }
-    frameDriver().scenePosition = int32_t(state.range(0));
+    demo->driver.scenePosition = int32_t(state.range(0));
     for (auto _ : state) {
-        scroller().scrollPosition = 20 * 2048;
-        renderFrame();
+        demo->scroller.scrollPosition = 20 * 2048;
+        renderFrame(*demo);
     }
-    demoShutdown();
+    demoShutdown(*demo);
 }
 BENCHMARK(wholeFrame)->Arg(0)->Arg(8)->Arg(16)->ArgName("scene")->Unit(benchmark::kMillisecond);
 
@@ -182,16 +193,17 @@ BENCHMARK(wholeFrame)->Arg(0)->Arg(8)->Arg(16)->ArgName("scene")->Unit(benchmark
 // demoStartUp (bitmaps, tables, the song loaded and its first 2 s rendered, the feeder started)
 // and the first renderFrame. Target: under 50 ms.
 void startUpToFirstFrame(benchmark::State& state) {
+    const std::unique_ptr<Demo> demo = makeTestDemo();
     for (auto _ : state) {
         resetOfflinePlatform();
         std::string reason;
-        if (!demoStartUp(reason)) {
+        if (!demoStartUp(*demo, reason)) {
             state.SkipWithError(reason.c_str());
             return;
         }
-        renderFrame();
+        renderFrame(*demo);
         state.PauseTiming();
-        demoShutdown();
+        demoShutdown(*demo);
         state.ResumeTiming();
     }
 }
@@ -245,22 +257,23 @@ void busiestFrame(benchmark::State& state) {
     if (!paths.usable) return;
     resetOfflinePlatform();
     offlinePlatform().tickPerPresent = 16;
+    const std::unique_ptr<Demo> demo = makeTestDemo();
     std::string reason;
-    if (!demoStartUp(reason)) {
+    if (!demoStartUp(*demo, reason)) {
         state.SkipWithError(reason.c_str());
         return;
     }
-    FrameDriver& d = frameDriver();
+    FrameDriver& d = demo->driver;
     d.scenePosition = 16;
     d.effectFade = 252;
     d.logoFade = 250;
     const double started = threadSeconds();
     for (auto _ : state) {
-        scroller().scrollPosition = 20 * 2048;
-        renderFrame();
+        demo->scroller.scrollPosition = 20 * 2048;
+        renderFrame(*demo);
     }
     const double seconds = (threadSeconds() - started) / double(state.iterations());
-    demoShutdown();
+    demoShutdown(*demo);
     std::map<std::string, double>& measured = secondsPerIteration();
     if (state.range(0) == 0) measured["plain"] = seconds;
     if (state.range(0) && measured.count("plain")) state.counters["plain_over_fast"] = measured["plain"] / seconds;

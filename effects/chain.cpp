@@ -14,22 +14,21 @@ constexpr int kPasses = 10;
 
 }  // namespace
 
-ChainState& chain() {
-    static ChainState state{};
-    return state;
-}
-
-void initChain(Surface linkSprite, Surface spikeBallSprite) {
-    ChainState& c = chain();
+void initChain(ChainState& c, Surface linkSprite, Surface spikeBallSprite) {
     freeSurface(c.linkSprite);
     freeSurface(c.spikeBallSprite);
     c.linkSprite = linkSprite;
     c.spikeBallSprite = spikeBallSprite;
-    layOutChain(c.linkSprite.width);
+    layOutChain(c, c.linkSprite.width);
 }
 
-void layOutChain(int32_t spacing) {
-    ChainState& c = chain();
+void freeChain(ChainState& c) {
+    freeSurface(c.linkSprite);
+    freeSurface(c.spikeBallSprite);
+    c = ChainState{};
+}
+
+void layOutChain(ChainState& c, int32_t spacing) {
     c.chainTime = 0;
     for (int32_t i = 0; i < kChainLength; ++i) {
         Particle& p = c.chainParticles[i];
@@ -49,8 +48,7 @@ void layOutChain(int32_t spacing) {
     }
 }
 
-void moveChainAnchor(float frameStep) {
-    ChainState& c = chain();
+void moveChainAnchor(ChainState& c, float frameStep) {
     c.chainTime = c.chainTime + frameStep;
     const double t = double(c.chainTime);
     Particle& anchor = c.chainParticles[0];
@@ -58,12 +56,12 @@ void moveChainAnchor(float frameStep) {
     anchor.y = static_cast<int32_t>((portableCos(t * 80 * kDegreesToRadians) * 65 + 75) * 256);
 }
 
-void solveChain(float frameStep) {
+void solveChain(ChainState& c, float frameStep) {
     const int32_t step = static_cast<int32_t>(double(frameStep) * 256);  // 1/256 s
     // Each pass integrates over the whole step; visiting predecessors first lets a correction
     // travel down the whole chain within one pass.
     for (int pass = 0; pass < kPasses; ++pass) {
-        for (Particle& p : chain().chainParticles) {
+        for (Particle& p : c.chainParticles) {
             if (!p.anchored) p.vy += kGravity;
             for (int32_t k = 0; k < p.linkCount; ++k) p.links[k].apply(p, p.links[k]);
             p.x += (p.vx * step) >> 8;
@@ -72,8 +70,7 @@ void solveChain(float frameStep) {
     }
 }
 
-void drawChain(Surface& work) {
-    const ChainState& c = chain();
+void drawChain(const ChainState& c, Surface& work) {
     for (int32_t i = 0; i <= kChainLength - 2; ++i) {
         const Surface& sprite = i == kChainLength - 2 ? c.spikeBallSprite : c.linkSprite;
         const Particle& p = c.chainParticles[i];

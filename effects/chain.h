@@ -17,24 +17,25 @@ struct ChainState {
     float   chainTime;        // seconds; the anchor's clock, advanced only by moveChainAnchor
 };
 
-ChainState& chain();
-
 // Takes over the two sprites (the effect frees them when set up again) and lays the chain out
 // with layOutChain, one link-sprite width apart. Once, at start-up; calling it again starts over.
-void initChain(Surface linkSprite, Surface spikeBallSprite);
+void initChain(ChainState& chain, Surface linkSprite, Surface spikeBallSprite);
+
+// Frees the sprites; the state is as before initChain.
+void freeChain(ChainState& chain);
 
 // The start layout: particle i at (180 + (i − 1)·spacing, 120 + 140/256) pixels, at rest, each
 // linked to its predecessor at their start distance; the anchor's clock back to 0.
-void layOutChain(int32_t spacing);
+void layOutChain(ChainState& chain, int32_t spacing);
 
 // Advances the anchor's own clock by frameStep (seconds) and places the anchor on its path, a
 // Lissajous figure around (160, 75) pixels. Velocities are not touched.
-void moveChainAnchor(float frameStep);
+void moveChainAnchor(ChainState& chain, float frameStep);
 
 // Ten passes of gravity, link constraints and integration over frameStep (seconds, truncated to
 // 1/256 s).
-void solveChain(float frameStep);
+void solveChain(ChainState& chain, float frameStep);
 
 // Draws particles 0…10 onto `work`, blended and centred: link balls, the spiked ball at 10.
 // Particle 11 is simulated but never drawn.
-void drawChain(Surface& work);
+void drawChain(const ChainState& chain, Surface& work);

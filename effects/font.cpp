@@ -4,13 +4,7 @@
 
 #include "gfx/blit.h"
 
-FontState& font() {
-    static FontState state{};
-    return state;
-}
-
-void initFont(Surface fontSurface) {
-    FontState& f = font();
+void initFont(FontState& f, Surface fontSurface) {
     freeSurface(f.fontSurface);
     freeSurface(f.glyphSurface);
     f.fontSurface = fontSurface;
@@ -19,8 +13,13 @@ void initFont(Surface fontSurface) {
     f.glyphSurface = createSurface(f.glyphWidth, f.glyphHeight, f.fontSurface.format);
 }
 
-void drawGlyph(char character, Surface& destination, int32_t x, int32_t y) {
-    FontState& f = font();
+void freeFont(FontState& f) {
+    freeSurface(f.fontSurface);
+    freeSurface(f.glyphSurface);
+    f = FontState{};
+}
+
+void drawGlyph(FontState& f, char character, Surface& destination, int32_t x, int32_t y) {
     const int32_t glyphsPerRow = f.glyphWidth > 0 ? f.fontSurface.width / f.glyphWidth : 0;
     const size_t n = kFontAlphabet.find(character);
     if (n == std::string_view::npos || glyphsPerRow == 0) return;  // no glyph, or no font

@@ -16,13 +16,14 @@ struct FontState {
     Surface glyphSurface;  // glyphWidth × glyphHeight scratch in fontSurface's format
 };
 
-FontState& font();
-
 // Takes over the font picture (288×72, 16×24 cells; the font frees it when set up again) and
 // makes the one-glyph scratch surface in its format. Once, at start-up; calling it again
 // replaces what the previous call made.
-void initFont(Surface fontSurface);
+void initFont(FontState& font, Surface fontSurface);
+
+// Frees the font picture and the scratch surface; the state is as before initFont.
+void freeFont(FontState& font);
 
 // Draws `character` onto `destination` with its top-left corner at (x, y), blended, through the
 // scratch surface (nothing is allocated). Characters outside kFontAlphabet draw nothing.
-void drawGlyph(char character, Surface& destination, int32_t x, int32_t y);
+void drawGlyph(FontState& font, char character, Surface& destination, int32_t x, int32_t y);

@@ -77,15 +77,7 @@ void wobbleFast(Surface& logo, float pA, float pB, float pC) {
 
 }  // namespace
 
-LogoWobbleState& logoWobble() {
-    static LogoWobbleState state{};
-    return state;
-}
-
-void resetLogoWobble() { logoWobble() = LogoWobbleState{}; }
-
-void drawLogoWobble(Surface& logo, float frameStep) {
-    LogoWobbleState& w = logoWobble();
+void drawLogoWobble(LogoWobbleState& w, Surface& logo, float frameStep) {
     w.wobbleTime += static_cast<int32_t>(static_cast<double>(frameStep) * 256);
 
     // The three phases in degrees, each rounded to single precision: the waves travel at 240,

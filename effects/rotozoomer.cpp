@@ -217,8 +217,7 @@ __attribute__((target("avx2"))) int32_t rotoEights(uint8_t* row, const Rotozoome
 // The draw for a texture and an output of kDefaultPixelFormat. False (nothing drawn) where the
 // plain path must serve: a texture size that is not a power of two, or a zoom or offsets so large
 // that the plain path's 32-bit coordinates would overflow.
-bool drawRotozoomerFast(Surface& out, const RotoFrame& f) {
-    const RotozoomerState& s = rotozoomer();
+bool drawRotozoomerFast(const RotozoomerState& s, Surface& out, const RotoFrame& f) {
     const int32_t TW = s.rotoTexture.width, TH = s.rotoTexture.height;
     if ((TW & (TW - 1)) != 0 || (TH & (TH - 1)) != 0) return false;
     if (s.lightLevels.size() != size_t(kLightTableSize) * kLightTableSize + kLightLevelPadding) return false;
@@ -251,11 +250,6 @@ bool drawRotozoomerFast(Surface& out, const RotoFrame& f) {
 }
 
 }  // namespace
-
-RotozoomerState& rotozoomer() {
-    static RotozoomerState state{};
-    return state;
-}
 
 void fillBumpGradient(const Surface& map, std::vector<BumpSlope>& table) {
     const int32_t W = std::min(map.width, kBumpGradientSize);
@@ -294,8 +288,7 @@ void prepareLightLevels(RotozoomerState& s) {
     }
 }
 
-void initRotozoomer(Surface texture, Surface bumpMap) {
-    RotozoomerState& s = rotozoomer();
+void initRotozoomer(RotozoomerState& s, Surface texture, Surface bumpMap) {
     freeSurface(s.rotoTexture);
     freeSurface(s.bumpMap);
     s.rotoTexture = texture;
@@ -307,9 +300,14 @@ void initRotozoomer(Surface texture, Surface bumpMap) {
     prepareLightLevels(s);
 }
 
-void drawRotozoomer(Surface& out, int32_t angle, int32_t zoom, int32_t offsetX, int32_t offsetY, int32_t lightX,
-                    int32_t lightY) {
-    const RotozoomerState& s = rotozoomer();
+void freeRotozoomer(RotozoomerState& s) {
+    freeSurface(s.rotoTexture);
+    freeSurface(s.bumpMap);
+    s = RotozoomerState{};
+}
+
+void drawRotozoomer(const RotozoomerState& s, Surface& out, int32_t angle, int32_t zoom, int32_t offsetX,
+                    int32_t offsetY, int32_t lightX, int32_t lightY) {
     const Surface& tex = s.rotoTexture;
     const int32_t TW = tex.width, TH = tex.height;
     if (TW <= 0 || TH <= 0 || TW > kBumpGradientSize || TH > kBumpGradientSize) return;
@@ -328,7 +326,7 @@ void drawRotozoomer(Surface& out, int32_t angle, int32_t zoom, int32_t offsetX, 
     // below zero they mirror (|−x| mod TW), they do not wrap.
     const int32_t BX = offsetX + 2048 * TW;
     const int32_t BY = offsetY + 2048 * TH;
-    if (fastPathFor(tex, out) && drawRotozoomerFast(out, RotoFrame{W, H, halfW, halfH, Z, Sn, Cs, LX, LY, BX, BY}))
+    if (fastPathFor(tex, out) && drawRotozoomerFast(s, out, RotoFrame{W, H, halfW, halfH, Z, Sn, Cs, LX, LY, BX, BY}))
         return;
 
     const PixelFormat& tf = tex.format;

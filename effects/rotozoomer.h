@@ -34,12 +34,13 @@ struct RotozoomerState {
 
 inline constexpr size_t kLightLevelPadding = 3;
 
-RotozoomerState& rotozoomer();
-
 // Takes over the texture and the bump map (both at most 128×128; the effect frees them when set
 // up again) and builds the slope and light tables. Once, at start-up; calling it again replaces
 // what the previous call made.
-void initRotozoomer(Surface texture, Surface bumpMap);
+void initRotozoomer(RotozoomerState& rotozoomer, Surface texture, Surface bumpMap);
+
+// Frees the texture, the bump map and the tables; the state is as before initRotozoomer.
+void freeRotozoomer(RotozoomerState& rotozoomer);
 
 // Slopes of `bumpMap` (its top-left 128×128 at most) into `table` (128×128 entries, column-
 // major): at the borders the missing neighbour is the border pixel itself. Entries outside the
@@ -58,5 +59,5 @@ void prepareLightLevels(RotozoomerState& state);
 // 1/256 texel advanced per output pixel (256: one texel per pixel), offsets in 1/256 texel,
 // light position in 1/256 pixel of `out`. Draws nothing when the texture is missing or larger
 // than 128×128.
-void drawRotozoomer(Surface& out, int32_t angle, int32_t zoom, int32_t offsetX, int32_t offsetY, int32_t lightX,
-                    int32_t lightY);
+void drawRotozoomer(const RotozoomerState& rotozoomer, Surface& out, int32_t angle, int32_t zoom, int32_t offsetX,
+                    int32_t offsetY, int32_t lightX, int32_t lightY);

@@ -14,9 +14,11 @@
 #include <memory>
 #include <string>
 
-#include "player/realtime/output.h"
+#include "platform/realtime_services.h"
+#include "tools/profile_names.h"
 #include "version.h"
 #include "xmplayer.h"
+#include "xmplayer_realtime.h"
 
 namespace {
 
@@ -27,14 +29,6 @@ struct Options {
     xmplayer_profile profile = XMPLAYER_PROFILE_AUTO;  // as the tracker of the module's format plays it
     int              loops = 0;
 };
-
-// The profiles' names as a list, "auto" last: "default, ft2 or auto".
-std::string profileNames() {
-    std::string names;
-    const int count = xmplayer_profile_count();
-    for (int i = 0; i < count; ++i) names += std::string(i == 0 ? "" : ", ") + xmplayer_profile_name(i);
-    return names + " or " + xmplayer_profile_name(XMPLAYER_PROFILE_AUTO);
-}
 
 void printUsage(FILE* to) {
     std::fputs(
@@ -48,10 +42,7 @@ void printUsage(FILE* to) {
         "options:\n"
         "  --profile NAME  how the module is played (default: auto):\n",
         to);
-    for (int i = 0; i < xmplayer_profile_count(); ++i)
-        std::fprintf(to, "                    %-8s %s\n", xmplayer_profile_name(i), xmplayer_profile_description(i));
-    std::fprintf(to, "                    %-8s %s\n", xmplayer_profile_name(XMPLAYER_PROFILE_AUTO),
-                 xmplayer_profile_description(XMPLAYER_PROFILE_AUTO));
+    printProfiles(to, 20);
     std::fputs(
         "  --loops N       play the song N + 1 times\n"
         "  --help          this text\n"
@@ -161,8 +152,14 @@ int play(const Options& o) {
     const int64_t length = xmplayer_song_frames(module, o.profile, o.loops, kEndless);
     const bool endless = length >= kEndless;
 
-    const auto player = std::make_unique<RealtimePlayer>();
-    const PlayerStart start = startPlayer(*player, module, true, o.profile);
+    const std::unique_ptr<RealtimePlayer, void (*)(RealtimePlayer*)> player(
+        createRealtimePlayer(platformRealtimeServices()), freeRealtimePlayer);
+    if (!player) return fail(o.file, "out of memory");
+    const PlayerStart start = startPlayer(*player, module, o.profile);
+    if (start == PlayerStart::refused) {
+        xmplayer_free_module(module);
+        return fail(o.file, "out of memory");
+    }
     if (const char* silent = playerSilenceReason(*player)) {
         stopPlayer(*player);
         xmplayer_free_module(module);

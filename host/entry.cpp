@@ -1,12 +1,13 @@
 #include "host/entry.h"
 
 #include <cstdio>
+#include <memory>
 
 #include "host/demo.h"
 #include "host/frame_driver.h"
 #include "host/scaled_area.h"
 #include "platform/platform.h"
-#include "player/realtime/output.h"
+#include "platform/realtime_services.h"
 
 namespace {
 
@@ -36,24 +37,19 @@ bool fullScreenWanted() {
 
 // Run by the platform while it makes the window (on Windows from WM_CREATE): everything the
 // frames need, then the demo clock starts.
-bool startUpInWindow(const char** reason) {
-    HostRun& h = hostRun();
-    h.running = demoStartUp(h.startUpReason);
-    h.startUpFailed = !h.running;
-    *reason = h.startUpReason.c_str();
-    return h.running;
+bool startUpInWindow(void* host, const char** reason) {
+    Demo& d = *static_cast<Demo*>(host);
+    d.running = demoStartUp(d, d.startUpReason);
+    d.startUpFailed = !d.running;
+    *reason = d.startUpReason.c_str();
+    return d.running;
 }
 
 }  // namespace
 
-HostRun& hostRun() {
-    static HostRun state{};
-    return state;
-}
-
-DemoStart startDemo(const char* commandLine) {
-    HostRun& h = hostRun();
-    h = HostRun{};
+DemoStart startDemo(Demo& d, const char* commandLine) {
+    d.running = d.startUpFailed = false;
+    d.startUpReason.clear();
     const char* reason = "";
     if (!platformOpenDisplay(&reason)) {
         std::fprintf(stderr, "skr4mm3lb0d: %s\n", reason);
@@ -63,9 +59,9 @@ DemoStart startDemo(const char* commandLine) {
     const bool fullScreen = wanted && enterFullScreen();
     if (fullScreen) platformShowCursor(false);
 
-    if (!platformCreateWindow("Skr4mm3lb0d", kWidth, kHeight, startUpInWindow, &reason)) {
-        if (h.startUpFailed)
-            std::fprintf(stderr, "skr4mm3lb0d: %s\n", h.startUpReason.c_str());
+    if (!platformCreateWindow("Skr4mm3lb0d", kWidth, kHeight, startUpInWindow, &d, &reason)) {
+        if (d.startUpFailed)
+            std::fprintf(stderr, "skr4mm3lb0d: %s\n", d.startUpReason.c_str());
         else
             std::fprintf(stderr, "skr4mm3lb0d: cannot open a window: %s\n", reason);
         return {false, 1};
@@ -73,30 +69,30 @@ DemoStart startDemo(const char* commandLine) {
     return {true, 0};
 }
 
-void feedFrameFedPlayer() {
-    const DemoState& d = demo();
-    if (hostRun().running && d.manualFeeding && d.player) feedPlayer(*d.player);
+void feedFrameFedPlayer(Demo& d) {
+    if (d.running && d.feeding == PlayerFeeding::frames && d.player) feedPlayer(*d.player);
 }
 
-bool stepDemo() {
-    if (!hostRun().running || platformPollQuit()) return false;
-    feedFrameFedPlayer();
-    renderFrame();
+bool stepDemo(Demo& d) {
+    if (!d.running || platformPollQuit()) return false;
+    renderFrame(d);
     return true;
 }
 
-int endDemo() {
-    HostRun& h = hostRun();
-    if (h.running) demoShutdown();
-    h.running = false;
+int endDemo(Demo& d) {
+    if (d.running) demoShutdown(d);
+    d.running = false;
     platformDestroyWindow();
     return 0;
 }
 
 int runDemo(const char* commandLine) {
-    const DemoStart start = startDemo(commandLine);
+    const std::unique_ptr<Demo> demo = std::make_unique<Demo>();
+    demo->services = platformRealtimeServices();
+    demo->feeding = PlayerFeeding::thread;
+    const DemoStart start = startDemo(*demo, commandLine);
     if (!start.running) return start.exitCode;
-    while (stepDemo()) {
+    while (stepDemo(*demo)) {
     }
-    return endDemo();
+    return endDemo(*demo);
 }

@@ -1,20 +1,12 @@
 #pragma once
 // The program's run from its command line to its exit code, as three steps that every entry
-// drives: the start (the display, the full-screen question, the display mode, the window and,
-// inside its creation, the start-up), one frame step at a time until Escape or close, and the
-// end (the shutdown, the window closed). Linux loops over the frame step (runDemo); the browser
-// calls it once per animation frame; Windows calls it from the window's paint and timer
-// messages and runs the end from WM_DESTROY.
-#include <string>
-
-// The host's state between the steps.
-struct HostRun {
-    bool        running;        // the start-up completed and the end has not run
-    bool        startUpFailed;  // the start-up ran inside window creation and failed
-    std::string startUpReason;  // its reason; lives here for the platform's reason pointer
-};
-
-HostRun& hostRun();
+// drives on one Demo record: the start (the display, the full-screen question, the display
+// mode, the window and, inside its creation, the start-up), one frame step at a time until
+// Escape or close, and the end (the shutdown, the window closed). Linux loops over the frame
+// step (runDemo); the browser calls it once per animation frame; Windows calls it from the
+// window's paint and timer messages and runs the end from WM_DESTROY. Those entries find their
+// Demo again through platformWindowHost().
+struct Demo;
 
 // What the start leaves the entry to do.
 struct DemoStart {
@@ -27,22 +19,22 @@ struct DemoStart {
 // error). Yes takes a real 640×480 mode, or else covers the whole screen at the desktop's own
 // mode with the frame scaled by a whole factor. Not running, exit code 1, when there is no
 // display, no window can be opened or the start-up fails (with one line on standard error).
-DemoStart startDemo(const char* commandLine);
+// `demo` holds what its entry set (services, feeding) and stays in place until endDemo.
+DemoStart startDemo(Demo& demo, const char* commandLine);
 
 // One frame: false, and nothing drawn, once the program should end (Escape, the window closed,
-// the page's stop); otherwise the player fed where no feeder thread feeds it, and one frame
-// rendered and presented.
-bool stepDemo();
+// the page's stop); otherwise one frame rendered and presented (the player fed first where the
+// frames feed it).
+bool stepDemo(Demo& demo);
 
 // Stops the player, releases what the start-up made, closes the window. Returns the exit code:
 // 0. Does only the closing where the start-up never completed.
-int endDemo();
+int endDemo(Demo& demo);
 
-// Refills the player's ring behind the play position where the entry feeds it itself
-// (DemoState::manualFeeding) and a song plays. The frame step calls it; the web entry calls it
-// besides whenever the audio side reports its position.
-void feedFrameFedPlayer();
+// Refills the player's ring behind the play position where the frames feed it and a song plays:
+// for the web page, whenever its audio side reports how far it has played.
+void feedFrameFedPlayer(Demo& demo);
 
-// The three steps in one loop: the start, frame steps until one returns false, the end.
-// Returns the exit code.
+// The three steps in one loop on a Demo of its own, with the platform's services: the start,
+// frame steps until one returns false, the end. Returns the exit code.
 int runDemo(const char* commandLine);

@@ -10,8 +10,16 @@
 #include "host/entry.h"
 #include "host/frame_driver.h"
 #include "maths/portable_math.h"
+#include "platform/platform.h"
+#include "platform/realtime_services.h"
 #include "platform/web/web_platform.h"
-#include "player/realtime/output.h"
+
+namespace {
+
+// The demo the page runs, from its start until its end: the canvas's host.
+Demo* pageDemo() { return static_cast<Demo*>(platformWindowHost()); }
+
+}  // namespace
 
 extern "C" {
 
@@ -26,19 +34,26 @@ EMSCRIPTEN_KEEPALIVE int webStart(int windowMode, int answerYes, int fullScreen,
     w.virtualClock = virtualClock != 0;
     w.tickCount = 0;
     w.quitRequested = false;
+    Demo* demo = new Demo{};
+    demo->services = platformRealtimeServices();
     // The player is fed from here, by the frames and the audio side's position messages.
-    demo().manualFeeding = true;
+    demo->feeding = PlayerFeeding::frames;
     // ?window stands for the command line's argument: no question.
-    const DemoStart start = startDemo(windowMode ? "?window" : "");
-    return start.running ? 0 : start.exitCode;
+    const DemoStart start = startDemo(*demo, windowMode ? "?window" : "");
+    if (start.running) return 0;
+    delete demo;
+    return start.exitCode;
 }
 
 // One frame step: the player fed, one frame drawn and shown. Returns 1 while the demo runs; 0
 // once it has ended (Escape, the stop control, full screen left): the sound is stopped and the
 // page says so.
 EMSCRIPTEN_KEEPALIVE int webFrame() {
-    if (stepDemo()) return 1;
-    if (hostRun().running) endDemo();
+    Demo* demo = pageDemo();
+    if (!demo) return 0;
+    if (stepDemo(*demo)) return 1;
+    endDemo(*demo);
+    delete demo;
     return 0;
 }
 
@@ -52,14 +67,22 @@ EMSCRIPTEN_KEEPALIVE int webCaptureFrame(int k, int fps) {
 
 // The audio side reported its position: refill what it has played (a background tab gets no
 // animation frames, but its audio keeps asking).
-EMSCRIPTEN_KEEPALIVE void webFeed() { feedFrameFedPlayer(); }
+EMSCRIPTEN_KEEPALIVE void webFeed() {
+    if (Demo* demo = pageDemo()) feedFrameFedPlayer(*demo);
+}
 
 // Escape, the stop control or leaving full screen: the next frame step ends the demo.
 EMSCRIPTEN_KEEPALIVE void webQuit() { webPlatform().quitRequested = true; }
 
 // What the page shows the tests: the song's audible order position and the scene's position.
-EMSCRIPTEN_KEEPALIVE int webSongPosition() { return demo().player ? getSongPosition(*demo().player) : 0; }
-EMSCRIPTEN_KEEPALIVE int webScenePosition() { return frameDriver().scenePosition; }
+EMSCRIPTEN_KEEPALIVE int webSongPosition() {
+    const Demo* demo = pageDemo();
+    return demo && demo->player ? getSongPosition(*demo->player) : 0;
+}
+EMSCRIPTEN_KEEPALIVE int webScenePosition() {
+    const Demo* demo = pageDemo();
+    return demo ? demo->driver.scenePosition : 0;
+}
 
 // The high (half 1) or low (half 0) 32 bits of portableMathDigest, which the tests compare with
 // the native build's.

@@ -5,17 +5,25 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <memory>
+
+#include "host/demo.h"
 #include "host/entry.h"
+#include "platform/platform.h"
+#include "platform/realtime_services.h"
 #include "platform/win32/win32_window.h"
 
 namespace {
+
+// The demo this window shows; nullptr before the window's creation and after its end.
+Demo* windowDemo() { return static_cast<Demo*>(platformWindowHost()); }
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: {
         // Runs inside CreateWindowExA, before mainWindow and windowDC are set.
         Win32Window& w = win32Window();
-        if (!w.startUp(&w.startUpReason)) {
+        if (!w.startUp(w.host, &w.startUpReason)) {
             MessageBoxA(nullptr, w.startUpReason, w.title, MB_OK | MB_ICONERROR);
             return -1;  // window creation fails; the entry returns 1
         }
@@ -26,7 +34,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         // Never validated (no BeginPaint, no EndPaint): the system sends the next paint request
         // as soon as the queue is otherwise empty, so frames run back to back, paced by the
         // presentation.
-        stepDemo();
+        if (Demo* demo = windowDemo()) stepDemo(*demo);
         return 0;
     case WM_TIMER:
         InvalidateRgn(window, nullptr, FALSE);
@@ -43,7 +51,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_DESTROY:
         // The end stops the player, deletes the presentation bitmap, releases the device context
         // and unregisters the class; its exit code (0) is the one WinMain returns.
-        PostQuitMessage(endDemo());
+        PostQuitMessage(windowDemo() ? endDemo(*windowDemo()) : 0);
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
@@ -64,7 +72,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     // about 16.
     timeBeginPeriod(1);
 
-    const DemoStart start = startDemo(commandLine);
+    const std::unique_ptr<Demo> demo = std::make_unique<Demo>();
+    demo->services = platformRealtimeServices();
+    demo->feeding = PlayerFeeding::thread;
+    const DemoStart start = startDemo(*demo, commandLine);
     int exitCode = start.exitCode;
     if (start.running) {
         MSG message{};

@@ -1,6 +1,7 @@
 #include "host/frame_driver.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "effects/chain.h"
@@ -13,7 +14,6 @@
 #include "host/demo.h"
 #include "maths/portable_math.h"
 #include "platform/platform.h"
-#include "player/realtime/output.h"
 
 namespace {
 
@@ -31,18 +31,11 @@ int32_t trunc32(double v) { return static_cast<int32_t>(v); }
 
 }  // namespace
 
-FrameDriver& frameDriver() {
-    static FrameDriver driver{};
-    return driver;
-}
-
-const FrameClock& frameClock() { return frameDriver().clock; }
-
-void resetFrameDriver(uint32_t tickNow) {
-    frameDriver() = FrameDriver{};
-    frameDriver().clock.lastTick = tickNow;
-    frameDriver().rotoZoom = 256;
-    resetLogoWobble();  // the wobble has no set-up of its own; its clock starts with the frames
+FrameDriver startFrameDriver(uint32_t tickNow) {
+    FrameDriver d{};
+    d.clock.lastTick = tickNow;
+    d.rotoZoom = 256;
+    return d;
 }
 
 void computeFrameParameters(FrameDriver& d) {
@@ -80,11 +73,11 @@ void advanceFrameClock(FrameClock& c, uint32_t now) {
 }
 
 // The background layer: the rotozoomer, still before position 8, faded in over 63 frames.
-static void drawBackground(FrameDriver& d, DemoState& s) {
+static void drawBackground(FrameDriver& d, Demo& s) {
     if (d.scenePosition >= kRotationPosition)
-        drawRotozoomer(s.effectSurface, d.angle, d.rotoZoom, d.offsetX, d.offsetY, d.lightX, d.lightY);
+        drawRotozoomer(s.rotozoomer, s.effectSurface, d.angle, d.rotoZoom, d.offsetX, d.offsetY, d.lightX, d.lightY);
     else
-        drawRotozoomer(s.effectSurface, 0, d.rotoZoom, 0, 0, d.lightX, d.lightY);  // the zoom still moves
+        drawRotozoomer(s.rotozoomer, s.effectSurface, 0, d.rotoZoom, 0, 0, d.lightX, d.lightY);  // the zoom still moves
     if (d.effectFade < 250) {
         d.effectFade += 4;
         blitFaded(s.effectSurface, s.workSurface, 0, 0, d.effectFade);
@@ -94,7 +87,7 @@ static void drawBackground(FrameDriver& d, DemoState& s) {
 }
 
 // The logo into its canvas: faded in over 125 frames (the first shows nothing), then blended.
-static void drawLogo(FrameDriver& d, DemoState& s) {
+static void drawLogo(FrameDriver& d, Demo& s) {
     std::memset(s.logoSurface.pixels, 0, surfaceBytes(s.logoSurface));
     if (d.logoFade < 250) {
         blitFaded(s.logoBitmap, s.logoSurface, 32, 32, d.logoFade);
@@ -104,33 +97,40 @@ static void drawLogo(FrameDriver& d, DemoState& s) {
     }
 }
 
-void renderFrame() {
-    FrameDriver& d = frameDriver();
-    DemoState& s = demo();
+void reportSilence(Demo& s) {
+    if (s.silenceReported) return;
+    const char* reason = s.player ? playerSilenceReason(*s.player) : nullptr;
+    if (!reason) return;
+    std::fprintf(stderr, "skr4mm3lb0d: no audio device (%s); the demo plays silently\n", reason);
+    s.silenceReported = true;
+}
+
+void renderFrame(Demo& s) {
+    FrameDriver& d = s.driver;
     const float frameStep = d.clock.frameStep;
 
     computeFrameParameters(d);
-    if (s.feedFromFrames && s.player) feedPlayer(*s.player);
+    if (s.feeding == PlayerFeeding::frames && s.player) feedPlayer(*s.player);
     followSongPosition(d, s.player ? getSongPosition(*s.player) : 0);
-    reportSilence();
+    reportSilence(s);
 
     std::memset(s.workSurface.pixels, 0, surfaceBytes(s.workSurface));
     if (d.scenePosition >= kBackgroundPosition) drawBackground(d, s);
 
     drawLogo(d, s);
-    drawLogoWobble(s.logoSurface, frameStep);
+    drawLogoWobble(s.logoWobble, s.logoSurface, frameStep);
     const int32_t logoX = s.workSurface.width / 2 - s.logoSurface.width / 2 + 16;
     drawLogoReflection(s.logoSurface, s.workSurface, logoX, s.logoSurface.height - 60);
 
-    if (d.scenePosition >= kAnchorPosition) moveChainAnchor(frameStep);
+    if (d.scenePosition >= kAnchorPosition) moveChainAnchor(s.chain, frameStep);
     if (d.scenePosition >= kChainPosition) {
-        solveChain(frameStep);
-        drawChain(s.workSurface);
+        solveChain(s.chain, frameStep);
+        drawChain(s.chain, s.workSurface);
     }
     computeLight(d);
 
     blit(s.logoSurface, s.workSurface, logoX, 0, 1);
-    if (d.scenePosition >= kScrollerPosition) drawScroller(s.workSurface, frameStep);
+    if (d.scenePosition >= kScrollerPosition) drawScroller(s.scroller, s.font, s.workSurface, frameStep);
 
     upscale2x(s.workSurface, s.frameSurface, 0, 0);
     platformPresent(s.frameSurface.pixels, s.frameSurface.width, s.frameSurface.height);

@@ -3,6 +3,8 @@
 // position allows, doubled to 640×480 and presented; then the demo clock advances.
 #include <cstdint>
 
+struct Demo;
+
 // Demo time, advanced at the end of each frame by the milliseconds that passed. Effects read
 // frameStep for their own clocks.
 struct FrameClock {
@@ -35,11 +37,8 @@ struct FrameDriver {
     int32_t lightY;   // 1/256 pixel
 };
 
-FrameDriver& frameDriver();
-const FrameClock& frameClock();
-
-// Everything back to its start-up value, with the clock's last tick at `tickNow`.
-void resetFrameDriver(uint32_t tickNow);
+// The driver at its start-up values, with the clock's last tick at `tickNow`.
+FrameDriver startFrameDriver(uint32_t tickNow);
 
 // Step 1 of a frame: angle, zoom and texture offsets from the clock.
 void computeFrameParameters(FrameDriver& driver);
@@ -55,5 +54,10 @@ void computeLight(FrameDriver& driver);
 // zero is an ordinary step), rounded to single precision, and is added to demoTime.
 void advanceFrameClock(FrameClock& clock, uint32_t now);
 
-// One whole frame: parameters, timeline, composition, presentation, clock.
-void renderFrame();
+// One whole frame of `demo`: parameters, the player fed where the frames feed it, timeline,
+// composition, presentation, clock.
+void renderFrame(Demo& demo);
+
+// Says once, on standard error, that the demo plays silently and why, as soon as the player has
+// no sound device: none opened at start-up, or it went away later. Every frame asks.
+void reportSilence(Demo& demo);

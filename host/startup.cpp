@@ -1,21 +1,10 @@
 #include <cstdio>
 
-#include "effects/chain.h"
-#include "effects/font.h"
-#include "effects/rotozoomer.h"
-#include "effects/scroller.h"
 #include "gfx/bitmap.h"
 #include "host/demo.h"
 #include "host/frame_driver.h"
 #include "platform/platform.h"
 #include "platform/resources.h"
-#include "player/loader.h"
-#include "player/realtime/output.h"
-
-DemoState& demo() {
-    static DemoState state{};
-    return state;
-}
 
 Surface loadBitmapSurface(uint16_t identifier, std::string* reason) {
     Surface s{nullptr, 0, 0, kDefaultPixelFormat};
@@ -46,8 +35,7 @@ std::string_view embeddedScrollText() {
     return {reinterpret_cast<const char*>(r.bytes), r.size};
 }
 
-bool demoStartUp(std::string& reason) {
-    DemoState& d = demo();
+bool demoStartUp(Demo& d, std::string& reason) {
     d.frameSurface = Surface{nullptr, 640, 480, kDefaultPixelFormat};
     d.workSurface = createSurface(d.frameSurface.width / 2, d.frameSurface.height / 2, kDefaultPixelFormat);
     d.effectSurface = createSurface(d.frameSurface.width / 2, d.frameSurface.height / 2, kDefaultPixelFormat);
@@ -78,52 +66,43 @@ bool demoStartUp(std::string& reason) {
     // The effects' set-ups in their order: rotozoomer, chain, font with its scroller.
     Surface texture = picture(107);
     Surface bumpMap = picture(110);
-    initRotozoomer(texture, bumpMap);
+    initRotozoomer(d.rotozoomer, texture, bumpMap);
     Surface linkSprite = picture(114);
     Surface spikeBallSprite = picture(119);
-    initChain(linkSprite, spikeBallSprite);
-    initFont(picture(115));
-    initScroller(embeddedScrollText());
+    initChain(d.chain, linkSprite, spikeBallSprite);
+    initFont(d.font, picture(115));
+    initScroller(d.scroller, embeddedScrollText());
+    d.logoWobble = LogoWobbleState{};
     if (!complete) return false;
 
     // The song is embedded as resource XM 118, and the player reads its bytes from memory. Without
     // it (or when it cannot be played) the demo runs on silently with its timeline at position 0.
     const ResourceData songBytes = findResource("XM", 118);
-    std::string songReason = "the song (XM 118) is not among the embedded resources";
-    d.song = nullptr;
-    if (songBytes.bytes) d.song = loadModuleFromMemory(songBytes.bytes, songBytes.size, nullptr, &songReason);
-    if (!d.song) std::fprintf(stderr, "skr4mm3lb0d: no music: %s\n", songReason.c_str());
+    char songReason[256] = "the song (XM 118) is not among the embedded resources";
+    d.song = songBytes.bytes ? xmplayer_load_memory(songBytes.bytes, songBytes.size, songReason, sizeof songReason)
+                             : nullptr;
+    if (!d.song) std::fprintf(stderr, "skr4mm3lb0d: no music: %s\n", songReason);
     // Without its thread the player is fed by the frames: 60 a second keep its 2-s ring full.
-    d.player = new RealtimePlayer{};
-    d.feedFromFrames = startPlayer(*d.player, d.song, !d.manualFeeding) == PlayerStart::withoutFeeder;
-    if (d.feedFromFrames)
+    d.player = createRealtimePlayer(d.services);
+    const bool thread = d.feeding == PlayerFeeding::thread;
+    if (d.player && startPlayer(*d.player, d.song, XMPLAYER_PROFILE_DEFAULT, thread) == PlayerStart::withoutFeeder) {
+        d.feeding = PlayerFeeding::frames;
         std::fprintf(stderr, "skr4mm3lb0d: the music's thread could not start; the frames feed the music\n");
+    }
     d.silenceReported = false;
-    reportSilence();
+    reportSilence(d);
 
-    resetFrameDriver(platformTickCount());
+    d.driver = startFrameDriver(platformTickCount());
     return true;
 }
 
-void reportSilence() {
-    DemoState& d = demo();
-    if (d.silenceReported) return;
-    const char* reason = d.player ? playerSilenceReason(*d.player) : nullptr;
-    if (!reason) return;
-    std::fprintf(stderr, "skr4mm3lb0d: no audio device (%s); the demo plays silently\n", reason);
-    d.silenceReported = true;
-}
-
-void demoShutdown() {
-    DemoState& d = demo();
+void demoShutdown(Demo& d) {
     // The feeder thread must end before the process does (on Linux a running std::thread at exit
     // aborts), and a start-up run again (tools, tests) loads the song again.
-    if (d.player) stopPlayer(*d.player);
-    delete d.player;
+    freeRealtimePlayer(d.player);
     d.player = nullptr;
-    freeModule(d.song);
+    xmplayer_free_module(d.song);
     d.song = nullptr;
-    d.feedFromFrames = false;
     if (d.frameOnPlatform) {
         platformFreeFrameMemory(d.frameSurface.pixels);
         d.frameSurface = Surface{nullptr, 0, 0, kDefaultPixelFormat};
@@ -131,4 +110,8 @@ void demoShutdown() {
     }
     for (Surface* s : {&d.frameSurface, &d.workSurface, &d.effectSurface, &d.logoBitmap, &d.logoSurface})
         freeSurface(*s);
+    freeRotozoomer(d.rotozoomer);
+    freeChain(d.chain);
+    freeFont(d.font);
+    d.scroller = ScrollerState{};
 }

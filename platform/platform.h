@@ -45,14 +45,19 @@ void platformCoverScreen(PresentArea area);
 void platformShowCursor(bool shown);
 
 // Creates the one window, visible, not resizable, with the given title and a client area of
-// exactly width × height (full screen when a mode was accepted), and runs `startUp` once while
-// making it: on Windows inside the window's creation message, before the window is shown and
+// exactly width × height (full screen when a mode was accepted), and runs `startUp(host)` once
+// while making it: on Windows inside the window's creation message, before the window is shown and
 // before its device context is fetched; elsewhere right after the window exists. Where the
 // window system asks for paint, the first frame follows before this returns. False when no
 // window can be made, or when `startUp` returned false: no window is left then, and `reason`
 // says why (the start-up's own reason in the second case).
-bool platformCreateWindow(const char* title, int width, int height, bool (*startUp)(const char** reason),
-                          const char** reason);
+bool platformCreateWindow(const char* title, int width, int height, bool (*startUp)(void* host, const char** reason),
+                          void* host, const char** reason);
+
+// The `host` given to platformCreateWindow, for entries whose steps the platform calls (the
+// window's messages on Windows, the page on the web); nullptr before it and after
+// platformDestroyWindow.
+void* platformWindowHost();
 
 // Memory for a width × height frame of 32-bit top-down pixels that platformPresent shows with no
 // copy in between (Windows: the bits of a DIB section); nullptr where the platform has none, and

@@ -17,8 +17,9 @@ Surface solid(int32_t w, int32_t h, uint32_t v) {
 }
 
 TEST(ParticleChain, StartLayout) {
-    layOutChain(9);
-    const ChainState& c = chain();
+    ChainState chain{};
+    layOutChain(chain, 9);
+    const ChainState& c = chain;
     EXPECT_EQ(c.chainTime, 0.0f);
     for (int32_t i = 0; i < kChainLength; ++i) {
         const Particle& p = c.chainParticles[i];
@@ -69,32 +70,34 @@ TEST(ParticleChain, LinkConstraintPullsToTheRestLengthAndDamps) {
 // The anchor has no gravity and no link, so with a speed of 1 pixel per second it moves ten
 // whole steps per frame: the step is frameStep truncated to 1/256 s.
 TEST(ParticleChain, SolverStepsInWhole256thsOfASecond) {
+    ChainState chain{};
     struct Case {
         float   frameStep;
         int32_t step;  // 1/256 s
     };
     const Case cases[] = {{0.1f, 25}, {1.0f / 60, 4}, {1.0f / 256, 1}, {0.003f, 0}};
     for (const Case& c : cases) {
-        layOutChain(9);
-        Particle& anchor = chain().chainParticles[0];
+        layOutChain(chain, 9);
+        Particle& anchor = chain.chainParticles[0];
         anchor.vx = 256;
-        solveChain(c.frameStep);
+        solveChain(chain, c.frameStep);
         EXPECT_EQ(anchor.x, 171 * 256 + 10 * c.step) << c.frameStep;
         EXPECT_EQ(anchor.y, 30860) << c.frameStep;
         EXPECT_EQ(anchor.vy, 0) << "no gravity on the anchor";
     }
     // A step of 0 moves nothing, while gravity still adds to the velocities.
     for (int32_t i = 1; i < kChainLength; ++i) {
-        EXPECT_EQ(chain().chainParticles[i].x, (171 + 9 * i) * 256) << i;
-        EXPECT_EQ(chain().chainParticles[i].y, 30860) << i;
-        EXPECT_GT(chain().chainParticles[i].vy, 0) << i;
+        EXPECT_EQ(chain.chainParticles[i].x, (171 + 9 * i) * 256) << i;
+        EXPECT_EQ(chain.chainParticles[i].y, 30860) << i;
+        EXPECT_GT(chain.chainParticles[i].vy, 0) << i;
     }
 }
 
 TEST(ParticleChain, HangsAndSwingsUnderGravity) {
-    layOutChain(9);
-    for (int frame = 0; frame < 600; ++frame) solveChain(1.0f / 60);  // 10 s at 60 frames per second
-    const auto& p = chain().chainParticles;
+    ChainState chain{};
+    layOutChain(chain, 9);
+    for (int frame = 0; frame < 600; ++frame) solveChain(chain, 1.0f / 60);  // 10 s at 60 frames per second
+    const auto& p = chain.chainParticles;
     EXPECT_EQ(p[0].x, 171 * 256);
     EXPECT_EQ(p[0].y, 30860);
     for (int32_t i = 1; i < kChainLength; ++i) {
@@ -107,14 +110,15 @@ TEST(ParticleChain, HangsAndSwingsUnderGravity) {
 }
 
 TEST(ParticleChain, AnchorTravelsItsPathOnItsOwnClock) {
-    layOutChain(9);
-    moveChainAnchor(0.1f);
-    const Particle& anchor = chain().chainParticles[0];
-    EXPECT_EQ(chain().chainTime, 0.1f);
+    ChainState chain{};
+    layOutChain(chain, 9);
+    moveChainAnchor(chain, 0.1f);
+    const Particle& anchor = chain.chainParticles[0];
+    EXPECT_EQ(chain.chainTime, 0.1f);
     EXPECT_EQ(anchor.x, 43368) << "(sin 6° · 90 + 160) · 256";
     EXPECT_EQ(anchor.y, 35678) << "(cos 8° · 65 + 75) · 256";
-    moveChainAnchor(1.0f / 60);
-    EXPECT_EQ(chain().chainTime, 0.1f + 1.0f / 60);
+    moveChainAnchor(chain, 1.0f / 60);
+    EXPECT_EQ(chain.chainTime, 0.1f + 1.0f / 60);
     EXPECT_EQ(anchor.x, 43767);
     EXPECT_EQ(anchor.y, 35619);
     EXPECT_EQ(anchor.vx | anchor.vy, 0) << "placed, not moved";
@@ -122,10 +126,8 @@ TEST(ParticleChain, AnchorTravelsItsPathOnItsOwnClock) {
 
 // Sprites centred on particles 0…10, the spiked ball on 10; particle 11 is never drawn.
 TEST(ParticleChain, DrawsBallsAndTheSpikedBallCentred) {
-    ChainState& c = chain();
-    layOutChain(9);
-    freeSurface(c.linkSprite);
-    freeSurface(c.spikeBallSprite);
+    ChainState c{};
+    layOutChain(c, 9);
     c.linkSprite = solid(9, 9, bgra(255, 0, 0, 255));
     c.spikeBallSprite = solid(41, 41, bgra(0, 0, 255, 255));
     for (int32_t i = 0; i < kChainLength; ++i) {
@@ -137,7 +139,7 @@ TEST(ParticleChain, DrawsBallsAndTheSpikedBallCentred) {
     c.chainParticles[11].x = 200 * 256;
     c.chainParticles[11].y = 200 * 256;
     Surface work = createSurface(320, 240, kDefaultPixelFormat);
-    drawChain(work);
+    drawChain(c, work);
     auto at = [&](int32_t x, int32_t y) { return readPixel(32, pixelAddress(work, x, y)); };
     const uint32_t ball = bgra(254, 0, 0, 255), spike = bgra(0, 0, 254, 255);  // blended over black
     for (int32_t i = 0; i < 10; ++i) {

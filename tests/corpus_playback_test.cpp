@@ -6,10 +6,7 @@
 #include <string>
 
 #include "platform/offline/offline_audio.h"
-#include "player/loader.h"
-#include "player/module.h"
-#include "player/realtime/output.h"
-#include "player/stream.h"
+#include "realtime_fixture.h"
 #include "shared_data.h"
 
 // Real modules from other trackers, each played for a minute through the render loop the demo
@@ -26,16 +23,15 @@ TEST(CorpusPlayback, EveryModulePlaysForAMinute) {
     const fs::path folder = sharedDataDir("xm-corpus");
     REQUIRE_SHARED_DATA(folder);
     int played = 0;
-    const std::unique_ptr<RealtimePlayer> player = std::make_unique<RealtimePlayer>();
+    const RealtimePlayerPtr player = makeTestPlayer();
     RealtimePlayer& p = *player;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.path().extension() != ".xm") continue;
-        SCOPED_TRACE(entry.path().filename().string());
-        std::string reason;
-        Module* m = loadModule(fileStreamCallbacks, entry.path().c_str(), nullptr, &reason);
+    for (const fs::path& path : modulesIn(folder)) {
+        SCOPED_TRACE(path.filename().string());
+        char reason[256] = "";
+        xmplayer_module* m = xmplayer_load_file(path.c_str(), reason, sizeof reason);
         ASSERT_NE(m, nullptr) << reason;
         resetOfflineAudio();
-        ASSERT_EQ(startPlayer(p, m, false), PlayerStart::playing);
+        ASSERT_EQ(startPlayer(p, m, XMPLAYER_PROFILE_DEFAULT, false), PlayerStart::playing);
         bool sound = false;
         int32_t highestPosition = 0;
         for (int64_t block = 0; block < kBlocks; ++block) {
@@ -49,7 +45,7 @@ TEST(CorpusPlayback, EveryModulePlaysForAMinute) {
         EXPECT_TRUE(sound);
         EXPECT_GT(highestPosition, 0) << "the song never left its first order entry";
         stopPlayer(p);
-        freeModule(m);
+        xmplayer_free_module(m);
         ++played;
     }
     EXPECT_GT(played, 0);

@@ -3,11 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "demo_fixture.h"
 #include "host/demo.h"
 #include "host/entry.h"
 #include "platform/offline/offline_audio.h"
 #include "platform/offline/offline_platform.h"
-#include "player/realtime/output.h"
+#include "player/realtime/realtime_player.h"
 
 namespace {
 
@@ -110,6 +111,7 @@ TEST(Entry, AQuestionThatCannotBeShownRunsInAWindowAndSaysSoInOneLine) {
 // presents one frame; the step that sees the quit draws nothing; the end frees the platform's
 // frame memory and closes the window; a step after the end touches nothing.
 TEST(EntrySteps, EachStepAsksThePlatformInTheOrderOfTheWholeRun) {
+    const std::unique_ptr<Demo> demo = makeTestDemo();
     using Calls = std::vector<std::string>;
     struct Case {
         const char* what;
@@ -141,35 +143,35 @@ TEST(EntrySteps, EachStepAsksThePlatformInTheOrderOfTheWholeRun) {
         p.desktopWidth = c.desktopWidth;
         p.desktopHeight = c.desktopWidth * 4 / 5;
 
-        const DemoStart start = startDemo(c.commandLine);
+        const DemoStart start = startDemo(*demo, c.commandLine);
         EXPECT_TRUE(start.running);
-        EXPECT_TRUE(hostRun().running);
+        EXPECT_TRUE(demo->running);
         EXPECT_EQ(p.calls, c.start);
         EXPECT_EQ(p.framesPresented, 0) << "the start draws nothing";
 
         for (int frame = 0; frame < 2; ++frame) {
             p.calls.clear();
-            EXPECT_TRUE(stepDemo());
+            EXPECT_TRUE(stepDemo(*demo));
             EXPECT_EQ(p.calls, (Calls{"pollQuit", "present"}));
         }
         EXPECT_EQ(p.presentedFrom, p.frameMemory.data()) << "drawn into the platform's frame memory";
 
         p.quitAfterFrames = 2;
         p.calls.clear();
-        EXPECT_FALSE(stepDemo());
+        EXPECT_FALSE(stepDemo(*demo));
         EXPECT_EQ(p.calls, (Calls{"pollQuit"}));
         EXPECT_EQ(p.framesPresented, 2);
         EXPECT_TRUE(p.windowOpen) << "the step leaves the closing to the end";
 
         p.calls.clear();
-        EXPECT_EQ(endDemo(), 0);
+        EXPECT_EQ(endDemo(*demo), 0);
         EXPECT_EQ(p.calls, (Calls{"freeFrameMemory", "destroyWindow"}));
         EXPECT_EQ(p.frameMemoryReleases, 1);
         EXPECT_FALSE(p.windowOpen);
-        EXPECT_FALSE(hostRun().running);
+        EXPECT_FALSE(demo->running);
 
         p.calls.clear();
-        EXPECT_FALSE(stepDemo());
+        EXPECT_FALSE(stepDemo(*demo));
         EXPECT_TRUE(p.calls.empty()) << "a step after the end does nothing";
     }
 }
@@ -177,6 +179,7 @@ TEST(EntrySteps, EachStepAsksThePlatformInTheOrderOfTheWholeRun) {
 // A start that cannot go on says why in one line, leaves no window and tells the entry to
 // return 1 without stepping.
 TEST(EntrySteps, AStartThatCannotGoOnLeavesNoWindowAndExitCode1) {
+    const std::unique_ptr<Demo> demo = makeTestDemo();
     struct Case {
         const char*              what;
         bool                     noDisplay, refuseWindow;
@@ -195,13 +198,13 @@ TEST(EntrySteps, AStartThatCannotGoOnLeavesNoWindowAndExitCode1) {
         p.noDisplay = c.noDisplay;
         p.refuseWindow = c.refuseWindow;
         testing::internal::CaptureStderr();
-        const DemoStart start = startDemo("x");
+        const DemoStart start = startDemo(*demo, "x");
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.line);
         EXPECT_FALSE(start.running);
         EXPECT_EQ(start.exitCode, 1);
         EXPECT_EQ(p.calls, c.calls);
         EXPECT_FALSE(p.windowOpen);
-        EXPECT_FALSE(stepDemo());
+        EXPECT_FALSE(stepDemo(*demo));
         EXPECT_EQ(p.calls, c.calls) << "nothing to step";
     }
 }
@@ -210,27 +213,26 @@ TEST(EntrySteps, AStartThatCannotGoOnLeavesNoWindowAndExitCode1) {
 // behind the play position before drawing, so the frame shows the block being heard; after the
 // end, feeding does nothing.
 TEST(EntrySteps, TheStepFeedsThePlayerWhereTheEntryFeedsIt) {
+    const std::unique_ptr<Demo> demo = makeTestDemo();
     freshMachine();
     resetOfflineAudio();
-    demo().manualFeeding = true;
-    ASSERT_TRUE(startDemo("x").running);
-    const RealtimePlayer* const player = demo().player;
-    if (!player || !player->playback.module) {
-        endDemo();
-        demo().manualFeeding = false;
+    demo->feeding = PlayerFeeding::frames;
+    ASSERT_TRUE(startDemo(*demo, "x").running);
+    const RealtimePlayer* const player = demo->player;
+    if (!player || !player->song) {
+        endDemo(*demo);
         GTEST_SKIP() << "no song is embedded";
     }
     EXPECT_EQ(player->readBlock.load(), 0);
     offlineAudio().position.store(30 * 884 * 4);  // bytes: block 30 playing
-    EXPECT_TRUE(stepDemo());
+    EXPECT_TRUE(stepDemo(*demo));
     EXPECT_EQ(player->readBlock.load(), 30);
     offlineAudio().position.store(45 * 884 * 4);
-    feedFrameFedPlayer();  // the page's audio messages, between frames
+    feedFrameFedPlayer(*demo);  // the page's audio messages, between frames
     EXPECT_EQ(player->readBlock.load(), 45);
-    EXPECT_EQ(endDemo(), 0);
-    feedFrameFedPlayer();  // an audio message after the end finds nothing to feed
-    EXPECT_EQ(demo().player, nullptr);
-    demo().manualFeeding = false;
+    EXPECT_EQ(endDemo(*demo), 0);
+    feedFrameFedPlayer(*demo);  // an audio message after the end finds nothing to feed
+    EXPECT_EQ(demo->player, nullptr);
 }
 
 }  // namespace

@@ -101,7 +101,7 @@ TEST(FastPaths, BlitsMatchThePlainPath) {
 
 TEST(FastPaths, RotozoomerMatchesThePlainPath) {
     std::mt19937 rng(22);
-    RotozoomerState& s = rotozoomer();
+    RotozoomerState s{};
     // Where the processor has AVX2, every other trial takes the SSE2 kernel instead.
     const bool processorIsWide = drawPaths().wide;
     for (int trial = 0; trial < 300; ++trial) {
@@ -128,12 +128,12 @@ TEST(FastPaths, RotozoomerMatchesThePlainPath) {
         const int32_t lightX = between(rng, -(1 << 18), 1 << 18), lightY = between(rng, -(1 << 18), 1 << 18);
         const int32_t widths[] = {320, 37, 1, 4, 5};
         Surface out = randomSurface(rng, widths[rng() % 5], between(rng, 1, 240), rng() % 6 ? kDefaultPixelFormat : anyFormat(rng));
-        EXPECT_TRUE(fastMatchesPlain(out, [&](Surface& o) { drawRotozoomer(o, angle, zoom, offsetX, offsetY, lightX, lightY); }))
+        EXPECT_TRUE(fastMatchesPlain(out, [&](Surface& o) { drawRotozoomer(s, o, angle, zoom, offsetX, offsetY, lightX, lightY); }))
             << "zoom " << zoom << " offsets " << offsetX << ", " << offsetY << " angle " << angle;
         freeSurface(out);
     }
     drawPaths().wide = processorIsWide;
-    initRotozoomer(loadBitmapSurface(107), loadBitmapSurface(110));
+    freeRotozoomer(s);
 }
 
 TEST(FastPaths, LogoWobbleAndReflectionMatchThePlainPath) {
@@ -148,8 +148,8 @@ TEST(FastPaths, LogoWobbleAndReflectionMatchThePlainPath) {
         const int32_t time = between(rng, 0, 1 << 20);
         const float step = rng() % 4 ? float(rng() % 1000) / 1000.0f : 0.0f;
         EXPECT_TRUE(fastMatchesPlain(logo, [&](Surface& l) {
-            logoWobble().wobbleTime = time;
-            drawLogoWobble(l, step);
+            LogoWobbleState wobble{time};
+            drawLogoWobble(wobble, l, step);
         })) << "wobble";
 
         // Rows run on into the next row and positions outside the buffer are skipped.
@@ -160,7 +160,6 @@ TEST(FastPaths, LogoWobbleAndReflectionMatchThePlainPath) {
         freeSurface(work);
     }
     drawPaths().wide = processorIsWide;
-    resetLogoWobble();
 }
 
 // The presented frames of each scene, offline at 25 frames per second from the start, and with
@@ -174,16 +173,16 @@ std::vector<std::vector<uint8_t>> sceneFrames(int32_t scene, bool settled, bool 
         ADD_FAILURE() << reason;
         return presented;
     }
-    frameDriver().scenePosition = scene;
+    run.demo->driver.scenePosition = scene;
     if (settled) {
-        frameDriver().effectFade = 252;
-        frameDriver().logoFade = 250;
+        run.demo->driver.effectFade = 252;
+        run.demo->driver.logoFade = 250;
     }
     for (int64_t k = 0; k < frames; ++k) {
         runFrame(run, k, [](int64_t, const int16_t*) {});
         presented.emplace_back(presentedFrame().begin(), presentedFrame().end());
     }
-    endOfflineRun();
+    endOfflineRun(run);
     drawPaths().fast = true;
     return presented;
 }

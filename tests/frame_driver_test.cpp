@@ -9,6 +9,7 @@
 #include "effects/logo_wobble.h"
 #include "effects/rotozoomer.h"
 #include "effects/scroller.h"
+#include "demo_fixture.h"
 #include "host/demo.h"
 #include "host/frame_driver.h"
 #include "platform/offline/offline_platform.h"
@@ -16,8 +17,7 @@
 namespace {
 
 TEST(FrameParameters, FirstFrameAndTheLightForTheSecond) {
-    resetFrameDriver(5000);
-    FrameDriver& d = frameDriver();
+    FrameDriver d = startFrameDriver(5000);
     computeFrameParameters(d);
     EXPECT_EQ(d.angle, 0);
     EXPECT_EQ(d.rotoZoom, 563);
@@ -31,8 +31,7 @@ TEST(FrameParameters, FirstFrameAndTheLightForTheSecond) {
 }
 
 TEST(FrameParameters, FollowTheClock) {
-    resetFrameDriver(0);
-    FrameDriver& d = frameDriver();
+    FrameDriver d = startFrameDriver(0);
     d.clock.demoTime = 1.0f;
     d.clock.frameStep = 0.02f;
     computeFrameParameters(d);
@@ -49,8 +48,7 @@ TEST(FrameParameters, FollowTheClock) {
 // offsetX wraps instead of overflowing, without a visible jump: the texture repeats every
 // 256·128 of it, and so does the picture.
 TEST(FrameParameters, OffsetXWrapsWhereThePictureRepeats) {
-    resetFrameDriver(0);
-    FrameDriver& d = frameDriver();
+    FrameDriver d = startFrameDriver(0);
     d.offsetX = kOffsetXPeriod - 100;
     d.clock.frameStep = 0.02f;  // + 614
     computeFrameParameters(d);
@@ -60,15 +58,17 @@ TEST(FrameParameters, OffsetXWrapsWhereThePictureRepeats) {
     EXPECT_GE(d.offsetX, 0);
     EXPECT_LT(d.offsetX, kOffsetXPeriod);
 
-    initRotozoomer(loadBitmapSurface(107), loadBitmapSurface(110));
+    RotozoomerState rotozoomer{};
+    initRotozoomer(rotozoomer, loadBitmapSurface(107), loadBitmapSurface(110));
     Surface before = createSurface(320, 240, kDefaultPixelFormat), after = createSurface(320, 240, kDefaultPixelFormat);
     for (const int32_t angle : {0, 12826, -40000}) {
-        drawRotozoomer(before, angle, d.rotoZoom, kOffsetXPeriod + 1000 - 614, 73712, 160 * 256, 120 * 256);
-        drawRotozoomer(after, angle, d.rotoZoom, 1000 - 614, 73712, 160 * 256, 120 * 256);
+        drawRotozoomer(rotozoomer, before, angle, d.rotoZoom, kOffsetXPeriod + 1000 - 614, 73712, 160 * 256, 120 * 256);
+        drawRotozoomer(rotozoomer, after, angle, d.rotoZoom, 1000 - 614, 73712, 160 * 256, 120 * 256);
         EXPECT_EQ(std::memcmp(before.pixels, after.pixels, surfaceBytes(before)), 0) << "angle " << angle;
     }
     freeSurface(before);
     freeSurface(after);
+    freeRotozoomer(rotozoomer);
 }
 
 // The step is the unsigned 32-bit difference of the tick counts: a counter that wrapped past
@@ -97,8 +97,7 @@ TEST(FrameClock, AdvancesByTheTicksSinceTheLastStep) {
 }
 
 TEST(FrameClock, AStandingTickCountStillMovesPerFrameQuantities) {
-    resetFrameDriver(100);
-    FrameDriver& d = frameDriver();
+    FrameDriver d = startFrameDriver(100);
     advanceFrameClock(d.clock, 200);  // a 0.1 s step
     computeFrameParameters(d);
     advanceFrameClock(d.clock, 200);  // no time passes
@@ -110,8 +109,7 @@ TEST(FrameClock, AStandingTickCountStillMovesPerFrameQuantities) {
 TEST(SceneTimeline, FollowsARisingPositionAndFreezesAfterADrop) {
     const int32_t positions[] = {0, 1, 2, 2, 3, 5, 9, 2, 3, 10, 12};
     const int32_t scene[] = {0, 1, 2, 2, 3, 5, 9, 9, 9, 9, 9};
-    resetFrameDriver(0);
-    FrameDriver& d = frameDriver();
+    FrameDriver d = startFrameDriver(0);
     for (size_t i = 0; i < std::size(positions); ++i) {
         followSongPosition(d, positions[i]);
         EXPECT_EQ(d.scenePosition, scene[i]) << "step " << i;
@@ -124,49 +122,51 @@ TEST(SceneTimeline, FollowsARisingPositionAndFreezesAfterADrop) {
 // surface draws straight into it, and the shutdown gives it back to the platform.
 TEST(StartUp, DrawsIntoThePlatformsFrameMemoryWhereItHasSome) {
     resetOfflinePlatform();
+    const std::unique_ptr<Demo> demo = makeTestDemo();
     OfflinePlatform& p = offlinePlatform();
     p.hasFrameMemory = true;
     std::string reason;
-    ASSERT_TRUE(demoStartUp(reason)) << reason;
-    const Surface& frame = demo().frameSurface;
+    ASSERT_TRUE(demoStartUp(*demo, reason)) << reason;
+    const Surface& frame = demo->frameSurface;
     ASSERT_EQ(frame.pixels, p.frameMemory.data());
     EXPECT_EQ(frame.width, 640);
     EXPECT_EQ(frame.height, 480);
     EXPECT_EQ(p.frameMemory.size(), 640u * 480u * 4u);
-    renderFrame();
+    renderFrame(*demo);
     EXPECT_EQ(p.presentedFrom, p.frameMemory.data()) << "presented with no copy in between";
-    demoShutdown();
+    demoShutdown(*demo);
     EXPECT_EQ(p.frameMemoryReleases, 1) << "given back to the platform, not freed as a surface";
-    EXPECT_EQ(demo().frameSurface.pixels, nullptr);
+    EXPECT_EQ(demo->frameSurface.pixels, nullptr);
 }
 
 // A start-up run again in the same process (tools, tests) starts every effect over: the
 // pictures handed over again, and each effect's clock back at 0.
 TEST(StartUp, StartsEveryEffectFromTheBeginning) {
     resetOfflinePlatform();
+    const std::unique_ptr<Demo> demo = makeTestDemo();
     std::string reason;
-    ASSERT_TRUE(demoStartUp(reason)) << reason;
-    scroller().scrollPosition = 5000;
-    logoWobble().wobbleTime = 77;
-    chain().chainTime = 3.0f;
-    demoShutdown();
+    ASSERT_TRUE(demoStartUp(*demo, reason)) << reason;
+    demo->scroller.scrollPosition = 5000;
+    demo->logoWobble.wobbleTime = 77;
+    demo->chain.chainTime = 3.0f;
+    demoShutdown(*demo);
 
-    ASSERT_TRUE(demoStartUp(reason)) << reason;
-    EXPECT_EQ(scroller().scrollPosition, 0);
-    EXPECT_EQ(scroller().scrollText, embeddedScrollText());
-    EXPECT_FALSE(scroller().scrollText.empty());
-    EXPECT_EQ(logoWobble().wobbleTime, 0);
-    EXPECT_EQ(chain().chainTime, 0.0f);
-    EXPECT_EQ(frameDriver().rotoZoom, 256);
-    const Surface* pictures[] = {&rotozoomer().rotoTexture, &rotozoomer().bumpMap, &chain().linkSprite,
-                                 &chain().spikeBallSprite, &font().fontSurface};
+    ASSERT_TRUE(demoStartUp(*demo, reason)) << reason;
+    EXPECT_EQ(demo->scroller.scrollPosition, 0);
+    EXPECT_EQ(demo->scroller.scrollText, embeddedScrollText());
+    EXPECT_FALSE(demo->scroller.scrollText.empty());
+    EXPECT_EQ(demo->logoWobble.wobbleTime, 0);
+    EXPECT_EQ(demo->chain.chainTime, 0.0f);
+    EXPECT_EQ(demo->driver.rotoZoom, 256);
+    const Surface* pictures[] = {&demo->rotozoomer.rotoTexture, &demo->rotozoomer.bumpMap, &demo->chain.linkSprite,
+                                 &demo->chain.spikeBallSprite, &demo->font.fontSurface};
     const int32_t sizes[][2] = {{128, 128}, {128, 128}, {9, 9}, {41, 41}, {288, 72}};
     for (size_t i = 0; i < std::size(pictures); ++i) {
         EXPECT_NE(pictures[i]->pixels, nullptr) << i;
         EXPECT_EQ(pictures[i]->width, sizes[i][0]) << i;
         EXPECT_EQ(pictures[i]->height, sizes[i][1]) << i;
     }
-    demoShutdown();
+    demoShutdown(*demo);
 }
 
 // Whole frames through the offline platform: 10 ms pass per presentation.
@@ -177,9 +177,11 @@ protected:
         offlinePlatform().tickCount = 1000;
         offlinePlatform().tickPerPresent = 10;
         std::string reason;
-        ASSERT_TRUE(demoStartUp(reason)) << reason;
+        ASSERT_TRUE(demoStartUp(*demo, reason)) << reason;
     }
-    void TearDown() override { demoShutdown(); }
+    void TearDown() override { demoShutdown(*demo); }
+
+    const std::unique_ptr<Demo> demo = makeTestDemo();
 
     // Work pixel (x, y) as the presented 640×480 frame shows it, as a 32-bit value.
     static uint32_t shown(int x, int y) {
@@ -189,8 +191,8 @@ protected:
 };
 
 TEST_F(Frames, TheLogoFadesInOver125FramesThenBlends) {
-    FrameDriver& d = frameDriver();
-    const Surface& logo = demo().logoBitmap;
+    FrameDriver& d = demo->driver;
+    const Surface& logo = demo->logoBitmap;
     // An opaque logo pixel: its place in the work surface is (8 + 32 + x, 0 + 32 + y).
     int lx = -1, ly = -1;
     for (int y = 0; y < logo.height && lx < 0; ++y)
@@ -199,14 +201,14 @@ TEST_F(Frames, TheLogoFadesInOver125FramesThenBlends) {
     ASSERT_GE(lx, 0);
     const uint32_t source = readPixel(32, pixelAddress(logo, lx, ly));
 
-    renderFrame();
+    renderFrame(*demo);
     EXPECT_EQ(d.logoFade, 2);
     EXPECT_EQ(shown(40 + lx, 32 + ly) & 0xFFFFFF00u, 0u) << "the first frame shows no logo";
     for (int frame = 2; frame <= 125; ++frame) {
-        renderFrame();
+        renderFrame(*demo);
         ASSERT_EQ(d.logoFade, std::min(2 * frame, 250)) << frame;
     }
-    renderFrame();
+    renderFrame(*demo);
     EXPECT_EQ(d.logoFade, 250) << "stays";
     // Blended twice over black, each time with alpha 255: every channel c becomes (c·255) >> 8.
     auto twice = [](uint32_t v, int shift) { return ((((v >> shift) & 0xFF) * 255 >> 8) * 255 >> 8) << shift; };
@@ -216,25 +218,25 @@ TEST_F(Frames, TheLogoFadesInOver125FramesThenBlends) {
 }
 
 TEST_F(Frames, TheBackgroundFadesInFromPosition4) {
-    FrameDriver& d = frameDriver();
+    FrameDriver& d = demo->driver;
     d.scenePosition = 4;  // the player answers 0, which never moves the scene back
     for (int frame = 1; frame <= 63; ++frame) {
-        renderFrame();
+        renderFrame(*demo);
         ASSERT_EQ(d.effectFade, 4 * frame);
     }
-    renderFrame();
-    renderFrame();
+    renderFrame(*demo);
+    renderFrame(*demo);
     EXPECT_EQ(d.effectFade, 252);
 }
 
 TEST_F(Frames, TheClockStartsAtTheEndOfStartUpAndAdvancesAfterEachFrame) {
-    const FrameClock& c = frameClock();
+    const FrameClock& c = demo->driver.clock;
     EXPECT_EQ(c.lastTick, 1000u);
-    renderFrame();
+    renderFrame(*demo);
     EXPECT_EQ(c.lastTick, 1010u);
     EXPECT_EQ(c.frameStep, 0.01f);
-    EXPECT_EQ(frameDriver().lightX, 40960) << "computed from demoTime 0, before the clock moved";
-    renderFrame();
+    EXPECT_EQ(demo->driver.lightX, 40960) << "computed from demoTime 0, before the clock moved";
+    renderFrame(*demo);
     EXPECT_EQ(c.demoTime, 0.01f + 0.01f);
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "host/demo.h"
 #include "host/frame_driver.h"
 #include "platform/offline/offline_platform.h"
 #include "tools/offline_run.h"
@@ -57,7 +58,7 @@ TEST(GoldenFrames, EveryScenePresentsTheRecordedPicture) {
     bool wrapped = false;
     for (int64_t k = 0; k < kMaxFrames; ++k) {
         runFrame(run, k, [](int64_t, const int16_t*) {});
-        const FrameDriver& d = frameDriver();
+        const FrameDriver& d = run.demo->driver;
         // The timeline follows a rising song position and freezes at its first drop.
         const int32_t song = d.lastSongPosition;
         if (song > lastSong && !wrapped) expectedScene = song;
@@ -76,7 +77,7 @@ TEST(GoldenFrames, EveryScenePresentsTheRecordedPicture) {
                     hashes["position " + std::to_string(scene) + " + " + std::to_string(after)] = hex(fnv1a(frame));
         if (hashes.size() == fixed.size() + std::size(scenes) * std::size(afterScene)) break;
     }
-    endOfflineRun();
+    endOfflineRun(run);
 
     if (std::getenv("SKR_UPDATE_GOLDEN")) {
         std::ofstream out(GOLDEN_FRAMES_PATH);

@@ -738,11 +738,10 @@ TEST_F(LoaderTest, LoadsEveryModuleOfTheCorpus) {
     const StreamCallbacks recordingEnd = {fileStreamOpen, recordEndAndClose, fileStreamRead, fileStreamSeek,
                                           fileStreamTell};
     int loaded = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        if (entry.path().extension() != ".xm") continue;
-        SCOPED_TRACE(entry.path().filename().string());
+    for (const std::filesystem::path& path : modulesIn(folder)) {
+        SCOPED_TRACE(path.filename().string());
         std::string reason;
-        const ModulePtr m(loadModule(recordingEnd, entry.path().c_str(), nullptr, &reason));
+        const ModulePtr m(loadModule(recordingEnd, path.c_str(), nullptr, &reason));
         ASSERT_TRUE(m) << reason;
         expectPlayable(*m);
         EXPECT_GE(m->channelCount, 4);
@@ -757,7 +756,7 @@ TEST_F(LoaderTest, LoadsEveryModuleOfTheCorpus) {
         const StreamEnd end = lastStreamEnd();
         if (end.position != end.size) {
             char tail[4] = {};
-            std::FILE* f = std::fopen(entry.path().c_str(), "rb");
+            std::FILE* f = std::fopen(path.c_str(), "rb");
             ASSERT_NE(f, nullptr);
             std::fseek(f, end.position, SEEK_SET);
             EXPECT_EQ(std::fread(tail, 1, 4, f), 4u);

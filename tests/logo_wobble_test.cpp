@@ -18,6 +18,7 @@ struct Canvas {
 };
 
 TEST(LogoWobble, TakesEachPixelFromItsSource) {
+    LogoWobbleState wobble{};
     struct Case {
         int32_t wobbleTime;  // 8.8 seconds
         int32_t x, y;        // target
@@ -34,8 +35,8 @@ TEST(LogoWobble, TakesEachPixelFromItsSource) {
     };
     for (const Case& c : cases) {
         Canvas canvas;
-        logoWobble().wobbleTime = c.wobbleTime;
-        drawLogoWobble(canvas.s, 0.0f);
+        wobble.wobbleTime = c.wobbleTime;
+        drawLogoWobble(wobble, canvas.s, 0.0f);
         const uint32_t expected = c.sx < 0 ? 0u : Canvas::place(c.sx, c.sy);
         EXPECT_EQ(canvas.at(c.x, c.y), expected) << "time " << c.wobbleTime << ", (" << c.x << ", " << c.y << ")";
     }
@@ -45,10 +46,11 @@ TEST(LogoWobble, TakesEachPixelFromItsSource) {
 // at most 40 columns right and 20 rows below it, the same rows down for a whole column. Reading
 // a pixel already displaced would show a place further away than that.
 TEST(LogoWobble, InPlaceReadsOnlyOriginalPixels) {
+    LogoWobbleState wobble{};
     for (int32_t time : {0, 77, 1000, 23456}) {
         Canvas canvas;
-        logoWobble().wobbleTime = time;
-        drawLogoWobble(canvas.s, 0.0f);
+        wobble.wobbleTime = time;
+        drawLogoWobble(wobble, canvas.s, 0.0f);
         for (int32_t x = 0; x < canvas.s.width; ++x) {
             int32_t columnShift = -1;
             for (int32_t y = 0; y < canvas.s.height; ++y) {
@@ -65,6 +67,7 @@ TEST(LogoWobble, InPlaceReadsOnlyOriginalPixels) {
 }
 
 TEST(LogoWobble, ClockAdvancesInWhole256thsOfASecond) {
+    LogoWobbleState wobble{};
     struct Case {
         float   frameStep;  // seconds
         int32_t added;      // 8.8 seconds
@@ -72,12 +75,11 @@ TEST(LogoWobble, ClockAdvancesInWhole256thsOfASecond) {
     const Case cases[] = {{0.1f, 25}, {1.0f / 60, 4}, {1.0f / 512, 0}, {0.0039f, 0}, {0.004f, 1}};
     Surface empty = createSurface(0, 0, kDefaultPixelFormat);
     for (const Case& c : cases) {
-        logoWobble().wobbleTime = 1000;
-        drawLogoWobble(empty, c.frameStep);
-        EXPECT_EQ(logoWobble().wobbleTime, 1000 + c.added) << c.frameStep;
+        wobble.wobbleTime = 1000;
+        drawLogoWobble(wobble, empty, c.frameStep);
+        EXPECT_EQ(wobble.wobbleTime, 1000 + c.added) << c.frameStep;
     }
     freeSurface(empty);
-    resetLogoWobble();
 }
 
 }  // namespace

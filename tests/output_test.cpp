@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "demo_fixture.h"
 #include "host/demo.h"
 #include "host/frame_driver.h"
 #include "platform/offline/offline_audio.h"
@@ -14,9 +15,9 @@
 #include "player/loader.h"
 #include "player/mixer.h"
 #include "player/module.h"
-#include "player/realtime/output.h"
 #include "player/playback.h"
 #include "player/sequencer.h"
+#include "realtime_fixture.h"
 #include "xm_writer.h"
 
 namespace {
@@ -55,10 +56,11 @@ int32_t blockAfterMs(uint64_t ms) { return int32_t(ms * 44100 / 1000 / 884 % 100
 
 class Player : public testing::Test {
 protected:
-    std::vector<uint8_t>            bytes;
-    Module*                         module = nullptr;
-    std::unique_ptr<RealtimePlayer> realtime = std::make_unique<RealtimePlayer>();
-    RealtimePlayer&                 player = *realtime;
+    std::vector<uint8_t> bytes;
+    ModulePtr            song{nullptr, xmplayer_free_module};
+    xmplayer_module*     module = nullptr;
+    RealtimePlayerPtr    realtime = makeTestPlayer();
+    RealtimePlayer&      player = *realtime;
 
     void SetUp() override {
         resetOfflineAudio();
@@ -66,26 +68,36 @@ protected:
     }
     void TearDown() override {
         stopPlayer(player);
-        freeModule(module);
         resetOfflineAudio();  // a refusing or removed device stays with these tests
     }
 
     void useSong(uint16_t bpm) {
-        freeModule(module);
         bytes = countingSong(bpm);
-        module = loadModuleFromMemory(bytes.data(), bytes.size(), nullptr);
+        song = loadTestModule(bytes.data(), bytes.size());
+        module = song.get();
         ASSERT_NE(module, nullptr);
     }
 
+    PlayerStart startSong(bool feederThread = false) {
+        return startPlayer(player, module, XMPLAYER_PROFILE_DEFAULT, feederThread);
+    }
+
+    // Where the player's song is: the tick of the last frame it rendered.
+    xmplayer_position rendered() const {
+        xmplayer_position at{};
+        xmplayer_get_position(player.song, &at);
+        return at;
+    }
+
     // Ticks the player has run since it started.
-    int ticksRun() const { return player.playback.framesMixed == 0 ? 0 : player.playback.orderPosition + 1; }
+    int ticksRun() const { return player.song ? rendered().order + 1 : 0; }
 
     // Moves the device to the start of block k of the ring's first loop, or later loops.
     static void playBlock(int64_t k) { offlineAudio().position.store(uint32_t(k * 884 * 4)); }
 };
 
 TEST_F(Player, TheRingIsAHundredBlocksOf884FramesPrefilledAtStart) {
-    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    ASSERT_EQ(startSong(), PlayerStart::playing);
     const RealtimePlayer& p = player;
     EXPECT_EQ(p.blockFrames, 884);
     EXPECT_EQ(p.ringFrames, 88400);
@@ -94,14 +106,15 @@ TEST_F(Player, TheRingIsAHundredBlocksOf884FramesPrefilledAtStart) {
     EXPECT_TRUE(offlineAudio().started);
     EXPECT_EQ(p.writeBlock.load(), 0) << "every block rendered once";
     EXPECT_EQ(p.readBlock.load(), 0);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(p.mixBuffer) % 16, 0u);
-    // 882 frames per tick: ticks at frames 0, 882, 1764, …; 101 of them fit in 88400 frames.
+    EXPECT_EQ(p.framesRendered, 88400);
+    // 882 frames per tick: ticks at frames 0, 882, 1764, …; 101 of them fit in 88400 frames, the
+    // last going on into the ring's next rendering.
     EXPECT_EQ(ticksRun(), 101);
-    EXPECT_EQ(player.playback.framesLeftInTick, 101 * 882 - 88400);
+    EXPECT_EQ(rendered().frame, 100 * 882);
 }
 
 TEST_F(Player, ATickStraddlingTwoBlocksContinuesInTheNext) {
-    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    ASSERT_EQ(startSong(), PlayerStart::playing);
     // Block 0: a tick of 882 frames and 2 of the next; block 1 starts with the 880 left, so the
     // records show 2 ticks after block 0 and 3 after block 1 (the third at frame 1764).
     EXPECT_EQ(player.syncRecords[0].orderPosition.load(), 2 - 1);
@@ -114,12 +127,12 @@ TEST_F(Player, ATickStraddlingTwoBlocksContinuesInTheNext) {
 
 TEST_F(Player, PlayTimeGrows20MsPerUnbrokenBlock) {
     useSong(1);  // 110250 frames per tick: no block is split
-    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    ASSERT_EQ(startSong(), PlayerStart::playing);
     for (int b = 0; b < 100; ++b) ASSERT_EQ(player.syncRecords[b].playTimeMs.load(), 20 * (b + 1)) << b;
 }
 
 TEST_F(Player, TheSongPositionFollowsTheBlockBeingPlayed) {
-    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    ASSERT_EQ(startSong(), PlayerStart::playing);
     EXPECT_EQ(getSongPosition(player), 2 - 1) << "block 0's record right after the start";
     playBlock(1);
     feedPlayer(player);  // block 0 was played: it is rendered again, one ring later
@@ -145,7 +158,7 @@ TEST_F(Player, TheSongPositionFollowsTheBlockBeingPlayed) {
 TEST_F(Player, TheDevicesByteCountWrapsWithoutASkip) {
     constexpr uint64_t kBlockBytes = 884 * 4;
     offlineAudio().startPosition = uint32_t(0x100000000ull - 5 * kBlockBytes - 100);
-    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    ASSERT_EQ(startSong(), PlayerStart::playing);
     uint64_t played = 0;  // bytes since the start, as a count that never wraps would say
     auto playTo = [&](uint64_t to) {
         played = to;
@@ -154,10 +167,10 @@ TEST_F(Player, TheDevicesByteCountWrapsWithoutASkip) {
     };
     auto expectEachBlockOnce = [&](const char* where) {
         for (int step = 0; step < 12; ++step) {
-            const int64_t mixed = player.playback.framesMixed;
+            const int64_t mixed = player.framesRendered;
             playTo(played + kBlockBytes);
             ASSERT_EQ(player.readBlock.load(), int32_t(played / kBlockBytes % 100)) << where << ", step " << step;
-            ASSERT_EQ(player.playback.framesMixed - mixed, 884) << where << ", step " << step << ": one block refilled";
+            ASSERT_EQ(player.framesRendered - mixed, 884) << where << ", step " << step << ": one block refilled";
         }
     };
     expectEachBlockOnce("the first wrap");
@@ -170,21 +183,21 @@ TEST_F(Player, TheDevicesByteCountWrapsWithoutASkip) {
 }
 
 TEST_F(Player, StopForgetsThePositionAndStartRestartsTheSong) {
-    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    ASSERT_EQ(startSong(), PlayerStart::playing);
     playBlock(40);
     feedPlayer(player);
     EXPECT_NE(getSongPosition(player), 0);
     stopPlayer(player);
     EXPECT_EQ(getSongPosition(player), 0);
     EXPECT_FALSE(offlineAudio().open);
-    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
-    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);  // twice in a row: one fresh start
+    ASSERT_EQ(startSong(), PlayerStart::playing);
+    ASSERT_EQ(startSong(), PlayerStart::playing);  // twice in a row: one fresh start
     EXPECT_EQ(ticksRun(), 101) << "one ring rendered from the song's start";
     EXPECT_EQ(getSongPosition(player), 2 - 1);
 }
 
 TEST_F(Player, RefusesWithoutAModule) {
-    EXPECT_EQ(startPlayer(player, nullptr, false), PlayerStart::refused);
+    EXPECT_EQ(startPlayer(player, nullptr, XMPLAYER_PROFILE_DEFAULT, false), PlayerStart::refused);
     EXPECT_FALSE(offlineAudio().open);
     EXPECT_EQ(ticksRun(), 0) << "nothing rendered";
     EXPECT_EQ(playerSilenceReason(player), nullptr);
@@ -198,7 +211,7 @@ TEST_F(Player, WithoutADeviceTheSongPlaysOnTheTickCount) {
     const uint32_t start = 0xFFFFFFFFu - 5000;  // the tick count wraps 5 s into the song
     offlinePlatform().tickCount = start;
     offlineAudio().refuseOpen = true;
-    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    ASSERT_EQ(startSong(), PlayerStart::playing);
     ASSERT_NE(playerSilenceReason(player), nullptr);
     EXPECT_STREQ(playerSilenceReason(player), "the offline device refuses to open");
     EXPECT_EQ(ticksRun(), 101) << "the ring is pre-rendered as for a device";
@@ -207,7 +220,7 @@ TEST_F(Player, WithoutADeviceTheSongPlaysOnTheTickCount) {
         feedPlayer(player);
         ASSERT_EQ(player.readBlock.load(), blockAfterMs(ms)) << ms << " ms";
     }
-    EXPECT_EQ(player.playback.framesMixed, 88400 + int64_t(12000 * 44100 / 1000 / 884) * 884) << "no block skipped or redone";
+    EXPECT_EQ(player.framesRendered, 88400 + int64_t(12000 * 44100 / 1000 / 884) * 884) << "no block skipped or redone";
     stopPlayer(player);
     EXPECT_EQ(playerSilenceReason(player), nullptr) << "a stop forgets it";
 }
@@ -217,12 +230,12 @@ TEST_F(Player, WithoutADeviceTheSongPlaysOnTheTickCount) {
 TEST_F(Player, ADeviceThatStopsHandsOverWithoutAJump) {
     resetOfflinePlatform();
     offlinePlatform().tickCount = 70000;
-    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    ASSERT_EQ(startSong(), PlayerStart::playing);
     const uint32_t stoppedAt = (137 * 884 + 500) * 4;  // block 37 of the second loop, part played
     offlineAudio().position.store(stoppedAt);
     feedPlayer(player);
     ASSERT_EQ(player.readBlock.load(), 37);
-    const int64_t mixed = player.playback.framesMixed;
+    const int64_t mixed = player.framesRendered;
     const int32_t heard = getSongPosition(player);
     EXPECT_EQ(playerSilenceReason(player), nullptr);
 
@@ -232,7 +245,7 @@ TEST_F(Player, ADeviceThatStopsHandsOverWithoutAJump) {
     ASSERT_NE(playerSilenceReason(player), nullptr);
     EXPECT_STREQ(playerSilenceReason(player), "the offline device was removed");
     EXPECT_EQ(player.readBlock.load(), 37) << "no jump";
-    EXPECT_EQ(player.playback.framesMixed, mixed) << "nothing rendered again";
+    EXPECT_EQ(player.framesRendered, mixed) << "nothing rendered again";
     EXPECT_EQ(getSongPosition(player), heard);
     // 384 frames were left of block 37: at 44.1 frames a ms, block 38 starts 8.7 ms later.
     for (const auto& [ms, block] : {std::pair{8, 37}, {9, 38}, {29, 39}, {1009, 87}}) {
@@ -244,7 +257,7 @@ TEST_F(Player, ADeviceThatStopsHandsOverWithoutAJump) {
 
 // A pause holds the device, or the silent clock, where it is; the song goes on from there.
 TEST_F(Player, APauseHoldsTheSongWhereItIs) {
-    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    ASSERT_EQ(startSong(), PlayerStart::playing);
     pausePlayer(player, true);
     EXPECT_TRUE(offlineAudio().paused.load()) << "the device is told";
     pausePlayer(player, false);
@@ -254,7 +267,7 @@ TEST_F(Player, APauseHoldsTheSongWhereItIs) {
     resetOfflinePlatform();
     offlinePlatform().tickCount = 1000;
     offlineAudio().refuseOpen = true;
-    ASSERT_EQ(startPlayer(player, module, false), PlayerStart::playing);
+    ASSERT_EQ(startSong(), PlayerStart::playing);
     offlinePlatform().tickCount = 1000 + 500;
     feedPlayer(player);
     const int32_t before = player.readBlock.load();
@@ -272,7 +285,7 @@ TEST_F(Player, APauseHoldsTheSongWhereItIs) {
 
 TEST_F(Player, TheFeederThreadKeepsUpWithTheDeviceAndStops) {
     for (int run = 0; run < 2; ++run) {  // start, stop, and start again
-        ASSERT_EQ(startPlayer(player, module, true), PlayerStart::playing);
+        ASSERT_EQ(startSong(true), PlayerStart::playing);
         for (int64_t block = 1; block <= 250; block += 7) {
             playBlock(block);
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -282,7 +295,7 @@ TEST_F(Player, TheFeederThreadKeepsUpWithTheDeviceAndStops) {
         }
         stopPlayer(player);
         EXPECT_TRUE(player.feederEnded.load());
-        EXPECT_FALSE(player.feeder.joinable());
+        EXPECT_EQ(player.feeder, nullptr);
     }
 }
 
@@ -291,9 +304,9 @@ TEST_F(Player, TheFeederThreadKeepsUpWithTheDeviceAndStops) {
 TEST_F(Player, AFeederThreadThatCannotStartIsReported) {
     resetOfflinePlatform();
     offlinePlatform().refuseThreads = true;
-    ASSERT_EQ(startPlayer(player, module, true), PlayerStart::withoutFeeder);
+    ASSERT_EQ(startSong(true), PlayerStart::withoutFeeder);
     EXPECT_TRUE(offlineAudio().started) << "the device plays";
-    EXPECT_FALSE(player.feeder.joinable());
+    EXPECT_EQ(player.feeder, nullptr);
     EXPECT_TRUE(player.feederEnded.load());
     playBlock(30);
     feedPlayer(player);
@@ -309,23 +322,24 @@ TEST(DemoWithoutFeederThread, TheFramesFeedThePlayer) {
     resetOfflineAudio();
     offlinePlatform().refuseThreads = true;
     offlinePlatform().tickPerPresent = 17;
+    const std::unique_ptr<Demo> demo = makeTestDemo();
     testing::internal::CaptureStderr();
     std::string reason;
-    ASSERT_TRUE(demoStartUp(reason)) << reason;
+    ASSERT_TRUE(demoStartUp(*demo, reason)) << reason;
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "skr4mm3lb0d: the music's thread could not start; the frames feed the music\n");
-    ASSERT_TRUE(demo().feedFromFrames);
+    ASSERT_EQ(demo->feeding, PlayerFeeding::frames);
     // 10 s of frames at about 60 a second, the device playing in step with the tick count.
     const uint32_t start = offlinePlatform().tickCount;
     while (offlinePlatform().tickCount - start < 10000) {
         const uint64_t ms = offlinePlatform().tickCount - start;
         offlineAudio().position.store(uint32_t(ms * 44100 / 1000 * 4));
-        renderFrame();
+        renderFrame(*demo);
         const int32_t playing = int32_t(ms * 44100 / 1000 / 884 % 100);
-        ASSERT_EQ(demo().player->readBlock.load(), playing) << ms << " ms";
+        ASSERT_EQ(demo->player->readBlock.load(), playing) << ms << " ms";
     }
-    EXPECT_EQ(frameDriver().scenePosition, 2) << "the song's position 2 starts at 7.68 s";
-    demoShutdown();
+    EXPECT_EQ(demo->driver.scenePosition, 2) << "the song's position 2 starts at 7.68 s";
+    demoShutdown(*demo);
     offlinePlatform().refuseThreads = false;
 }
 
@@ -335,7 +349,7 @@ TEST(DemoWithoutFeederThread, TheFramesFeedThePlayer) {
 // records count ticks, about one per block, and stay below 256) while this thread reads the
 // position as fast as it can.
 TEST_F(Player, TheSongPositionNeverGoesBackWhileTheFeederRenders) {
-    ASSERT_EQ(startPlayer(player, module, true), PlayerStart::playing);
+    ASSERT_EQ(startSong(true), PlayerStart::playing);
     std::atomic<bool> played{false};
     std::thread device([&] {
         for (int64_t block = 1; block <= 150; ++block) {
@@ -386,39 +400,37 @@ TEST(ThreadedPlayback, FramesFollowTheSongPositionWhileTheFeederRendersAcrossARe
     offlinePlatform().tickCount = 1000;
     offlinePlatform().tickPerPresent = 20;
     resetOfflineAudio();
-    demo().manualFeeding = true;  // the embedded song, if any, is not fed; ours gets the thread
+    // The embedded song, if any, is not fed; ours gets the thread and the frames only read.
+    const std::unique_ptr<Demo> demo = makeTestDemo(PlayerFeeding::frames);
     std::string reason;
-    ASSERT_TRUE(demoStartUp(reason)) << reason;
-    Module* const embedded = demo().song;
-    Module* const song = loadModuleFromMemory(bytes.data(), bytes.size(), nullptr, &reason);
-    ASSERT_NE(song, nullptr) << reason;
-    demo().song = song;
-    RealtimePlayer& player = *demo().player;
+    ASSERT_TRUE(demoStartUp(*demo, reason)) << reason;
+    const ModulePtr song = loadTestModule(bytes.data(), bytes.size());
+    ASSERT_NE(song, nullptr);
+    demo->feeding = PlayerFeeding::thread;
+    RealtimePlayer& player = *demo->player;
 
     for (int run = 0; run < 2; ++run) {  // start, play, then restart from the top and play again
-        ASSERT_EQ(startPlayer(player, song, true), PlayerStart::playing);
+        ASSERT_EQ(startPlayer(player, song.get(), XMPLAYER_PROFILE_DEFAULT, true), PlayerStart::playing);
         // The device plays one block per frame; the feeder refills behind it while frames run.
         for (int64_t block = 1; block <= 60; ++block) {
             offlineAudio().position.store(uint32_t(block * 884 * 4));
-            renderFrame();
+            renderFrame(*demo);
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (player.readBlock.load() != 60 && std::chrono::steady_clock::now() < deadline) renderFrame();
+        while (player.readBlock.load() != 60 && std::chrono::steady_clock::now() < deadline) renderFrame(*demo);
         ASSERT_EQ(player.readBlock.load(), 60) << "run " << run;
         // Block 60 is still the ring's first rendering: its last tick is tick (61 × 884 − 1) / 882,
         // row 61 of the song, in order 61 / 4.
         const int32_t order = (61 * 884 - 1) / 882 / 4;
         EXPECT_EQ(getSongPosition(player), order) << "run " << run;
-        renderFrame();
+        renderFrame(*demo);
         // The restart takes the position back to 0, which freezes the scene where it was.
-        EXPECT_EQ(frameDriver().scenePosition, order) << "run " << run;
+        EXPECT_EQ(demo->driver.scenePosition, order) << "run " << run;
     }
     stopPlayer(player);
-    EXPECT_FALSE(player.feeder.joinable());
-    freeModule(song);
-    demo().song = embedded;
-    demoShutdown();
+    EXPECT_EQ(player.feeder, nullptr);
+    demoShutdown(*demo);
 }
 
 }  // namespace
@@ -484,8 +496,9 @@ TEST(Stereo, PanningRunsFromHardLeftToHardRight) {
 
         // What the device gets: frame 600 lies after row 0's 128-frame ramp, frame 1500 after
         // row 1's.
-        const std::unique_ptr<RealtimePlayer> player = std::make_unique<RealtimePlayer>();
-        ASSERT_EQ(startPlayer(*player, m, false), PlayerStart::playing);
+        const RealtimePlayerPtr player = makeTestPlayer();
+        const ModulePtr song = loadTestModule(bytes.data(), bytes.size());
+        ASSERT_EQ(startPlayer(*player, song.get(), XMPLAYER_PROFILE_DEFAULT, false), PlayerStart::playing);
         const int16_t* out = player->outputBuffer;
         EXPECT_EQ(out[2 * 600], c.leftOut);
         EXPECT_EQ(out[2 * 600 + 1], c.rightOut);

@@ -33,9 +33,7 @@ int32_t texelY(uint32_t out) { return int32_t(green(out) | ((blue(out) / 16) >> 
 class Rotozoomer : public testing::Test {
 protected:
     void SetUp() override {
-        RotozoomerState& s = rotozoomer();
-        freeSurface(s.rotoTexture);
-        freeSurface(s.bumpMap);
+        RotozoomerState& s = rotozoomer;
         s.rotoTexture = makeSurface(128, 128, namedTexel);
         s.bumpGradient.assign(128 * 128, BumpSlope{0, 0});
         s.lightTable.assign(512 * 512, 0);
@@ -44,17 +42,18 @@ protected:
         out = createSurface(320, 240, kDefaultPixelFormat);
     }
     void TearDown() override {
-        freeSurface(rotozoomer().rotoTexture);
+        freeRotozoomer(rotozoomer);
         freeSurface(out);
     }
     uint32_t at(int32_t x, int32_t y) const { return readPixel(32, pixelAddress(out, x, y)); }
 
     static constexpr int32_t kFarLight = 256000;  // 1000 pixels: lx and ly clamp to 511
-    Surface out{};
+    RotozoomerState rotozoomer{};
+    Surface         out{};
 };
 
 TEST_F(Rotozoomer, StillTextureUnlitShowsEachTexelAtAQuarter) {
-    drawRotozoomer(out, 0, 256, 0, 0, kFarLight, kFarLight);
+    drawRotozoomer(rotozoomer, out, 0, 256, 0, 0, kFarLight, kFarLight);
     for (int32_t i = 0; i < 240; ++i) {
         for (int32_t j = 0; j < 320; ++j) {
             const uint32_t v = at(j, i);
@@ -92,7 +91,7 @@ TEST_F(Rotozoomer, MapsPixelsToTexels) {
         {"90 degrees", 256, 90 * 256, 0, 160, 121, 127, 0},
     };
     for (const Case& c : cases) {
-        drawRotozoomer(out, c.angle, c.zoom, c.offsetX, 0, kFarLight, kFarLight);
+        drawRotozoomer(rotozoomer, out, c.angle, c.zoom, c.offsetX, 0, kFarLight, kFarLight);
         const uint32_t v = at(c.j, c.i);
         EXPECT_EQ(texelX(v), c.tx) << c.what << " at " << c.j << ", " << c.i;
         EXPECT_EQ(texelY(v), c.ty) << c.what << " at " << c.j << ", " << c.i;
@@ -100,9 +99,9 @@ TEST_F(Rotozoomer, MapsPixelsToTexels) {
 }
 
 TEST_F(Rotozoomer, WhiteUnderTheLightIsTheBrightest190) {
-    freeSurface(rotozoomer().rotoTexture);
-    rotozoomer().rotoTexture = makeSurface(128, 128, [](int32_t, int32_t) { return bgra(255, 255, 255, 255); });
-    drawRotozoomer(out, 0, 256, 0, 0, 100 * 256 + 255, 50 * 256);  // whole pixels: (100, 50)
+    freeSurface(rotozoomer.rotoTexture);
+    rotozoomer.rotoTexture = makeSurface(128, 128, [](int32_t, int32_t) { return bgra(255, 255, 255, 255); });
+    drawRotozoomer(rotozoomer, out, 0, 256, 0, 0, 100 * 256 + 255, 50 * 256);  // whole pixels: (100, 50)
     EXPECT_EQ(at(100, 50), bgra(190, 190, 190, 255));
     uint32_t brightest = 0;
     for (int32_t i = 0; i < 240; ++i)
@@ -115,11 +114,11 @@ TEST_F(Rotozoomer, WhiteUnderTheLightIsTheBrightest190) {
 // The slopes shift the light by the bump map's slope at the texel shown: with slopes (30, −20)
 // the pixel under the light's centre is lit as if 30 pixels left of it and 20 below.
 TEST_F(Rotozoomer, SlopesAreLookedUpAtTheTexelShown) {
-    freeSurface(rotozoomer().rotoTexture);
-    rotozoomer().rotoTexture = makeSurface(128, 128, [](int32_t, int32_t) { return bgra(255, 255, 255, 255); });
+    freeSurface(rotozoomer.rotoTexture);
+    rotozoomer.rotoTexture = makeSurface(128, 128, [](int32_t, int32_t) { return bgra(255, 255, 255, 255); });
     const int32_t tx = (100 + 96) % 128, ty = (50 + 8) % 128;  // shown at (100, 50)
-    rotozoomer().bumpGradient[tx * 128 + ty] = BumpSlope{30, -20};
-    drawRotozoomer(out, 0, 256, 0, 0, 100 * 256, 50 * 256);
+    rotozoomer.bumpGradient[tx * 128 + ty] = BumpSlope{30, -20};
+    drawRotozoomer(rotozoomer, out, 0, 256, 0, 0, 100 * 256, 50 * 256);
     // lightTable[286·512 + 236] = 188, P = (188·188) >> 8 = 138, (127 + 138) >> 1 = 132.
     EXPECT_EQ(at(100, 50), bgra(132, 132, 132, 255));
     // A flat neighbour one pixel away: L = 253, P = 250, (127 + 250) >> 1 = 188.
@@ -133,16 +132,16 @@ TEST_F(Rotozoomer, NarrowOutputsStayInsideTheirBuffer) {
         f.bitsPerPixel = bits;
         std::vector<uint8_t> memory(64 * 48 * bits / 8 + 64, 0xA5);
         Surface narrow{memory.data(), 64, 48, f};
-        drawRotozoomer(narrow, 0, 256, 0, 0, kFarLight, kFarLight);
+        drawRotozoomer(rotozoomer, narrow, 0, 256, 0, 0, kFarLight, kFarLight);
         for (size_t k = memory.size() - 64; k < memory.size(); ++k) ASSERT_EQ(memory[k], 0xA5) << int(bits);
     }
 }
 
 TEST_F(Rotozoomer, DrawsNothingWithoutAUsableTexture) {
     for (int32_t size : {0, 129}) {
-        freeSurface(rotozoomer().rotoTexture);
-        rotozoomer().rotoTexture = makeSurface(size, size, namedTexel);
-        drawRotozoomer(out, 0, 256, 0, 0, kFarLight, kFarLight);
+        freeSurface(rotozoomer.rotoTexture);
+        rotozoomer.rotoTexture = makeSurface(size, size, namedTexel);
+        drawRotozoomer(rotozoomer, out, 0, 256, 0, 0, kFarLight, kFarLight);
         EXPECT_EQ(at(0, 0), 0u) << size;
     }
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "effects/chain.h"
+#include "demo_fixture.h"
 #include "host/demo.h"
 #include "host/frame_driver.h"
 #include "platform/offline/offline_platform.h"
@@ -21,17 +22,18 @@ struct SceneRun {
         resetOfflinePlatform();
         offlinePlatform().tickCount = 1000;
         offlinePlatform().tickPerPresent = 40;
+        const std::unique_ptr<Demo> demo = makeTestDemo();
         std::string reason;
-        if (!demoStartUp(reason)) {
+        if (!demoStartUp(*demo, reason)) {
             ADD_FAILURE() << reason;
             return;
         }
-        frameDriver().scenePosition = position;
-        for (int i = 0; i < frames; ++i) renderFrame();
+        demo->driver.scenePosition = position;
+        for (int i = 0; i < frames; ++i) renderFrame(*demo);
         frame.assign(presentedFrame().begin(), presentedFrame().end());
-        anchor = chain().chainParticles[0];
-        spikedBall = chain().chainParticles[10];
-        demoShutdown();
+        anchor = demo->chain.chainParticles[0];
+        spikedBall = demo->chain.chainParticles[10];
+        demoShutdown(*demo);
     }
     uint32_t at(int32_t x, int32_t y) const { return readPixel(32, &frame[(size_t(2 * y) * 640 + 2 * x) * 4]); }
     bool black(int32_t x, int32_t y) const { return (at(x, y) & 0xFFFFFF00u) == 0; }

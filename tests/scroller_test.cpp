@@ -25,19 +25,15 @@ class Scroller : public testing::Test {
 protected:
     void SetUp() override {
         useFont([](int32_t, int32_t) { return bgra(255, 255, 255, 255); });
-        scroller().scrollPosition = 0;
+        scroller.scrollPosition = 0;
     }
     void TearDown() override {
-        FontState& f = font();
-        freeSurface(f.fontSurface);
-        freeSurface(f.glyphSurface);
-        scroller() = ScrollerState{};
+        freeFont(font);
         freeSurface(work);
     }
-    static void useFont(const std::function<uint32_t(int32_t, int32_t)>& pixel) {
-        FontState& f = font();
-        freeSurface(f.fontSurface);
-        freeSurface(f.glyphSurface);
+    void useFont(const std::function<uint32_t(int32_t, int32_t)>& pixel) {
+        FontState& f = font;
+        freeFont(f);
         f.fontSurface = makeSurface(288, 72, pixel);
         f.glyphWidth = 16;
         f.glyphHeight = 24;
@@ -53,7 +49,9 @@ protected:
     bool columnEmpty(int32_t x) const { return topEdge(x) < 0; }
 
     // Wider than the work surface, so that ten characters from x = 256 fit.
-    Surface work = createSurface(640, 240, kDefaultPixelFormat);
+    Surface       work = createSurface(640, 240, kDefaultPixelFormat);
+    FontState     font{};
+    ScrollerState scroller{};
 };
 
 // Each font pixel names its place: x / 2 in red, x odd in blue, y in green, all offset by 2,
@@ -68,7 +66,7 @@ TEST_F(Scroller, GlyphsComeFromTheirCells) {
                           {'-', 0, 48}, {'(', 144, 48}, {')', 160, 48}};
     for (const Case& c : cases) {
         std::memset(work.pixels, 0, surfaceBytes(work));
-        drawGlyph(c.character, work, 30, 40);
+        drawGlyph(font, c.character, work, 30, 40);
         for (int32_t dy = 0; dy < 24; ++dy) {
             for (int32_t dx = 0; dx < 16; ++dx) {
                 const uint32_t v = at(30 + dx, 40 + dy);
@@ -88,14 +86,14 @@ TEST_F(Scroller, TransparentFontPixelsLeaveTheDestination) {
     useFont([](int32_t x, int32_t) { return x % 16 < 8 ? bgra(255, 0, 255, 0) : bgra(200, 200, 200, 255); });
     for (int32_t y = 0; y < 24; ++y)
         for (int32_t x = 0; x < 16; ++x) writePixel(32, pixelAddress(work, x, y), bgra(100, 100, 100, 255));
-    drawGlyph('B', work, 0, 0);
+    drawGlyph(font, 'B', work, 0, 0);
     EXPECT_EQ(at(3, 3), bgra(99, 99, 99, 0));
     EXPECT_EQ(at(12, 3), bgra(198, 198, 198, 255));
 }
 
 TEST_F(Scroller, CharactersWithoutAGlyphDrawNothing) {
     for (char c : {' ', '\'', 'a', 'z', '\0', '\n', char(0xC4)}) {
-        drawGlyph(c, work, 30, 40);
+        drawGlyph(font, c, work, 30, 40);
         for (int32_t x = 0; x < work.width; ++x) ASSERT_TRUE(columnEmpty(x)) << int(c);
     }
 }
@@ -116,9 +114,9 @@ TEST_F(Scroller, CharactersRideTheWave) {
     };
     for (const Case& c : cases) {
         std::memset(work.pixels, 0, surfaceBytes(work));
-        scroller().scrollText = c.text;
-        scroller().scrollPosition = 0;
-        drawScroller(work, c.frameStep);
+        scroller.scrollText = c.text;
+        scroller.scrollPosition = 0;
+        drawScroller(scroller, font, work, c.frameStep);
         for (size_t i = 0; i < c.topEdges.size(); ++i) {
             const int32_t x = c.firstX + 20 * int32_t(i);
             EXPECT_EQ(topEdge(x), c.topEdges[i]) << c.text << ", character " << i;
@@ -137,13 +135,13 @@ TEST_F(Scroller, VisibilityWindow) {
         bool    cutOut;
     };
     const Case cases[] = {{6123, -31, true}, {6144, -32, false}, {5782, -15, true}};
-    scroller().scrollText = "A";
+    scroller.scrollText = "A";
     for (const Case& c : cases) {
         std::memset(work.pixels, 0, surfaceBytes(work));
-        std::memset(font().glyphSurface.pixels, 0x5A, surfaceBytes(font().glyphSurface));
-        scroller().scrollPosition = c.scrollPosition;
-        drawScroller(work, 0.0f);
-        EXPECT_EQ(font().glyphSurface.pixels[0] != 0x5A, c.cutOut) << c.x;
+        std::memset(font.glyphSurface.pixels, 0x5A, surfaceBytes(font.glyphSurface));
+        scroller.scrollPosition = c.scrollPosition;
+        drawScroller(scroller, font, work, 0.0f);
+        EXPECT_EQ(font.glyphSurface.pixels[0] != 0x5A, c.cutOut) << c.x;
         EXPECT_EQ(columnEmpty(0), c.x + 15 < 0) << c.x;
         EXPECT_TRUE(columnEmpty(1)) << c.x;
     }
@@ -156,14 +154,14 @@ TEST_F(Scroller, ScrollAdvancesInWhole2048thsOfASecond) {
     };
     const Case cases[] = {{1.0f, 2048}, {0.1f, 204}, {1.0f / 60, 34}, {1.0f / 4096, 0}, {0.0f, 0}};
     for (const Case& c : cases) {
-        scroller().scrollText = "";  // an empty text still scrolls
-        scroller().scrollPosition = 1000;
-        drawScroller(work, c.frameStep);
-        EXPECT_EQ(scroller().scrollPosition, 1000 + c.added) << c.frameStep;
+        scroller.scrollText = "";  // an empty text still scrolls
+        scroller.scrollPosition = 1000;
+        drawScroller(scroller, font, work, c.frameStep);
+        EXPECT_EQ(scroller.scrollPosition, 1000 + c.added) << c.frameStep;
     }
-    scroller().scrollPosition = 0x7FFFFF00;
-    drawScroller(work, 1.0f);
-    EXPECT_EQ(scroller().scrollPosition, 0x7FFFFFFF) << "held at the top, never wrapping back";
+    scroller.scrollPosition = 0x7FFFFF00;
+    drawScroller(scroller, font, work, 1.0f);
+    EXPECT_EQ(scroller.scrollPosition, 0x7FFFFFFF) << "held at the top, never wrapping back";
 }
 
 TEST(ScrollText, KeepsTheMessageRules) {

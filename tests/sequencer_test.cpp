@@ -7,7 +7,6 @@
 #include "player/channel.h"
 #include "player/loader.h"
 #include "player/mixer.h"
-#include "player/realtime/output.h"
 #include "player/sequencer.h"
 #include "player/stream.h"
 #include "song_fixture.h"

@@ -5,13 +5,35 @@
 // fails instead, because CI has the folder and a skip would count as a pass.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
+#include <string_view>
+#include <vector>
 
 inline std::filesystem::path sharedDataDir(const std::string& name) {
     return std::filesystem::path(SKR_SOURCE_DIR).parent_path() / "shared" / name;
+}
+
+// The files in `folder` whose extension is one of `extensions` (".xm", ".mod", …; any case), by
+// name, so that every machine meets them in the same order. Empty when the folder is not there.
+inline std::vector<std::filesystem::path> modulesIn(const std::filesystem::path& folder,
+                                                    std::initializer_list<std::string_view> extensions = {".xm"}) {
+    std::vector<std::filesystem::path> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        std::string extension = entry.path().extension().string();
+        std::transform(extension.begin(), extension.end(), extension.begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
+        if (entry.is_regular_file() && std::find(extensions.begin(), extensions.end(), extension) != extensions.end())
+            found.push_back(entry.path());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 inline bool runningInCi() {

@@ -2,12 +2,12 @@
 
 #include <string>
 
+#include "demo_fixture.h"
 #include "host/demo.h"
 #include "host/frame_driver.h"
 #include "platform/offline/offline_audio.h"
 #include "platform/offline/offline_platform.h"
 #include "player/realtime/silent_clock.h"
-#include "player/realtime/output.h"
 
 namespace {
 
@@ -52,10 +52,11 @@ TEST(DemoWithoutSound, TheScenesFollowTheSongOnTheTickCount) {
         offlinePlatform().tickCount = 0xFFFFFFFFu - 9000;  // the tick count wraps on the way
         offlinePlatform().tickPerPresent = 50;
         offlineAudio().refuseOpen = c.refuses;
-        demo().manualFeeding = true;  // fed here, one poll per frame, as the feeder would
+        // Fed by the frames, one poll per frame, as the feeder would.
+        const std::unique_ptr<Demo> demo = makeTestDemo(PlayerFeeding::frames);
         testing::internal::CaptureStderr();
         std::string reason;
-        ASSERT_TRUE(demoStartUp(reason)) << reason;
+        ASSERT_TRUE(demoStartUp(*demo, reason)) << reason;
         const uint32_t start = offlinePlatform().tickCount;
 
         // The song reaches position 4 after 15.35 s and 8 after 46.06 s (blocks 766 and 2298 of
@@ -66,9 +67,8 @@ TEST(DemoWithoutSound, TheScenesFollowTheSongOnTheTickCount) {
             const uint32_t ms = offlinePlatform().tickCount - start;
             if (ms < 5000) offlineAudio().position.store(uint32_t(uint64_t(ms) * 44100 / 1000 * 4));
             if (ms >= 5000) offlineAudio().removed.store(true);
-            feedPlayer(*demo().player);
-            renderFrame();
-            const int32_t scene = frameDriver().scenePosition;
+            renderFrame(*demo);
+            const int32_t scene = demo->driver.scenePosition;
             if (scene >= 4 && reached4 == 0) reached4 = ms;
             if (scene >= 8 && reached8 == 0) reached8 = ms;
         }
@@ -79,8 +79,7 @@ TEST(DemoWithoutSound, TheScenesFollowTheSongOnTheTickCount) {
             EXPECT_GE(reached, due) << c.what << ", block " << block;
             EXPECT_LT(reached, due + 100) << c.what << ", block " << block;
         }
-        demoShutdown();
-        demo().manualFeeding = false;
+        demoShutdown(*demo);
     }
     resetOfflineAudio();
 }

@@ -13,7 +13,7 @@
 #include "platform/resources.h"
 #include "player/loader.h"
 #include "player/module.h"
-#include "player/realtime/output.h"
+#include "realtime_fixture.h"
 #include "player/render.h"
 
 namespace {
@@ -52,9 +52,10 @@ SongRender renderSong() {
     r.linear = (m->flags & 1) != 0;
 
     resetOfflineAudio();
-    const std::unique_ptr<RealtimePlayer> player = std::make_unique<RealtimePlayer>();
+    const RealtimePlayerPtr player = makeTestPlayer();
     const RealtimePlayer& p = *player;
-    if (startPlayer(*player, m, false) != PlayerStart::playing) {
+    const ModulePtr module = loadTestModule(song.bytes, song.size);
+    if (!module || startPlayer(*player, module.get(), XMPLAYER_PROFILE_DEFAULT, false) != PlayerStart::playing) {
         r.reason = "the player did not start";
         freeModule(m);
         return r;

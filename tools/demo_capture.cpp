@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "host/demo.h"
 #include "host/frame_driver.h"
 #include "platform/offline/offline_platform.h"
 #include "xmplayer.h"
@@ -330,7 +331,7 @@ int run(const Options& o) {
     const OfflinePlatform& screen = offlinePlatform();
     for (int64_t k = 0; ok && k < last; ++k) {
         runFrame(capture, k, played);
-        const FrameDriver& d = frameDriver();
+        const FrameDriver& d = capture.demo->driver;
         std::fprintf(csv.file, "%lld,%u,%d,%d,%.9g,%.9g\n", static_cast<long long>(k), screen.tickCount,
                      d.lastSongPosition, d.scenePosition, double(d.clock.demoTime), double(d.clock.frameStep));
         if (k >= o.from) {
@@ -352,7 +353,7 @@ int run(const Options& o) {
     if (ok) ok = writeWavHeader(wav, uint32_t(audioFrames * 4), kTool);
     ok = closeOutputs({&wav, &csv}, ok, kTool) && ok;
     if (!o.video.empty()) ok = finishVideo(video, ok, audioPath) && ok;
-    endOfflineRun();
+    endOfflineRun(capture);
     if (!ok) return 1;
     if (!o.quiet)
         std::fprintf(stderr, "demo-capture: %lld frames (%.2f s) written to %s\n", static_cast<long long>(frames - o.from),

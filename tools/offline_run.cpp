@@ -4,8 +4,8 @@
 #include "host/frame_driver.h"
 #include "platform/offline/offline_audio.h"
 #include "platform/offline/offline_platform.h"
+#include "platform/realtime_services.h"
 #include "platform/resources.h"
-#include "player/realtime/output.h"
 #include "xmplayer.h"
 
 bool measureDemoSong(int64_t maxFrames, int64_t& frames, std::string& reason) {
@@ -22,36 +22,42 @@ bool measureDemoSong(int64_t maxFrames, int64_t& frames, std::string& reason) {
 }
 
 bool startOfflineRun(OfflineRun& run, int32_t fps, std::string& reason) {
-    run = OfflineRun{fps, 0};
+    run = OfflineRun{fps, 0, new Demo{}};
     resetOfflinePlatform();
     resetOfflineAudio();
     offlinePlatform().tickCount = 0;
     offlinePlatform().tickPerPresent = 0;
-    demo().manualFeeding = true;
-    return demoStartUp(reason);
+    run.demo->services = platformRealtimeServices();
+    run.demo->feeding = PlayerFeeding::frames;
+    if (demoStartUp(*run.demo, reason)) return true;
+    demoShutdown(*run.demo);
+    delete run.demo;
+    run.demo = nullptr;
+    return false;
 }
 
 int64_t deviceFrameAt(const OfflineRun& run, int64_t k) { return k * XMPLAYER_RATE / run.fps; }
 
 uint32_t tickAtEndOf(const OfflineRun& run, int64_t k) { return uint32_t((k + 1) * 1000 / run.fps); }
 
+// The ring as the offline device holds it: the blocks the device is playing.
 const int16_t* ringBlock(int64_t absoluteBlock) {
-    const RealtimePlayer* p = demo().player;
-    if (!p || !p->outputBuffer) return nullptr;
-    return p->outputBuffer + size_t(absoluteBlock % p->blockCount) * size_t(p->blockFrames) * 2;
+    const OfflineAudio& device = offlineAudio();
+    if (!device.open || !device.ring) return nullptr;
+    const int64_t blocks = int64_t(device.ringBytes / 4) / XMPLAYER_BLOCK_FRAMES;
+    return device.ring + size_t(absoluteBlock % blocks) * XMPLAYER_BLOCK_FRAMES * 2;
 }
 
 void feedAndDraw(const OfflineRun& run, int64_t k) {
-    RealtimePlayer* p = demo().player;
-    if (p && p->outputBuffer) {
-        offlineAudio().position.store(uint32_t(uint64_t(deviceFrameAt(run, k)) * 4));  // bytes, wrapping
-        feedPlayer(*p);
-    }
+    // The device has played this far when the frame starts; the frame feeds the player first.
+    offlineAudio().position.store(uint32_t(uint64_t(deviceFrameAt(run, k)) * 4));  // bytes, wrapping
     offlinePlatform().tickCount = tickAtEndOf(run, k);  // read by the frame at its end
-    renderFrame();
+    renderFrame(*run.demo);
 }
 
-void endOfflineRun() {
-    demoShutdown();
-    demo() = DemoState{};
+void endOfflineRun(OfflineRun& run) {
+    if (!run.demo) return;
+    demoShutdown(*run.demo);
+    delete run.demo;
+    run.demo = nullptr;
 }

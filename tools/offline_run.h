@@ -7,9 +7,12 @@
 
 #include "xmplayer.h"
 
+struct Demo;
+
 struct OfflineRun {
     int32_t fps;             // frames per second of the virtual clock
     int64_t nextAudioBlock;  // first ring block (absolute) not yet handed to takeAudio
+    Demo*   demo;            // the demo that runs, made by startOfflineRun, freed by endOfflineRun
 };
 
 // The embedded song's length in output frames (44100 Hz), by the rule xmrender uses by default,
@@ -17,8 +20,8 @@ struct OfflineRun {
 // player plays nothing. False with a reason when the song cannot be loaded.
 bool measureDemoSong(int64_t maxFrames, int64_t& frames, std::string& reason);
 
-// Runs the demo's start-up with the offline platform and a manually fed player. The tick count
-// reads 0 at its end. False with a reason when the start-up fails.
+// Runs the demo's start-up with the offline platform and a player that the frames feed. The tick
+// count reads 0 at its end. False with a reason when the start-up fails (nothing is left to end).
 bool startOfflineRun(OfflineRun& run, int32_t fps, std::string& reason);
 
 // Frame k (from 0): the device has played floor(k × 44100 / fps) frames and the feeder has
@@ -35,12 +38,12 @@ template <typename PlayedBlock>
 void flushAudio(OfflineRun& run, int64_t endFrame, PlayedBlock played);
 
 // Stops the player and releases the demo.
-void endOfflineRun();
+void endOfflineRun(OfflineRun& run);
 
 // --- implementation details used by the templates ---
 int64_t deviceFrameAt(const OfflineRun& run, int64_t k);    // floor(k × 44100 / fps)
 uint32_t tickAtEndOf(const OfflineRun& run, int64_t k);     // floor((k + 1) × 1000 / fps)
-const int16_t* ringBlock(int64_t absoluteBlock);            // its 884 frames; nullptr: silence
+const int16_t* ringBlock(int64_t absoluteBlock);            // its 884 frames; nullptr: silence (no device)
 void feedAndDraw(const OfflineRun& run, int64_t k);
 
 template <typename PlayedBlock>

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tools/output_file.h"
+#include "tools/profile_names.h"
 #include "version.h"
 #include "xmplayer.h"
 
@@ -46,14 +47,6 @@ void traceTick(const xmplayer_position* t, void* file) {
                  t->row, nextTick, t->tempo, t->bpm, t->global_volume);
 }
 
-// The profiles' names as a list, "auto" last: "default, ft2 or auto".
-std::string profileNames() {
-    std::string names;
-    const int count = xmplayer_profile_count();
-    for (int i = 0; i < count; ++i) names += std::string(i == 0 ? "" : ", ") + xmplayer_profile_name(i);
-    return names + " or " + xmplayer_profile_name(XMPLAYER_PROFILE_AUTO);
-}
-
 void printUsage(FILE* to) {
     std::fputs(
         "usage: xmrender [options] INPUT OUTPUT.wav\n"
@@ -77,10 +70,7 @@ void printUsage(FILE* to) {
         "  --profile NAME       how the module is played (default: default for an XM, auto for\n"
         "                       a MOD or S3M):\n",
         to);
-    for (int i = 0; i < xmplayer_profile_count(); ++i)
-        std::fprintf(to, "                         %-8s %s\n", xmplayer_profile_name(i), xmplayer_profile_description(i));
-    std::fprintf(to, "                         %-8s %s\n", xmplayer_profile_name(XMPLAYER_PROFILE_AUTO),
-                 xmplayer_profile_description(XMPLAYER_PROFILE_AUTO));
+    printProfiles(to, 25);
     std::fputs(
         "  --help               this text\n"
         "  --version            the version\n",

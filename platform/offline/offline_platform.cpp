@@ -89,8 +89,8 @@ void platformShowCursor(bool shown) {
     p.cursorShown = shown;
 }
 
-bool platformCreateWindow(const char* title, int width, int height, bool (*startUp)(const char** reason),
-                          const char** reason) {
+bool platformCreateWindow(const char* title, int width, int height, bool (*startUp)(void* host, const char** reason),
+                          void* host, const char** reason) {
     OfflinePlatform& p = offlinePlatform();
     record("createWindow");
     if (p.refuseWindow) {
@@ -101,7 +101,8 @@ bool platformCreateWindow(const char* title, int width, int height, bool (*start
     p.windowTitle = title;
     p.windowWidth = width;
     p.windowHeight = height;
-    if (startUp(reason)) return true;
+    p.host = host;
+    if (startUp(host, reason)) return true;
     platformDestroyWindow();
     return false;
 }
@@ -144,4 +145,7 @@ void platformDestroyWindow() {
     OfflinePlatform& p = offlinePlatform();
     record("destroyWindow");
     p.windowOpen = false;
+    p.host = nullptr;
 }
+
+void* platformWindowHost() { return offlinePlatform().host; }

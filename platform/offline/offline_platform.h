@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 
 struct OfflinePlatform {
+    void*    host;                  // platformCreateWindow's
     // Set by the caller before the run.
     bool     noDisplay;             // platformOpenDisplay finds none
     bool     noQuestionBox;         // the start question cannot be shown

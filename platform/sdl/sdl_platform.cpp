@@ -16,6 +16,7 @@
 namespace {
 
 struct SdlPlatform {
+    void*           host;           // platformCreateWindow's
     bool            videoReady;
     bool            driversChosen;  // SDL_VIDEODRIVER was unset: the display drivers were offered
     char            reason[256];    // the text of a failure that platformOpenDisplay reports
@@ -233,8 +234,8 @@ void platformShowCursor(bool shown) {
     SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
 }
 
-bool platformCreateWindow(const char* title, int width, int height, bool (*startUp)(const char** reason),
-                          const char** reason) {
+bool platformCreateWindow(const char* title, int width, int height, bool (*startUp)(void* host, const char** reason),
+                          void* host, const char** reason) {
     SdlPlatform& s = sdl();
     if (!initVideo()) {
         *reason = SDL_GetError();
@@ -274,7 +275,8 @@ bool platformCreateWindow(const char* title, int width, int height, bool (*start
     s.pacer = makeFramePacer(refresh);
     SDL_ShowWindow(s.window);
     SDL_RaiseWindow(s.window);
-    if (startUp(reason)) return true;
+    s.host = host;
+    if (startUp(host, reason)) return true;
     platformDestroyWindow();
     return false;
 }
@@ -317,6 +319,8 @@ bool platformPollQuit() {
     return quit;
 }
 
+void* platformWindowHost() { return sdl().host; }
+
 void platformDestroyWindow() {
     SdlPlatform& s = sdl();
     if (s.texture) SDL_DestroyTexture(s.texture);
@@ -328,6 +332,7 @@ void platformDestroyWindow() {
     s.fullScreenWanted = false;
     s.coverWanted = false;
     s.scaled = false;
+    s.host = nullptr;
     SDL_Quit();  // also forgets the hints, the chosen drivers among them
     s.driversChosen = false;
     s.videoReady = false;

@@ -60,14 +60,15 @@ void platformCoverScreen(PresentArea) {}
 void platformShowCursor(bool shown) { skrWebShowCursor(shown); }
 
 // The window is the page's 640×480 canvas, always there.
-bool platformCreateWindow(const char*, int width, int height, bool (*startUp)(const char** reason),
-                          const char** reason) {
+bool platformCreateWindow(const char*, int width, int height, bool (*startUp)(void* host, const char** reason),
+                          void* host, const char** reason) {
     if (width != 640 || height != 480) {
         *reason = "the page's canvas is 640x480";
         return false;
     }
     webPlatform().windowOpen = true;
-    if (startUp(reason)) return true;
+    webPlatform().host = host;
+    if (startUp(host, reason)) return true;
     platformDestroyWindow();
     return false;
 }
@@ -91,5 +92,8 @@ void platformDestroyWindow() {
     WebPlatform& w = webPlatform();
     if (!w.windowOpen) return;
     w.windowOpen = false;
+    w.host = nullptr;
     skrWebWindowClosed();
 }
+
+void* platformWindowHost() { return webPlatform().host; }

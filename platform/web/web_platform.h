@@ -6,6 +6,7 @@
 #include <vector>
 
 struct WebPlatform {
+    void* host;            // platformCreateWindow's: the demo the page's calls step
     // Set by the page before start-up.
     bool answerYes;        // the page's "Run in fullscreen?" was answered Yes
     bool fullScreen;       // the page asked the browser for full screen (in the click)

@@ -70,8 +70,8 @@ void platformShowCursor(bool shown) { ShowCursor(shown ? TRUE : FALSE); }
 
 // Registers the class, creates the window (its WM_CREATE runs the start-up), fetches the device
 // context and runs the first frame.
-bool platformCreateWindow(const char* title, int width, int height, bool (*startUp)(const char** reason),
-                          const char** reason) {
+bool platformCreateWindow(const char* title, int width, int height, bool (*startUp)(void* host, const char** reason),
+                          void* host, const char** reason) {
     Win32Window& w = win32Window();
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
@@ -103,6 +103,7 @@ bool platformCreateWindow(const char* title, int width, int height, bool (*start
     }
 
     w.startUp = startUp;
+    w.host = host;
     w.title = title;
     w.startUpReason = nullptr;
     const HWND window = CreateWindowExA(exStyle, kClassName, title, style, x, y, rect.right - rect.left,
@@ -134,4 +135,7 @@ void platformDestroyWindow() {
     w.windowDC = nullptr;
     if (w.classRegistered) UnregisterClassA(kClassName, w.instanceHandle);
     w.classRegistered = false;
+    w.host = nullptr;
 }
+
+void* platformWindowHost() { return win32Window().host; }

@@ -14,7 +14,8 @@ struct Win32Window {
     WNDPROC     windowProc;      // the entry's message handling, registered with the class
 
     // Set by platformCreateWindow for the entry's WM_CREATE, which runs the start-up.
-    bool (*startUp)(const char** reason);
+    bool (*startUp)(void* host, const char** reason);
+    void*       host;            // the entry's, for startUp and the window's messages
     const char* title;           // the window's title, also the caption of a failed start-up's box
     const char* startUpReason;   // what a failed start-up said; nullptr while none failed
 
