@@ -37,7 +37,7 @@ inline std::vector<int16_t> noise(int frames, int amplitude) {
     uint32_t x = 12345;
     for (int i = 0; i < frames; ++i) {
         x = x * 1103515245u + 12345u;
-        v.push_back(int16_t(int(x >> 16 & 0xFF) - 128) * amplitude / 128 * (frames - i) / frames);
+        v.push_back(int16_t((int(x >> 16 & 0xFF) - 128) * amplitude / 128 * (frames - i) / frames));
     }
     return v;
 }
