@@ -16,7 +16,6 @@ uint8_t low(uint8_t v) { return v & 0x0F; }
 
 // XM's effect numbers that some S3M effects play as.
 constexpr uint8_t kXmTremolo = 7;
-constexpr uint8_t kXmSampleOffset = 9;
 constexpr uint8_t kXmPositionJump = 11;
 constexpr uint8_t kXmPatternBreak = 13;
 constexpr uint8_t kXmExtended = 14;
