@@ -586,7 +586,7 @@ TEST(HostileModules, ModAndS3mFilesCutAnywhereLoadOrAreRefused) {
             SCOPED_TRACE(n);
             const std::vector<uint8_t> cut(whole.begin(), whole.begin() + ptrdiff_t(n));
             const std::unique_ptr<uint8_t[]> exact(new uint8_t[std::max<size_t>(n, 1)]);
-            std::memcpy(exact.get(), cut.data(), n);
+            if (n > 0) std::memcpy(exact.get(), cut.data(), n);
             std::string reason;
             Module* m = loadModuleFromMemory(exact.get(), n, nullptr, &reason);
             if (m) {
