@@ -14,7 +14,7 @@ namespace {
 void songBlock(benchmark::State& state) {
     const ResourceData song = findResource("XM", 118);
     char why[200] = "";
-    xmplayer_module* module = song.bytes ? xmplayer_load_memory(song.bytes, song.size, why, sizeof why) : nullptr;
+    xmplayer_module* module = song.bytes ? xmplayer_load_memory(song.bytes, song.size, nullptr, why, sizeof why) : nullptr;
     if (!module) {
         state.SkipWithError(song.bytes ? why : "the song (XM 118) is not embedded");
         return;

@@ -1,4 +1,4 @@
-// xmplay: plays an XM module through the sound card at the device's own rate, on the player
+// xmplay: plays an XM, MOD or S3M module through the sound card at the device's own rate, on the player
 // library's C interface and SDL's audio callback, with a status line and a line per channel in
 // the terminal and its keys: space pauses, ← → go to the previous or next order entry, [ ] 10 s
 // back or on, 1–9 and 0 mute channels 1–10, + − change the volume, q quits. No window.
@@ -28,15 +28,16 @@ constexpr int    kBarWidth = 24;        // characters of a channel's level
 
 struct Options {
     std::string      file;
-    xmplayer_profile profile = XMPLAYER_PROFILE_FT2;  // a player for any module: as FastTracker 2 plays it
-    int              loops = 0;                       // negative: for ever
+    xmplayer_profile profile = XMPLAYER_PROFILE_AUTO;  // as the tracker of the module's format plays it
+    int              loops = 0;                        // negative: for ever
 };
 
 void printUsage(FILE* to) {
     std::fputs(
-        "usage: xmplay [options] FILE.xm\n"
+        "usage: xmplay [options] FILE\n"
         "\n"
-        "Plays an XM module through the sound card, at the device's own rate. The terminal shows the\n"
+        "Plays an XM, MOD or S3M module (the file's content tells which) through the sound card, at\n"
+        "the device's own rate. The terminal shows the\n"
         "order position, the row, the time and the song's length, and a line per channel with its\n"
         "note and level. It stops at the song's end: the first row it is about to play a second time\n"
         "(as xmrender does).\n"
@@ -45,10 +46,9 @@ void printUsage(FILE* to) {
         "      1-9 0 mute channels 1-10   + - volume   q quit\n"
         "\n"
         "options:\n"
-        "  --profile NAME  how the module is played (default: ft2):\n",
+        "  --profile NAME  how the module is played (default: auto):\n",
         to);
-    for (int i = 0; i < xmplayer_profile_count(); ++i)
-        std::fprintf(to, "                    %-8s %s\n", xmplayer_profile_name(i), xmplayer_profile_description(i));
+    printProfiles(to, 20);
     std::fputs(
         "  --loops N       play the song N + 1 times; -1 plays it for ever\n"
         "  --help          this text\n"
@@ -218,6 +218,12 @@ int play(const Options& o) {
     char reason[256] = "";
     xmplayer_module* module = xmplayer_load_file(o.file.c_str(), nullptr, reason, sizeof reason);
     if (!module) return fail(o.file, reason);
+    // What the loader warns of (bytes missing, instruments that play silent), a line each.
+    for (std::string warnings = xmplayer_module_warnings(module); !warnings.empty();) {
+        const size_t end = warnings.find('\n');
+        std::fprintf(stderr, "xmplay: %s: warning: %s\n", o.file.c_str(), warnings.substr(0, end).c_str());
+        warnings.erase(0, end == std::string::npos ? end : end + 1);
+    }
     xmplayer_info info{};
     xmplayer_get_info(module, &info, sizeof info);
     const double length = o.loops < 0 ? -1 : xmplayer_song_duration(module, o.profile, o.loops);
@@ -252,8 +258,12 @@ int play(const Options& o) {
     }
 
     const bool status = isatty(STDOUT_FILENO);
-    if (status) std::printf("%s  (%s, %d channels, %d orders, %d Hz)\n", info.title[0] ? info.title : o.file.c_str(),
-                            info.tracker, info.channels, info.orders, have.freq);
+    if (status)
+        std::printf("%s  (%s %s, %d channels, %d orders, as %s, %d Hz)\n", info.title[0] ? info.title : o.file.c_str(),
+                    xmplayer_format_name(xmplayer_module_format(module)), info.tracker, info.channels, info.orders,
+                    xmplayer_profile_name(o.profile == XMPLAYER_PROFILE_AUTO ? xmplayer_module_profile(module)
+                                                                              : o.profile),
+                    have.freq);
     std::signal(SIGINT, interrupted);
     std::signal(SIGTERM, interrupted);
     enterRawMode();

@@ -1,11 +1,15 @@
-// Writes the fuzzer's starting corpus: small modules built with the tests' XM writer, each with
-// notes that sound (looping 8- and 16-bit samples, envelopes, auto-vibrato) under one effect
-// type or one volume-column command, in both period scales.
+// Writes the fuzzer's starting corpus: small modules built with the tests' writers, each with
+// notes that sound under one effect type: XMs (looping 8- and 16-bit samples, envelopes,
+// auto-vibrato, or one volume-column command, in both period scales), MODs (every signature's
+// layout, and Soundtracker's) and S3Ms (8- and 16-bit, signed and unsigned, stereo and Adlib
+// samples, fast slides and Amiga limits).
 // Usage: make_seeds DIR
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/mod_writer.h"
+#include "tests/s3m_writer.h"
 #include "tests/xm_writer.h"
 
 namespace {
@@ -85,9 +89,72 @@ XmPattern effectPattern(uint8_t effect, const std::vector<uint8_t>& params, uint
     return p;
 }
 
-bool write(const std::string& dir, const std::string& name, const XmLayout& layout) {
-    const std::vector<uint8_t> bytes = buildXm(layout);
-    const std::string path = dir + "/" + name + ".xm";
+// MOD cells: notes with samples on some rows (within ProTracker's three octaves for Soundtracker,
+// which knew no others), the effect on every row.
+ModPattern modPattern(uint8_t effect, const std::vector<uint8_t>& params, int32_t channels, bool soundtracker) {
+    ModPattern p;
+    p.cells.resize(size_t(64 * channels));
+    for (int row = 0; row < 64; ++row)
+        for (int ch = 0; ch < channels; ++ch) {
+            ModCell& c = p.cells[size_t(row * channels + ch)];
+            if ((row + ch) % 4 == 0) {
+                c.note = uint8_t(soundtracker ? 37 + (row * 5 + ch * 7) % 36 : 25 + (row * 5 + ch * 7) % 60);
+                c.sample = uint8_t(1 + (row + ch) % 3);
+            }
+            c.effect = effect;
+            c.param = params[size_t(row + ch) % params.size()];
+        }
+    return p;
+}
+
+std::vector<ModSample> modSamples() {
+    ModSample looped, oneShot, empty;
+    looped.data = {0, 40, 80, 40, 0, -40, -80, -40};
+    looped.loopStart = 2;
+    looped.loopLength = 6;
+    looped.fineTune = -3;
+    for (int i = 0; i < 64; ++i) oneShot.data.push_back(int8_t(i * 3 - 96));
+    oneShot.volume = 40;
+    return {looped, oneShot, empty};
+}
+
+// Four S3M channels like the MOD's, the effect a letter A…Z; instrument 3 is an Adlib one.
+S3mLayout s3mSong(char effect, const std::vector<uint8_t>& params) {
+    S3mLayout l;
+    S3mPattern p;
+    for (int row = 0; row < 64; ++row)
+        for (int ch = 0; ch < 4; ++ch) {
+            S3mCell c;
+            c.row = row;
+            c.channel = l.channels[size_t(ch)];
+            if ((row + ch) % 4 == 0) {
+                c.note = row % 16 == 12 ? 254 : s3mNote(1 + (row + ch) % 7, (row * 5 + ch) % 12);
+                c.instrument = uint8_t(1 + (row + ch) % 4);
+            }
+            if (row % 3 == 1) c.volume = (row * 7) % 70;
+            c.effect = effect;
+            c.param = params[size_t(row + ch) % params.size()];
+            p.cells.push_back(c);
+        }
+    l.patterns = {p, p};
+    l.orders = {0, 254, 1, 0, 255};
+    S3mSample looped, sixteen, adlib, stereo;
+    looped.data = {0, 40, 80, 40, 0, -40, -80, -40};
+    looped.loop = true;
+    looped.loopStart = 2;
+    looped.loopEnd = 8;
+    looped.c2spd = 22050;
+    sixteen.data = {0, 9000, 18000, 9000, 0, -9000, -18000, -9000};
+    sixteen.sixteenBits = true;
+    adlib.type = 2;
+    stereo.data = {0, 50, 100, 50, 0, -50, -100, -50};
+    stereo.stereo = true;
+    l.samples = {looped, sixteen, adlib, stereo};
+    return l;
+}
+
+bool write(const std::string& dir, const std::string& name, const std::vector<uint8_t>& bytes) {
+    const std::string path = dir + "/" + name;
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
@@ -122,7 +189,7 @@ int main(int argc, char** argv) {
             layout.restartPosition = 1;
             layout.instruments = instruments(uint8_t(effect % 4));
             layout.patterns = {effectPattern(effect, params, 0), effectPattern(0, {0x00, 0x47}, 0)};
-            if (!write(dir, "effect" + std::to_string(effect) + "-" + v.name, layout)) return 1;
+            if (!write(dir, "effect" + std::to_string(effect) + "-" + v.name + ".xm", buildXm(layout))) return 1;
             ++written;
         }
     }
@@ -131,8 +198,40 @@ int main(int argc, char** argv) {
         layout.tempo = 5;
         layout.instruments = instruments(0);
         layout.patterns = {effectPattern(0, {0x00}, volume)};
-        if (!write(dir, "volume" + std::to_string(volume >> 4), layout)) return 1;
+        if (!write(dir, "volume" + std::to_string(volume >> 4) + ".xm", buildXm(layout))) return 1;
         ++written;
+    }
+    // MODs: every effect, its extended ones by their parameters, in each signature's layout.
+    struct ModVariant {
+        const char* signature;
+        int32_t     channels;
+    };
+    const ModVariant modVariants[] = {{"M.K.", 4}, {"8CHN", 8}, {"FLT8", 8}, {"12CH", 12}, {"", 4}};
+    for (uint8_t effect = 0; effect < 16; ++effect) {
+        for (const ModVariant& v : modVariants) {
+            ModLayout layout;
+            layout.signature = v.signature;
+            layout.channels = v.channels;
+            layout.orders = {0, 1, 0};
+            layout.samples = modSamples();
+            const bool soundtracker = v.signature[0] == '\0';
+            layout.patterns = {modPattern(effect, params, v.channels, soundtracker),
+                               modPattern(0, {0x00, 0x47}, v.channels, soundtracker)};
+            const std::string name = "mod" + std::to_string(effect) + "-" + (v.signature[0] ? v.signature : "15");
+            if (!write(dir, name + ".mod", buildMod(layout))) return 1;
+            ++written;
+        }
+    }
+    // S3Ms: every letter, with fast slides, Amiga limits or neither, signed or unsigned samples.
+    for (char effect = 'A'; effect <= 'Z'; ++effect) {
+        for (uint16_t flags : {0, 64, 16}) {
+            S3mLayout layout = s3mSong(effect, params);
+            layout.flags = flags;
+            layout.sampleFormat = flags == 16 ? 1 : 2;
+            if (!write(dir, std::string("s3m") + effect + "-" + std::to_string(flags) + ".s3m", buildS3m(layout)))
+                return 1;
+            ++written;
+        }
     }
     std::printf("%d seed modules in %s\n", written, dir.c_str());
     return 0;

@@ -1,14 +1,13 @@
 #pragma once
 // What the fuzzer does with one input, shared with the test that replays the inputs it found:
-// the bytes as an XM module through the player library's public interface, loaded and, when
-// that works, played for three seconds with each profile in 884-frame blocks, asking where it is
-// after each, so every tick, effect, envelope and mixer path the file reaches runs; then once
+// the bytes as a module (XM, MOD or S3M) through the player library's public interface, loaded
+// and, when that works, played for three seconds with each profile in 884-frame blocks, asking
+// where it is after each, so every tick, effect, envelope and mixer path the file reaches runs; then once
 // more at other settings (8000 and 96000 Hz, the other interpolations, channels watched and
 // muted), with seeks into the song, to a row and back, so that every path of the skipping voices
 // and the other mixing loops runs too.
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 
 #include "xmplayer.h"
 
@@ -40,8 +39,8 @@ inline bool playInput(const uint8_t* data, size_t size) {
     if (!module) return false;
     xmplayer_info info;
     xmplayer_get_info(module, &info, sizeof info);
-    for (xmplayer_profile profile : {XMPLAYER_PROFILE_DEFAULT, XMPLAYER_PROFILE_FT2}) {
-        xmplayer* player = xmplayer_create(module, profile);
+    for (int profile = 0; profile < xmplayer_profile_count(); ++profile) {
+        xmplayer* player = xmplayer_create(module, xmplayer_profile(profile));
         xmplayer_set_loops(player, -1);
         playBlocks(player, kBlocks, info.channels, false);
 

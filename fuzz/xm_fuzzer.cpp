@@ -1,4 +1,4 @@
-// libFuzzer target: any bytes as an XM module, loaded and played as play_input.h describes.
+// libFuzzer target: any bytes as a module (XM, MOD or S3M), loaded and played as play_input.h describes.
 #include <cstddef>
 #include <cstdint>
 

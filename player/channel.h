@@ -83,4 +83,11 @@ struct Channel {
     uint8_t tremorMuted;          // Txy ended its last tick in the silent phase
     uint8_t nextInstrument;       // 1-based instrument named beside a key-off, for the next note; 0: none
     uint8_t portaUpward;          // tone portamento lowers the period towards its target until it meets it
+
+    // Used only by the pt and st3 profiles' switches and by S3M's effects.
+    int8_t   fineTune;            // the channel's own fine-tune (ProTracker's), 1/128 semitone in steps of 16
+    uint32_t startOffset;         // frames into the sample where the channel's notes start (9xx, Oxx)
+    uint8_t  s3mMemory;           // the last non-zero parameter of the S3M effects that share one
+    uint8_t  s3mParameter;        // this row's S3M parameter: the cell's, or the memory's for a 0
+    uint32_t s3mRetrigTicks;      // Qxy: ticks counted since the note started
 };

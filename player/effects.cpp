@@ -12,6 +12,7 @@
 #include "player/notes.h"
 #include "player/pitch.h"
 #include "player/playback.h"
+#include "player/s3m_effects.h"
 
 namespace {
 
@@ -20,43 +21,27 @@ namespace {
 // pinned at the frequency limits.
 constexpr int32_t kPeriodLimit = 1 << 20;
 
-void setPeriod(Channel& c, int64_t period) {
-    c.period = int32_t(period < -kPeriodLimit ? -kPeriodLimit : period > kPeriodLimit ? kPeriodLimit : period);
-}
-
 uint8_t high(uint8_t v) { return v >> 4; }
 uint8_t low(uint8_t v) { return v & 0x0F; }
+
+// ProTracker's portamentos stop at its highest and lowest notes, 113 and 856 on the Amiga.
+constexpr int32_t kProtrackerHighest = 113 * 4;
+constexpr int32_t kProtrackerLowest = 856 * 4;
 
 // Waveform value for a position −32…31: sine |sin(2πp/64)| × 256 with π as 3.141592, a ramp, or
 // a square.
 int32_t sineWave(int8_t p) { return int32_t(std::fabs(portableSin(2 * p * 3.141592 / 64)) * 256); }
-int32_t vibratoRamp(int8_t p) { return p >= 0 ? (p * 8) & 0xFF : 255 - ((p * 8) & 0xFF); }
 
-// Positions move by the speed as 8-bit values and fold back into −32…31.
-int8_t advance(int8_t position, uint8_t speed) {
-    int32_t p = int8_t(uint8_t(position) + speed);
-    if (p > 31) p -= 64;
-    return int8_t(p);
-}
+// ProTracker's (and Scream Tracker 3's) table of that sine, for positions 0…31 and −32…−1 alike.
+constexpr uint8_t kProtrackerSine[32] = {0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212,
+                                         224, 235, 244, 250, 253, 255, 253, 250, 244, 235, 224,
+                                         212, 197, 180, 161, 141, 120, 97,  74,  49,  24};
+int32_t sineOf(int8_t p, bool protracker) { return protracker ? kProtrackerSine[p & 31] : sineWave(p); }
+int32_t vibratoRamp(int8_t p) { return p >= 0 ? (p * 8) & 0xFF : 255 - ((p * 8) & 0xFF); }
 
 void volumeSlide(Channel& c, uint8_t param) {
     c.volume = high(param) ? std::min(c.volume + high(param), 64) : std::max(c.volume - low(param), 0);
     c.updateFlags |= kUpdateVolume;
-}
-
-void volumeUp(Channel& c, int32_t amount) {
-    c.volume = std::min(c.volume + amount, 64);
-    c.updateFlags |= kUpdateVolume;
-}
-
-void volumeDown(Channel& c, int32_t amount) {
-    c.volume = std::max(c.volume - amount, 0);
-    c.updateFlags |= kUpdateVolume;
-}
-
-void setPanning(Channel& c, int32_t panning) {
-    c.panning = panning;
-    c.updateFlags |= kUpdatePanning;
 }
 
 // The volume column's panning slides: the stored value keeps counting past 0…255 (the final
@@ -66,7 +51,8 @@ void slidePanning(Channel& c, int32_t by) {
     setPanning(c, int32_t(std::clamp<int64_t>(p, INT32_MIN, INT32_MAX)));
 }
 
-// Rxy's volume actions by x.
+}  // namespace
+
 int32_t retrigVolume(int32_t v, uint8_t action) {
     switch (action) {
     case 1: return v - 1;
@@ -86,6 +72,39 @@ int32_t retrigVolume(int32_t v, uint8_t action) {
     default: return v;  // 0 is not applied; 8 only applies the limits
     }
 }
+
+void setPeriod(Channel& c, int64_t period) {
+    c.period = int32_t(period < -kPeriodLimit ? -kPeriodLimit : period > kPeriodLimit ? kPeriodLimit : period);
+}
+
+int8_t advance(int8_t position, uint8_t speed) {
+    int32_t p = int8_t(uint8_t(position) + speed);
+    if (p > 31) p -= 64;
+    return int8_t(p);
+}
+
+void volumeUp(Channel& c, int32_t amount) {
+    c.volume = std::min(c.volume + amount, 64);
+    c.updateFlags |= kUpdateVolume;
+}
+
+void volumeDown(Channel& c, int32_t amount) {
+    c.volume = std::max(c.volume - amount, 0);
+    c.updateFlags |= kUpdateVolume;
+}
+
+void setPanning(Channel& c, int32_t panning) {
+    c.panning = panning;
+    c.updateFlags |= kUpdatePanning;
+}
+
+void slidePeriod(const Playback& p, Channel& c, int32_t by) {
+    if (protrackerScale(p)) c.period = std::clamp(c.period + by, kProtrackerHighest, kProtrackerLowest);
+    else setPeriod(c, int64_t(c.period) + by);
+    c.updateFlags |= kUpdatePitch;
+}
+
+namespace {
 
 // --- main column, one function per effect and tick kind ---------------------------------------
 
@@ -122,30 +141,40 @@ void arpeggioTick(const EffectContext& e) {
     const int32_t phase = e.playback.profile.arpeggioCountsDown ? arpeggioPhaseCountingDown(e) : e.tick % 3;
     const int32_t n = phase == 0 ? 0 : phase == 1 ? high(xy) : low(xy);
     const int32_t fineTune = e.fineTune ? *e.fineTune : 0;
+    c.updateFlags |= kUpdatePitch;
+    if (protrackerScale(e.playback)) {
+        // Past its table's end ProTracker reads the 0 there: the tick is silent.
+        const int32_t period = protrackerArpeggio(c.period, c.fineTune, n);
+        c.periodDelta = period - c.period;
+        if (period == 0) {
+            c.volumeDelta = -c.volume;
+            c.updateFlags |= kUpdateVolume;
+        }
+        return;
+    }
     c.periodDelta = (e.playback.module->flags & 1)
                         ? n * 64
                         : amigaPeriod(c.realNote + n, fineTune) - amigaPeriod(c.realNote, fineTune);
     if (phase != 0 && e.playback.profile.arpeggioClampsAtTop)
         c.periodDelta = arpeggioDeltaBelowTop(e.playback, c.period, c.periodDelta);
-    c.updateFlags |= kUpdatePitch;
 }
 
-void portaUpRow(const EffectContext& e) {
-    if (e.cell.effectParam) e.channel.portaUpSpeed = e.cell.effectParam;
+// A parameter the effect remembers: the cell's when it is not 0 (or, for the profile that keeps
+// no memory of slides, whatever it is).
+void remember(const EffectContext& e, uint8_t& memory, uint8_t value) {
+    if (value || e.playback.profile.slidesForgetParameter) memory = value;
 }
+
+void portaUpRow(const EffectContext& e) { remember(e, e.channel.portaUpSpeed, e.cell.effectParam); }
 void portaUpTick(const EffectContext& e) {
     Channel& c = e.channel;
+    if (protrackerScale(e.playback)) return slidePeriod(e.playback, c, -c.portaUpSpeed * 4);
     c.period = std::max(c.period - c.portaUpSpeed * 4, 56);
     c.updateFlags |= kUpdatePitch;
 }
 
-void portaDownRow(const EffectContext& e) {
-    if (e.cell.effectParam) e.channel.portaDownSpeed = e.cell.effectParam;
-}
-void portaDownTick(const EffectContext& e) {
-    setPeriod(e.channel, int64_t(e.channel.period) + e.channel.portaDownSpeed * 4);
-    e.channel.updateFlags |= kUpdatePitch;
-}
+void portaDownRow(const EffectContext& e) { remember(e, e.channel.portaDownSpeed, e.cell.effectParam); }
+void portaDownTick(const EffectContext& e) { slidePeriod(e.playback, e.channel, e.channel.portaDownSpeed * 4); }
 
 // Under volumeColumnPortaDoubles a 3xx beside the volume column's tone portamento is ignored,
 // parameter and slide, and the column's speed counts twice: Fy sets y × 32, F0 keeps the memory.
@@ -171,17 +200,17 @@ void vibratoRow(const EffectContext& e) {
     Channel& c = e.channel;
     if (high(e.cell.effectParam)) c.vibratoSpeed = high(e.cell.effectParam);
     if (low(e.cell.effectParam)) c.vibratoDepth = low(e.cell.effectParam);
-    vibrato(c);
+    if (!e.playback.profile.protrackerVibrato) vibrato(c);
 }
 void vibratoTick(const EffectContext& e) {
-    vibrato(e.channel);
+    vibrato(e.channel, e.playback.profile.protrackerVibrato ? kProtrackerVibrato : kXmVibrato);
     e.channel.vibratoPosition = advance(e.channel.vibratoPosition, e.channel.vibratoSpeed);
 }
 
 void portaVolumeSlideRow(const EffectContext& e) {
     Channel& c = e.channel;
     c.portaTarget = c.notePeriod;
-    if (e.cell.effectParam) c.volumeSlide = e.cell.effectParam;
+    remember(e, c.volumeSlide, e.cell.effectParam);
     c.updateFlags &= uint8_t(~(kUpdateTrigger | kUpdatePitch));
 }
 void portaVolumeSlideTick(const EffectContext& e) {
@@ -190,8 +219,8 @@ void portaVolumeSlideTick(const EffectContext& e) {
 }
 
 void vibratoVolumeSlideRow(const EffectContext& e) {
-    if (e.cell.effectParam) e.channel.volumeSlide = e.cell.effectParam;
-    vibrato(e.channel);
+    remember(e, e.channel.volumeSlide, e.cell.effectParam);
+    if (!e.playback.profile.protrackerVibrato) vibrato(e.channel);
 }
 void vibratoVolumeSlideTick(const EffectContext& e) {
     vibratoTick(e);
@@ -202,15 +231,34 @@ void tremoloRow(const EffectContext& e) {
     if (high(e.cell.effectParam)) e.channel.tremoloSpeed = high(e.cell.effectParam);
     if (low(e.cell.effectParam)) e.channel.tremoloDepth = low(e.cell.effectParam);
 }
-void tremoloTick(const EffectContext& e) { tremolo(e.channel, e.playback.profile); }
+void tremoloTick(const EffectContext& e) {
+    const PlaybackProfile& profile = e.playback.profile;
+    tremolo(e.channel, profile.tremoloRampFollowsVibrato, profile.protrackerVibrato);
+}
 
 void setPanningRow(const EffectContext& e) { setPanning(e.channel, e.cell.effectParam); }
+
+}  // namespace
 
 void sampleOffsetRow(const EffectContext& e) {
     Channel& c = e.channel;
     if (e.cell.effectParam) c.sampleOffset = e.cell.effectParam;
     const uint32_t offset = uint32_t(c.sampleOffset) * 256;
-    if (e.playback.profile.offsetStartsOnlyItsNote) {
+    const PlaybackProfile& profile = e.playback.profile;
+    if (profile.offsetStaysWithChannel) {
+        // The channel's start moves (ProTracker: on by the offset, while it stays inside the
+        // sample; once past its end it stays there) and a note beside it starts there. ProTracker
+        // moves it on once more after the note has started.
+        const bool note = c.updateFlags & kUpdateTrigger;
+        const uint32_t length = e.sample.length;
+        if (!profile.offsetAddsUp) c.startOffset = offset;
+        else c.startOffset = c.startOffset < length && offset < length - c.startOffset ? c.startOffset + offset : length;
+        if (note) startNoteAt(profile, c, e.sample, c.startOffset);
+        if (note && profile.offsetAddsUp)
+            c.startOffset = c.startOffset < length && offset < length - c.startOffset ? c.startOffset + offset : length;
+        return;
+    }
+    if (profile.offsetStartsOnlyItsNote) {
         if (!(c.updateFlags & kUpdateTrigger)) return;
         if (offset < e.sample.length) c.voice->startOffset = offset;
         else c.updateFlags |= kUpdateStop;
@@ -224,9 +272,9 @@ void sampleOffsetRow(const EffectContext& e) {
     }
 }
 
-void volumeSlideRow(const EffectContext& e) {
-    if (e.cell.effectParam) e.channel.volumeSlide = e.cell.effectParam;
-}
+namespace {
+
+void volumeSlideRow(const EffectContext& e) { remember(e, e.channel.volumeSlide, e.cell.effectParam); }
 void volumeSlideTick(const EffectContext& e) { volumeSlide(e.channel, e.channel.volumeSlide); }
 
 void setVolumeRow(const EffectContext& e) {
@@ -333,13 +381,13 @@ void extraFinePortaRow(const EffectContext& e) {
 // --- extended effects (type 14), by x -----------------------------------------------------------
 
 void finePortaUpRow(const EffectContext& e, uint8_t y) {
-    if (y) e.channel.finePortaUp = y;
-    setPeriod(e.channel, int64_t(e.channel.period) - e.channel.finePortaUp * 4);
+    remember(e, e.channel.finePortaUp, y);
+    slidePeriod(e.playback, e.channel, -e.channel.finePortaUp * 4);
 }
 
 void finePortaDownRow(const EffectContext& e, uint8_t y) {
-    if (y) e.channel.finePortaDown = y;
-    setPeriod(e.channel, int64_t(e.channel.period) + e.channel.finePortaDown * 4);
+    remember(e, e.channel.finePortaDown, y);
+    slidePeriod(e.playback, e.channel, e.channel.finePortaDown * 4);
 }
 
 void setFineTuneRow(const EffectContext& e, uint8_t y) {
@@ -349,14 +397,14 @@ void setFineTuneRow(const EffectContext& e, uint8_t y) {
 }
 
 void fineVolumeUpRow(const EffectContext& e, uint8_t y) {
-    if (y) e.channel.fineVolumeSlide = y;
+    remember(e, e.channel.fineVolumeSlide, y);
     volumeUp(e.channel, e.channel.fineVolumeSlide);
 }
 
 void fineVolumeDownRow(const EffectContext& e, uint8_t y) {
     Channel& c = e.channel;
     uint8_t& memory = e.playback.profile.fineVolumeSeparateMemory ? c.fineVolumeDown : c.fineVolumeSlide;
-    if (y) memory = y;
+    remember(e, memory, y);
     volumeDown(c, memory);
 }
 
@@ -365,6 +413,10 @@ constexpr uint8_t kNoteUpdates = kUpdatePitch | kUpdateVolume | kUpdatePanning |
 void noteDelayRow(const EffectContext& e, uint8_t) {
     Channel& c = e.channel;
     c.period = e.savedPeriod;
+    if (e.playback.profile.noteDelayTakesInstrumentAtOnce) {
+        c.updateFlags &= uint8_t(~(kUpdateTrigger | kUpdatePitch));
+        return;
+    }
     c.volume = e.savedVolume;
     c.panning = e.savedPanning;
     c.updateFlags &= uint8_t(~kNoteUpdates);
@@ -377,11 +429,15 @@ void extendedRow(const EffectContext& e) {
     case 1: finePortaUpRow(e, y); break;
     case 2: finePortaDownRow(e, y); break;
     case 4: c.waveControl = uint8_t((c.waveControl & 0xF0) | y); break;
-    case 5:
-        if (!e.playback.profile.fineTuneOnNote) setFineTuneRow(e, y);
+    case 5:  // the profiles that tune the note beside it have done so
+        if (!e.playback.profile.fineTuneOnNote && !e.playback.profile.protrackerPeriods) setFineTuneRow(e, y);
         break;
     case 7: c.waveControl = uint8_t((c.waveControl & 0x0F) | y << 4); break;
     case 8: setPanning(c, y * 16); break;
+    case 9:  // ProTracker restarts the note on the row tick too, where none starts
+        if (e.playback.profile.retrigOnRowTick && y != 0 && e.cell.note == 0)
+            c.updateFlags |= kUpdatePitch | kUpdateVolume | kUpdateTrigger;
+        break;
     case 10: fineVolumeUpRow(e, y); break;
     case 11: fineVolumeDownRow(e, y); break;
     case 12:  // EC0 under the profile; other cuts come on their tick
@@ -392,7 +448,8 @@ void extendedRow(const EffectContext& e) {
         break;
     case 13: {
         const NoteDelay delay = noteDelayOf(e.playback.profile, e.cell);
-        if (!delay.late || delay.tick != 0) noteDelayRow(e, y);  // late ED0: the row tick played the cell
+        // Late ED0: the row tick played the cell; ProTracker's ED0 is no delay.
+        if (delay.tick >= 0 && (!delay.late || delay.tick != 0)) noteDelayRow(e, y);
         break;
     }
     default: break;  // E0y, E3y, EFy do nothing; E6y and EEy are the sequencer's
@@ -412,7 +469,7 @@ void extendedTick(const EffectContext& e) {
         if (tick == y && noteDelayOf(e.playback.profile, e.cell).late) {
             applyDelayedCell(e.playback, c, e.cell);
         } else if (tick == y) {
-            resetInstrumentState(c, e.sample);
+            if (!e.playback.profile.noteDelayTakesInstrumentAtOnce) resetInstrumentState(e.playback.profile, c, e.sample);
             c.period = c.notePeriod;
             c.updateFlags |= kUpdatePitch;
             if (e.cell.volume) applyVolumeColumn(c, e.cell.volume);
@@ -488,18 +545,27 @@ void tonePortamento(Channel& c, const PlaybackProfile& profile) {
     c.updateFlags |= kUpdatePitch;
 }
 
-void vibrato(Channel& c) {
+void vibrato(Channel& c, const VibratoStyle& style) {
     const uint8_t waveform = c.waveControl & 3;
-    const int32_t w = waveform == 0 ? sineWave(c.vibratoPosition) : waveform == 1 ? vibratoRamp(c.vibratoPosition) : 255;
-    const int32_t d = ((w * c.vibratoDepth) >> 5) & ~3;
-    c.periodDelta = c.vibratoPosition >= 0 ? -d : d;
+    const bool protracker = waveform == 0   ? style.protrackerSine
+                            : waveform == 1 ? style.protrackerRamp
+                                            : style.protrackerSquare;
+    const bool sine = waveform == 0;
+    const int32_t w = sine            ? sineOf(c.vibratoPosition, protracker)
+                      : waveform == 1 ? (protracker ? 255 - vibratoRamp(c.vibratoPosition) : vibratoRamp(c.vibratoPosition))
+                                      : 255;
+    const int32_t d = ((w * c.vibratoDepth) >> style.depthShift) & style.mask;
+    c.periodDelta = (c.vibratoPosition >= 0) != protracker ? -d : d;
     c.updateFlags |= kUpdatePitch;
 }
 
-void tremolo(Channel& c, const PlaybackProfile& profile) {
+void tremolo(Channel& c, bool rampFollowsVibrato, bool protracker) {
     const uint8_t waveform = (c.waveControl >> 4) & 3;
-    int32_t w = waveform == 1 ? (c.tremoloPosition & 31) * 8 : waveform == 2 ? 255 : sineWave(c.tremoloPosition);
-    if (waveform == 1 && c.vibratoPosition < 0 && profile.tremoloRampFollowsVibrato) w = 255 - w;
+    int32_t w = waveform == 1   ? (c.tremoloPosition & 31) * 8
+                : waveform == 2 ? 255
+                                : sineOf(c.tremoloPosition, protracker);
+    if (waveform == 1 && c.vibratoPosition < 0 && rampFollowsVibrato) w = 255 - w;
+    if (waveform == 1 && protracker) w = 255 - w;  // ProTracker's ramp falls
     int32_t t = (w * c.tremoloDepth) >> 6;
     if (c.tremoloPosition >= 0) {
         c.volumeDelta = c.volume + t > 64 ? 64 - c.volume : t;
@@ -534,10 +600,12 @@ void tremorCountdown(Channel& c) {
 
 void effectRowTick(const EffectContext& e) {
     if (e.cell.effectType < 36) kEffects[e.cell.effectType].row(e);
+    else if (isS3mEffect(e.cell)) s3mTick(e);
 }
 
 void effectOtherTick(const EffectContext& e) {
     if (e.cell.effectType < 36) kEffects[e.cell.effectType].otherTicks(e);
+    else if (isS3mEffect(e.cell)) s3mTick(e);
 }
 
 void applyVolumeColumn(Channel& c, uint8_t byte) {

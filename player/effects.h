@@ -31,11 +31,27 @@ struct EffectContext {
 // it at once.
 void tonePortamento(Channel& channel, const PlaybackProfile& profile);
 
-// Vibrato offset for the current position (not advanced); pitch flag.
-void vibrato(Channel& channel);
+// How a vibrato moves the pitch: the waveform's 0…255 times the depth, shifted right and masked
+// (whole steps of 4 here are the Amiga's steps). XM's pitch rises first in every waveform;
+// ProTracker's falls first (the period rises in the waveform's first half), its sine from its
+// table, its ramp half a cycle on from XM's; each waveform may be either.
+struct VibratoStyle {
+    int32_t depthShift;
+    int32_t mask;
+    bool    protrackerSine;
+    bool    protrackerRamp;
+    bool    protrackerSquare;
+};
+inline constexpr VibratoStyle kXmVibrato{5, ~3, false, false, false};
+inline constexpr VibratoStyle kProtrackerVibrato{5, ~3, true, true, true};
 
-// Tremolo offset for the current position, then the position advances; volume flag.
-void tremolo(Channel& channel, const PlaybackProfile& profile);
+// Vibrato offset for the current position (not advanced); pitch flag.
+void vibrato(Channel& channel, const VibratoStyle& style = kXmVibrato);
+
+// Tremolo offset for the current position, then the position advances; volume flag. ProTracker's
+// ramp falls where XM's rises, and its sine is ProTracker's table; FastTracker 2's and ProTracker's
+// ramps turn with the vibrato's position (rampFollowsVibrato).
+void tremolo(Channel& channel, bool rampFollowsVibrato, bool protracker);
 
 // One tick of the tremor cycle: silent from tremorOnTicks on; volume flag.
 void tremor(Channel& channel);
@@ -50,6 +66,30 @@ void effectRowTick(const EffectContext& context);
 
 // The part of the cell's main effect that runs on the other ticks of the row.
 void effectOtherTick(const EffectContext& context);
+
+// --- shared with S3M's effects -------------------------------------------------------------------
+
+// Periods are kept within ±2^20 so the arithmetic never overflows.
+void setPeriod(Channel& channel, int64_t period);
+
+// A portamento's step: within ProTracker's range on its scale (protrackerScale), within ±2^20
+// otherwise; pitch flag.
+void slidePeriod(const Playback& playback, Channel& channel, int32_t by);
+
+// Vibrato and tremolo positions move by the speed as 8-bit values and fold back into −32…31.
+int8_t advance(int8_t position, uint8_t speed);
+
+// The volume up or down by `amount`, held within 0…64; volume flag.
+void volumeUp(Channel& channel, int32_t amount);
+void volumeDown(Channel& channel, int32_t amount);
+
+void setPanning(Channel& channel, int32_t panning);
+
+// Rxy's (and S3M's Qxy's) volume actions by x.
+int32_t retrigVolume(int32_t volume, uint8_t action);
+
+// 9xx (and S3M's Oxx): the sample offset, as the profile plays it.
+void sampleOffsetRow(const EffectContext& context);
 
 // Row part of the volume column (a non-zero byte); again on the delay tick of EDy.
 void applyVolumeColumn(Channel& channel, uint8_t byte);

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "player/load_support.h"
+#include "player/mod_loader.h"
+#include "player/s3m_loader.h"
 #include "player/stream.h"
 
 // The one shared all-zero sample: no data, length 0, loopType 0. Never released.
@@ -24,80 +27,13 @@ constexpr int32_t kInstrumentCountsBytes = 33;
 constexpr int32_t kInstrumentFixedBytes = 29;  // without samples: size, name, type, sample count
 constexpr int32_t kMaxEnvelopePoints = 12;
 constexpr int32_t kMaxOrders = 256;
-constexpr int32_t kGuardFrames = 8;                 // zero frames after every sample's end
 constexpr int32_t kMissingPatternRows = 64;
-// Every tracker's own limits stay below 2^23 cells (256 patterns of 1024 rows of 32 channels);
-// past 2^24 (80 MiB of cells) a file only asks for memory, since 9 bytes declare a pattern.
-constexpr int64_t kMaxCells = int64_t(1) << 24;
-
-// Little-endian readers. A read past the end leaves the zeros the buffer started with.
-uint16_t le16(const uint8_t* b) { return uint16_t(b[0] | b[1] << 8); }
-uint32_t le32(const uint8_t* b) {
-    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
-}
-
-
-// Offsets computed from the file's 32-bit sizes can pass 2^31; the stream stops at its end
-// anyway, so the largest offset stands for all of them.
-void seekTo(ModuleStream* stream, int64_t offset) {
-    streamSeek(stream, int32_t(std::min<int64_t>(offset, INT32_MAX)), SeekOrigin::start);
-}
-
-void skip(ModuleStream* stream, int32_t bytes) { streamSeek(stream, bytes, SeekOrigin::current); }
-
-struct Loading {
-    ModuleStream* stream;
-    int32_t       streamSize;    // bytes, measured once
-    int32_t       filePatterns;  // patterns stored in the file; patternCount may name more
-    int64_t       cellsLeft;     // of kMaxCells
-    int64_t       missingBytes;  // declared by the file's headers, past its end
-    SampleDataCallback sampleData;  // nullptr: sample data comes from the stream
-    std::string   reason;
-};
-
-// A name field of `size` bytes as text: up to the first zero byte, trailing spaces dropped.
-void copyName(char* to, const uint8_t* from, size_t size) {
-    size_t n = 0;
-    while (n < size && from[n] != 0) ++n;
-    while (n > 0 && from[n - 1] == ' ') --n;
-    std::memcpy(to, from, n);
-    to[n] = '\0';
-}
-
-// Every read of the loader: what the file does not hold reads as zeros.
-void readBytes(Loading& l, void* buffer, int32_t count) { streamRead(buffer, count, l.stream); }
-
-// True when the file holds the `bytes` bytes at offset `at`: a field it declares something with.
-bool holds(const Loading& l, int64_t at, int64_t bytes) { return at + bytes <= l.streamSize; }
-
-// A header the file holds declares bytes [from, to): the part past the file's end is missing. Of
-// a pattern or instrument that the counts promise but whose header's size the file does not
-// hold, only the fixed fields are declared (9 or 29 bytes): how much more it had is unknown.
-void declare(Loading& l, int64_t from, int64_t to) {
-    const int64_t absentFrom = std::max<int64_t>(from, l.streamSize);
-    if (to > absentFrom) l.missingBytes += to - absentFrom;
-}
-
-uint16_t read16(Loading& l) {
-    uint8_t b[2] = {};
-    readBytes(l, b, 2);
-    return le16(b);
-}
-
-uint32_t read32(Loading& l) {
-    uint8_t b[4] = {};
-    readBytes(l, b, 4);
-    return le32(b);
-}
-
-bool fail(Loading& l, std::string reason) {
-    l.reason = std::move(reason);
-    return false;
-}
+constexpr int32_t kFormatHeadBytes = kModHeadBytes;  // what the formats are told by: MOD's signature ends last
 
 // The 5-byte cells of one pattern, `count` of them in file order. The file's note 97 (key off)
-// becomes 255; instruments above 128 become 0. Every cell takes at least one byte, so only the
-// one pattern that runs into the end of the file decodes more cells than the file has bytes.
+// becomes 255; instruments above 128 become 0, effect types above 35 kNoEffect. Every cell takes
+// at least one byte, so only the one pattern that runs into the end of the file decodes more
+// cells than the file has bytes.
 void decodeCells(Loading& l, Cell* cells, int64_t count) {
     for (int64_t i = 0; i < count; ++i) {
         uint8_t b = 0;
@@ -120,17 +56,8 @@ void decodeCells(Loading& l, Cell* cells, int64_t count) {
         c = {bytes[0], bytes[1], bytes[2], bytes[3], bytes[4]};
         if (c.note == 97) c.note = 255;
         if (c.instrument > 128) c.instrument = 0;
+        if (c.effectType >= kS3mEffects) c.effectType = kNoEffect;
     }
-}
-
-bool allocateCells(Loading& l, Pattern& p, int32_t rows, int32_t channels) {
-    const int64_t cells = int64_t(rows) * channels;
-    if (cells > l.cellsLeft)
-        return fail(l, "patterns of more than " + std::to_string(kMaxCells) + " cells in all");
-    l.cellsLeft -= cells;
-    p.rowCount = rows;
-    p.cells = cells ? new Cell[size_t(cells)]{} : nullptr;
-    return true;
 }
 
 bool readHeader(Loading& l, Module& m) {
@@ -138,8 +65,6 @@ bool readHeader(Loading& l, Module& m) {
     uint8_t id[kHeaderFieldsOffset] = {};
     seekTo(l.stream, 0);
     streamRead(id, kHeaderFieldsOffset, l.stream);
-    if (std::memcmp(id, kIdText, kIdLength) != 0)
-        return fail(l, std::string("not an XM module: it does not start with \"") + kIdText + "\"");
     copyName(m.title, id + 17, 20);
     copyName(m.trackerName, id + 38, 20);
     m.initialGlobalVolume = 64;
@@ -252,52 +177,9 @@ Sample* makeSample(const SampleHeader& h, uint32_t lengthBytes) {
         s->loopLength /= 2;
     }
     // A loop must lie inside the sample, or the mixer would read and the guard frame would be
-    // written past the data: one starting at or past the end is no loop; one reaching past the
-    // end is cut back to it.
-    if (s->loopLength == 0 || s->loopStart >= s->length) {
-        s->loopStart = 0;
-        s->loopLength = s->length;
-        s->loopType = 1;
-    } else if (s->loopLength > s->length - s->loopStart) {
-        s->loopLength = s->length - s->loopStart;
-    }
+    // written past the data.
+    limitLoop(*s);
     return s;
-}
-
-// Fills `s->data` from the stream or the callback, widens it to 16-bit frames, removes the delta
-// coding of stream data and writes the loop's guard frame.
-void readSampleData(Loading& l, Sample& s, int32_t instrument, int32_t slot) {
-    const int32_t bytes = int32_t(int64_t(s.bitsPerSample) * s.length / 8);
-    s.data = new int16_t[size_t(s.length) + kGuardFrames]{};
-    uint8_t* raw = reinterpret_cast<uint8_t*>(s.data);
-    if (l.sampleData) {
-        l.sampleData(raw, bytes, s.bitsPerSample, instrument, slot);
-        skip(l.stream, bytes);
-    } else {
-        streamRead(raw, bytes, l.stream);
-    }
-
-    if (s.bitsPerSample == 8) {
-        // Backwards, so no byte is overwritten before it is widened: frame j occupies bytes 2j
-        // and 2j + 1, at or after byte j.
-        for (uint32_t j = s.length; j-- > 0;) s.data[j] = int16_t(int8_t(raw[j]) * 256);
-        s.bitsPerSample = 16;
-    } else {
-        for (uint32_t j = 0; j < s.length; ++j) s.data[j] = int16_t(le16(raw + 2 * size_t(j)));
-    }
-
-    if (!l.sampleData) {
-        uint16_t sum = 0;  // wraps modulo 65536, as the tracker's own 8- or 16-bit sums do
-        for (uint32_t j = 0; j < s.length; ++j) {
-            sum = uint16_t(sum + uint16_t(s.data[j]));
-            s.data[j] = int16_t(sum);
-        }
-    }
-
-    // The mixer interpolates one frame past the loop end without a special case.
-    const uint32_t guard = s.loopStart + s.loopLength;
-    if (s.loopType == 2) s.data[guard] = s.data[s.loopStart];
-    if (s.loopType == 4) s.data[guard] = s.data[guard - 1];
 }
 
 bool readInstrument(Loading& l, Module& m, int32_t index) {
@@ -380,12 +262,12 @@ bool readInstrument(Loading& l, Module& m, int32_t index) {
     // the data would be zeros anyway, and a length of 4 GiB must not become an allocation. Each
     // instrument starts after the previous one's data, so in all the samples get at most as many
     // bytes as the file has.
-    int64_t bytesLeft = std::max(0, l.streamSize - streamTell(l.stream));
+    int64_t left = bytesLeft(l);
     Sample* made[kMaxSamples] = {};
     for (int32_t k = 0; k < sampleCount; ++k) {
-        const uint32_t lengthBytes = uint32_t(std::min<int64_t>(headers[k].lengthBytes, bytesLeft));
+        const uint32_t lengthBytes = uint32_t(std::min<int64_t>(headers[k].lengthBytes, left));
         made[k] = makeSample(headers[k], lengthBytes);
-        bytesLeft -= int64_t(made[k]->bitsPerSample) * made[k]->length / 8;
+        left -= int64_t(made[k]->bitsPerSample) * made[k]->length / 8;
         ins.samples[k] = made[k];
         ins.sampleCount = k + 1;
     }
@@ -393,32 +275,98 @@ bool readInstrument(Loading& l, Module& m, int32_t index) {
     for (int32_t k = 0; k < sampleCount; ++k) {
         Sample& s = *made[k];
         if (s.length > 0)
-            readSampleData(l, s, index, k);
+            readSampleData(l, s, index, k, SampleCoding::xmDeltas);
         else
             s.bitsPerSample = 16;
     }
     return true;
 }
 
-bool parse(Loading& l, Module& m) {
-    // The stream's size bounds what the file can hold; measured once, from the end.
-    streamSeek(l.stream, 0, SeekOrigin::end);
-    l.streamSize = streamTell(l.stream);
-    l.cellsLeft = kMaxCells;
+// What a file that is none of the three formats seems to be, for the refusal.
+std::string refusalOf(const uint8_t* head, int32_t size) {
+    struct Mark {
+        const char* bytes;  // at the start of the file
+        size_t      length;
+        const char* what;
+    };
+    static constexpr Mark kMarks[] = {
+        {"IMPM", 4, "an Impulse Tracker module (IT)"},
+        {"Extended Instrument: ", 21, "an XM instrument (XI)"},
+        {"MTM", 3, "a MultiTracker module (MTM)"},
+        {"MMD0", 4, "an OctaMED module (MED)"},
+        {"MMD1", 4, "an OctaMED module (MED)"},
+        {"MMD2", 4, "an OctaMED module (MED)"},
+        {"MMD3", 4, "an OctaMED module (MED)"},
+        {"OKTASONG", 8, "an Oktalyzer module (OKT)"},
+        {"FAR\xFE", 4, "a Farandole module (FAR)"},
+        {"DBM0", 4, "a DigiBooster module (DBM)"},
+        {"MO3", 3, "a compressed module (MO3)"},
+        {"ziRCONia", 8, "an MMCMP-packed module (unpack it first)"},
+        {"PP20", 4, "a PowerPacker-packed file (unpack it first)"},
+        {"PK\x03\x04", 4, "a ZIP archive (unpack it first)"},
+        {"\x1F\x8B", 2, "a gzip file (unpack it first)"},
+        {"MThd", 4, "a MIDI file"},
+        {"RIFF", 4, "a RIFF file (a WAV, for one)"},
+        {"OggS", 4, "an Ogg file"},
+        {"fLaC", 4, "a FLAC file"},
+        {"ID3", 3, "an MP3 file"},
+    };
+    for (const Mark& mark : kMarks)
+        if (size_t(size) >= mark.length && std::memcmp(head, mark.bytes, mark.length) == 0)
+            return std::string(mark.what) + ", not an XM, MOD or S3M module";
+    if (const std::string signature = unknownModSignature(head, size); !signature.empty())
+        return "a MOD with the signature \"" + signature + "\", which the player does not know";
+    return std::string("not an XM, MOD or S3M module: no \"") + kIdText +
+           "\" at its start, no \"SCRM\" at byte 44, no MOD signature at byte 1080";
+}
 
+bool parseXm(Loading& l, Module& m) {
     if (!readHeader(l, m)) return false;
     if (!readPatterns(l, m)) return false;
 
     m.instruments = m.instrumentCount ? new Instrument[size_t(m.instrumentCount)]{} : nullptr;
     for (int32_t i = 0; i < m.instrumentCount; ++i)
         if (!readInstrument(l, m, i)) return false;
-    m.missingBytes = l.missingBytes;
     return true;
+}
+
+// The module the file's content says it is: XM by its ID text, S3M by its mark at byte 44, MOD by
+// its signature at byte 1080, or, without any of them, a Soundtracker module of 15 samples when
+// every part of it fits; anything else is refused, naming what it seems to be.
+bool parse(Loading& l, Module& m) {
+    // The stream's size bounds what the file can hold; measured once, from the end.
+    streamSeek(l.stream, 0, SeekOrigin::end);
+    l.streamSize = streamTell(l.stream);
+    l.cellsLeft = kMaxCells;
+
+    uint8_t head[kFormatHeadBytes] = {};
+    seekTo(l.stream, 0);
+    const int32_t size = streamRead(head, kFormatHeadBytes, l.stream);
+    bool ok = false;
+    if (size >= kIdLength && std::memcmp(head, kIdText, kIdLength) == 0) {
+        m.format = ModuleFormat::xm;
+        ok = parseXm(l, m);
+    } else if (isS3m(head, size)) {
+        m.format = ModuleFormat::s3m;
+        ok = parseS3m(l, m);
+    } else if (const ModLayout layout = modLayoutOf(head, size); layout.channels > 0 || isSoundtracker(l)) {
+        m.format = ModuleFormat::mod;
+        ok = parseMod(l, m, layout);
+    } else {
+        l.notAModule = true;
+        ok = fail(l, refusalOf(head, size));
+    }
+    m.missingBytes = l.missingBytes;
+    if (ok && m.missingBytes > 0)
+        m.warnings += "the file ends " + std::to_string(m.missingBytes) +
+                      " bytes short of what its headers declare; they play as silence\n";
+    return ok;
 }
 
 }  // namespace
 
-Module* loadModuleFromStream(ModuleStream* stream, SampleDataCallback sampleDataCallback, std::string* reason) {
+Module* loadModuleFromStream(ModuleStream* stream, SampleDataCallback sampleDataCallback, std::string* reason,
+                             bool* notAModule) {
     if (!stream) {
         if (reason) *reason = "no stream";
         return nullptr;
@@ -426,7 +374,7 @@ Module* loadModuleFromStream(ModuleStream* stream, SampleDataCallback sampleData
     // Memory running out on the way leaves nothing behind: the stream is closed and what was made
     // of the module released before the failure goes on to the caller.
     Module* m = nullptr;
-    Loading l{stream, 0, 0, 0, 0, sampleDataCallback, {}};
+    Loading l{stream, 0, 0, 0, 0, sampleDataCallback, {}, false};
     bool ok = false;
     try {
         m = new Module{};
@@ -440,6 +388,7 @@ Module* loadModuleFromStream(ModuleStream* stream, SampleDataCallback sampleData
     if (ok) return m;
     freeModule(m);
     if (reason) *reason = l.reason;
+    if (notAModule) *notAModule = l.notAModule;
     return nullptr;
 }
 

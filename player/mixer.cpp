@@ -120,8 +120,8 @@ void runVoice(const Mixer& m, Voice& v, float* out, int32_t frames) {
     while (left > 0) {
         // Runs end at the end of the call, at the loop boundary, or at the end of a ramp.
         const bool forward = v.direction == 1;
-        const int64_t distance =
-            forward ? (pos > loopEnd ? int64_t(s.length) * kOne : loopEnd) - pos : pos - loopStart;
+        const int64_t boundary = forward ? (pos > loopEnd ? int64_t(s.length) * kOne : loopEnd) : loopStart;
+        const int64_t distance = forward ? boundary - pos : pos - boundary;
         int32_t n = left;
         bool atBoundary = false;
         const uint64_t needed = framesToReach(distance, step, uint64_t(n));
@@ -175,7 +175,7 @@ void runVoice(const Mixer& m, Voice& v, float* out, int32_t frames) {
         // loop end, wrap by one loop (the step is at most one loop) and keep these gains: all of
         // them in one go, whatever the interpolation. With the loop end below 2^30 frames no
         // position of it leaves 32 bits.
-        if (!ramping && forward && s.loopType == 2 && s.loopLength > 0 && step != 0 &&
+        if (!ramping && forward && s.loopType == 2 && s.loopLength > 0 && step != 0 && !v.nextSample &&
             step <= uint64_t(s.loopLength) << 32 && loopEnd < (int64_t(1) << 62) && pos < loopEnd) {
             const int64_t length = int64_t(s.loopLength) * kOne;
             if (skip) pos = skipLoopRun(pos, step, left, loopEnd, length);
@@ -213,6 +213,24 @@ void runVoice(const Mixer& m, Voice& v, float* out, int32_t frames) {
         if constexpr (Mix) out += 2 * n;
         left -= n;
         if (cutByRamp || !atBoundary) continue;
+
+        if (v.nextSample && forward) {
+            // The pass is over: the voice goes on in the next sample's loop, as far past its start
+            // as it ran past this boundary, for the rest of the call.
+            const Sample& next = *v.nextSample;
+            v.nextSample = nullptr;
+            if ((next.loopType != 2 && next.loopType != 4) || next.loopLength == 0 || !next.data) {
+                endVoice(v);
+                return;
+            }
+            const int64_t at = int64_t(next.loopStart) * kOne + (pos - boundary) % (int64_t(next.loopLength) * kOne);
+            v.sample = &next;
+            v.direction = 1;
+            v.position = int32_t(at >> 32);
+            v.positionFraction = uint32_t(at);
+            mixVoice(m, v, out, left);
+            return;
+        }
 
         if (s.loopType == 2 && s.loopLength > 0) {
             pos = int64_t(wrapForward(uint32_t(pos >> 32), s)) * kOne + uint32_t(pos);

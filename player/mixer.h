@@ -44,6 +44,9 @@ struct Voice {
     bool          stepKnown;         // false: none yet
     int32_t       stepPeriod;        // the channel's period …
     int32_t       stepPeriodDelta;   // … and its offset, as updateVoice had them
+    const Sample* nextSample;        // once this sample's pass (to its loop end or its end) is over, the
+                                     // voice goes on in this one's loop (ProTracker's sample swap);
+                                     // nullptr: its own loop
 };
 
 // Voice i (i < 32) belongs to channel i; voice i + 32 is its partner, which takes over a note

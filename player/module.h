@@ -1,8 +1,9 @@
 #pragma once
-// The loaded song: patterns, instruments and 16-bit sample data as read from an XM file. Read-only
-// once loaded: every playback of it keeps its own state (player/playback.h), so one module can
-// feed any number of them, on any threads.
+// The loaded song: patterns, instruments and 16-bit sample data as read from an XM, MOD or S3M
+// file. Read-only once loaded: every playback of it keeps its own state (player/playback.h), so
+// one module can feed any number of them, on any threads.
 #include <cstdint>
+#include <string>
 
 // Limits of what a loaded module holds.
 constexpr int32_t kMaxChannels = 32;     // tracks per row; channel i plays on voice i or i + 32
@@ -22,6 +23,10 @@ struct Sample {
     uint8_t  loopType;      // 1 none, 2 forward, 4 ping-pong; 0 only for emptySample
     int8_t   relativeNote;  // semitones
     char     name[23];      // as the file has it, without trailing spaces
+    // S3M's C2SPD: Hz of C-4, as exact as the file has it. relativeNote and finetune hold it to the
+    // nearest 1/128 semitone, for the profiles that play every module as an XM; st3 takes this.
+    // 0: the sample has no rate of its own (XM, MOD).
+    uint32_t middleCRate;
 };
 
 // The one shared all-zero sample: unused instrument slots refer to it; a voice playing it stops.
@@ -60,12 +65,21 @@ struct Instrument {
 
 // One pattern cell, five bytes as in memory.
 struct Cell {
-    uint8_t note;         // 0 none, 1…96 note, 255 key off
+    uint8_t note;         // 0 none, 1…96 note, 255 key off (S3M's note cut, ^^^, too)
     uint8_t instrument;   // 0 none, 1…128
-    uint8_t volume;       // volume-column byte
-    uint8_t effectType;   // 0…35: the effect letter's number
+    uint8_t volume;       // volume-column byte; S3M's volume v (0…64) as 0x10 + v, XM's set-volume
+    uint8_t effectType;   // 0…35: the XM (and MOD) effect letter's number; kS3mEffects + 0…25: S3M's
+                          // A…Z; kNoEffect: none (an XM file's types above 35)
     uint8_t effectParam;
 };
+
+// Effect numbers of the cells beside XM's 0…35: S3M's letters have their own meanings (one shared
+// parameter memory, fine slides inside D, E and F), so they keep their own numbers.
+constexpr uint8_t kS3mEffects = 36;     // S3M's A; its Z is kS3mEffects + 25
+constexpr uint8_t kNoEffect = 0xFF;
+
+// The file format a module came from: which tracker wrote it and which plays it as written.
+enum class ModuleFormat : uint8_t { xm, mod, s3m };
 
 struct Pattern {
     int32_t rowCount;
@@ -86,7 +100,7 @@ struct Module {
     int16_t defaultTempo;          // ticks per row
     int16_t defaultBpm;
     uint8_t orders[256];
-    uint8_t initialGlobalVolume;   // 64
+    uint8_t initialGlobalVolume;   // 0…64; 64 for XM and MOD
 
     char    title[21];             // the module's name, without trailing spaces
     char    trackerName[21];       // the tracker that wrote it, without trailing spaces
@@ -94,4 +108,16 @@ struct Module {
     // Bytes the file lacked: it ended before or inside what its headers declare (usually its
     // sample data), and the module plays with zeros in their place. 0 for a complete file.
     int64_t missingBytes;
+
+    ModuleFormat format;
+    // Where each channel's panning starts, 0…255: MOD's Amiga sides, S3M's channel settings.
+    // XM's channels start at 0, until an instrument sets their panning.
+    uint8_t channelPanning[kMaxChannels];
+    // S3M's header flags: volume slides on the row tick too (ST3.00's "fast slides"), and periods
+    // held within the Amiga's range.
+    bool    fastVolumeSlides;
+    bool    amigaLimits;
+    // What the loader warns of, one line each ending in '\n' (Adlib instruments not played, bytes
+    // missing); empty when nothing.
+    std::string warnings;
 };

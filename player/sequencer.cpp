@@ -7,11 +7,10 @@
 #include "player/notes.h"
 #include "player/pitch.h"
 #include "player/playback.h"
+#include "player/s3m_effects.h"
 
 namespace {
 
-constexpr uint8_t kTonePortamento = 3;
-constexpr uint8_t kTonePortamentoVolumeSlide = 5;
 constexpr uint8_t kTremolo = 7;
 constexpr uint8_t kPositionJump = 11;
 constexpr uint8_t kPatternBreak = 13;
@@ -86,8 +85,8 @@ void flowEffect(Playback& m, Channel& c, const Cell& cell, RowFlow& flow) {
         }
         break;
     case kSpeed:
-        if (xx < 32) m.tempo = xx;
-        else setBpm(m, xx);
+        if (xx >= 32) setBpm(m, xx);
+        else if (xx != 0 || !m.profile.speedZeroIgnored) m.tempo = xx;
         break;
     default:
         break;
@@ -100,23 +99,35 @@ void silenceForTremor(Channel& c) {
     c.updateFlags |= kUpdateVolume | kUpdateQuickVolume;
 }
 
+// The cell as its effects read it: an S3M effect with the row's parameter (takeS3mParameter).
+Cell cellAsPlayed(const Channel& c, const Cell& cell) {
+    Cell played = cell;
+    if (isS3mEffect(cell)) played.effectParam = c.s3mParameter;
+    return played;
+}
+
 void rowTickChannel(Playback& p, Channel& c, const Cell& rowCell, RowFlow& flow) {
     const PlaybackProfile& profile = p.profile;
     // What the row tick applies of the cell: a late note delay leaves note, instrument and volume
     // to the delay tick; K00 beside a note releases instead of starting it.
-    Cell cell = rowCell;
-    const NoteDelay delay = noteDelayOf(profile, rowCell);
+    if (isS3mEffect(rowCell)) c.s3mParameter = takeS3mParameter(c, rowCell);
+    Cell cell = cellAsPlayed(c, rowCell);
+    if (p.module->format == ModuleFormat::s3m) s3mRowStarts(c, cell);
+    const NoteDelay delay = noteDelayOf(profile, cell);
     if (delay.late && delay.tick > 0) cell.note = cell.instrument = cell.volume = 0;
     const bool keyOffEffect = keyOffEffectTick(profile, cell) == 0;
     if (profile.keyOffEffectOnItsTick && keyOffEffect && cell.note != 0) cell.note = kKeyOffNote;
 
-    const bool tonePortamentoRow = cell.effectType == kTonePortamento || cell.effectType == kTonePortamentoVolumeSlide ||
+    const bool tonePortamentoRow = (isTonePortamento(cell) && !s3mStartsIdleChannel(c, cell)) ||
                                    (profile.volumeColumnPortaRow && (cell.volume >> 4) == 0xF);
     const bool hasNote = cell.note != 0 && cell.note != kKeyOffNote;
     if (!tonePortamentoRow) takeInstrumentAndNote(profile, c, cell);
+    // ProTracker's portamento takes the instrument too: its sample follows the playing one.
+    else if (profile.sampleSwapsAtLoopEnd && cell.instrument != 0) c.instrument = uint8_t(cell.instrument - 1);
     const ChannelSource source = lookUpChannel(p, c);
     const Instrument& instrument = *source.instrument;
     const Sample& sample = *source.sample;
+    takeChannelState(profile, c, cell, sample);
 
     const int32_t savedPeriod = c.period, savedVolume = c.volume, savedPanning = c.panning;
     const int32_t savedTarget = c.portaTarget;
@@ -131,19 +142,27 @@ void rowTickChannel(Playback& p, Channel& c, const Cell& rowCell, RowFlow& flow)
         if (!tonePortamentoRow) c.period = c.notePeriod;
         c.updateFlags = kUpdateTrigger;
     }
+    // A tone portamento's note does not start: its effect takes the trigger back.
+    const bool noteStarts = (c.updateFlags & kUpdateTrigger) && !tonePortamentoRow;
+    if (profile.xmExtrasUnused && noteStarts) startNoteAfresh(c);
+    if (profile.offsetStaysWithChannel && noteStarts) startNoteAt(profile, c, sample, c.startOffset);
     c.periodDelta = 0;
     c.updateFlags |= kUpdatePitch | kUpdateVolume;
     const bool keyOff = cell.note == kKeyOffNote || keyOffEffect;
     if (keyOff && profile.keyOffZeroesVolume) releaseNote(profile, c, instrument);
     if (cell.instrument != 0) {
         if (keyOff && profile.keyOffWithInstrumentResetsVolume) resetVolumes(c, sample);
-        else resetInstrumentState(c, sample);
+        else resetInstrumentState(profile, c, sample);
     }
+    if (profile.sampleSwapsAtLoopEnd && cell.instrument != 0 && !noteStarts) swapSample(c, sample);
     if (profile.tremorCountsDown && (cell.instrument != 0 || cell.volume != 0)) c.tremorMuted = 0;
-    if (cell.volume != 0) applyVolumeColumn(c, cell.volume);
+    // Without XM's extras the volume column only sets the volume (0x10…0x50).
+    if (cell.volume != 0 && (!profile.xmExtrasUnused || (cell.volume >= 0x10 && cell.volume <= 0x50)))
+        applyVolumeColumn(c, cell.volume);
     // A volume set by the volume column takes the short ramp even where changes glide over the tick.
     if (profile.volumeRampsOverTick && cell.volume >= 0x10 && cell.volume <= 0x50) c.updateFlags |= kUpdateQuickVolume;
     if (keyOff) c.keyOff = 1;
+    if (cell.note == kKeyOffNote && profile.xmExtrasUnused) cutNote(c, true);
     if (profile.retrigZeroOnRowTick && cell.effectType == kExtended && cell.effectParam == 0x90 && c.notePeriod != 0) {
         c.period = c.notePeriod;
         c.updateFlags |= kUpdateTrigger | kUpdatePitch;
@@ -157,7 +176,8 @@ void rowTickChannel(Playback& p, Channel& c, const Cell& rowCell, RowFlow& flow)
     if (panningEnvelopeOn(profile, instrument) && !c.panningEnvelopeDone) stepPanningEnvelope(c, instrument);
     if (c.keyOff) fadeOut(c, instrument, profile);
 
-    flowEffect(p, c, cell, flow);
+    if (isS3mEffect(cell)) s3mFlowEffect(p, cell);
+    flowEffect(p, c, isS3mEffect(cell) ? s3mFlowAsXm(cell) : cell, flow);
     effectRowTick(
         EffectContext{p, c, cell, sample, source.fineTune, instrument, p.tick, savedPeriod, savedVolume, savedPanning});
     // Before any target was set the portamento has nowhere to go: it holds the period.
@@ -195,13 +215,13 @@ void processTick(Playback& p) {
     const int32_t channels = channelsOf(*p.module);
     for (int32_t i = 0; i < channels; ++i) {
         Channel& c = p.channels[i];
-        const Cell& cell = row[i];
+        const Cell cell = cellAsPlayed(c, row[i]);
         const ChannelSource source = lookUpChannel(p, c);
         c.volumeDelta = c.periodDelta = 0;
         c.updateFlags = 0;
         stepEnvelopes(c, *source.instrument, profile);
         if (c.keyOff) fadeOut(c, *source.instrument, profile);
-        if (cell.volume != 0) volumeColumnOtherTick(c, cell.volume, profile);
+        if (cell.volume != 0 && !profile.xmExtrasUnused) volumeColumnOtherTick(c, cell.volume, profile);
         effectOtherTick(EffectContext{p, c, cell, *source.sample, source.fineTune, *source.instrument, tick, 0, 0, 0});
         // A late note delay may have changed the note, and with it the sample, on this tick.
         const ChannelSource played = noteDelayOf(profile, cell).late ? lookUpChannel(p, c) : source;
@@ -224,6 +244,7 @@ void sequencerTick(Playback& p) {
         processTick(p);
     } else {
         const SongRow next = nextRowToPlay(p);
+        if (p.nextOrder >= 0 && p.module->format == ModuleFormat::s3m) s3mPatternStarts(p);
         p.orderPosition = next.orderPosition;
         p.row = next.row;
         processRow(p);
@@ -262,7 +283,10 @@ void startPlayback(Playback& p, const Module& m, const PlaybackProfile& profile,
     p.rate = rate;
     p.rateReciprocal = 1.0f / float(rate);
     resetMixer(p.mixer, rate);
-    for (int32_t i = 0; i < kMaxChannels; ++i) p.channels[i].voice = &p.mixer.voices[i];
+    for (int32_t i = 0; i < kMaxChannels; ++i) {
+        p.channels[i].voice = &p.mixer.voices[i];
+        p.channels[i].panning = m.channelPanning[i];
+    }
     for (int32_t i = 0; i < m.instrumentCount; ++i)
         for (int32_t k = 0; k < m.instruments[i].sampleCount; ++k) p.fineTunes[i][k] = m.instruments[i].samples[k]->finetune;
     p.nextOrder = -1;

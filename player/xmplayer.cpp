@@ -34,6 +34,9 @@ const Module* xmplayerModule(const xmplayer_module* module) { return module ? mo
 
 namespace {
 
+constexpr char kAutoProfileName[] = "auto";
+constexpr char kAutoProfileDescription[] = "as the tracker of the module's format plays it: ft2, pt or st3";
+
 // One stretch of a block that runs under one tick: from a tick's first frame, or from the block's
 // start for a tick that began in an earlier block.
 struct Run {
@@ -42,9 +45,10 @@ struct Run {
     xmplayer_position position;    // time_ms and played at `start`
 };
 
-// The switches of profile `profile`, or nullptr for a number no profile has.
-const PlaybackProfile* profileOf(xmplayer_profile profile) {
-    const ProfileEntry* entry = findProfile(int32_t(profile));
+// The switches of profile `profile` for `module` (XMPLAYER_PROFILE_AUTO: its format's tracker),
+// or nullptr for a number no profile has.
+const PlaybackProfile* profileOf(xmplayer_profile profile, const xmplayer_module* module) {
+    const ProfileEntry* entry = findProfile(int32_t(profile), module->module->format);
     return entry ? &entry->switches : nullptr;
 }
 
@@ -287,13 +291,11 @@ xmplayer_module* failLoad(xmplayer_error code, const std::string& why, xmplayer_
     return nullptr;
 }
 
-// The loader's verdict as the interface's: a module, or why not. Only a file that is no XM
-// module at all is refused for its format; every other refusal is a limit of the player.
-xmplayer_module* wrap(Module* m, const std::string& why, xmplayer_error* error, char* reason, size_t reasonSize) {
-    if (!m) {
-        const bool notXm = why.rfind("not an XM module", 0) == 0;
-        return failLoad(notXm ? XMPLAYER_ERROR_FORMAT : XMPLAYER_ERROR_UNPLAYABLE, why, error, reason, reasonSize);
-    }
+// The loader's verdict as the interface's: a module, or why not. Only a file of no format the
+// player reads is refused for its format; every other refusal is a limit of the player.
+xmplayer_module* wrap(Module* m, const std::string& why, bool notAModule, xmplayer_error* error, char* reason,
+                      size_t reasonSize) {
+    if (!m) return failLoad(notAModule ? XMPLAYER_ERROR_FORMAT : XMPLAYER_ERROR_UNPLAYABLE, why, error, reason, reasonSize);
     xmplayer_module* module = new (std::nothrow) xmplayer_module{m};
     if (!module) {
         freeModule(m);
@@ -312,8 +314,9 @@ xmplayer_module* loadOpened(const StreamCallbacks& callbacks, void* handle, xmpl
         throw std::bad_alloc();
     }
     std::string why;
-    Module* m = loadModuleFromStream(stream, nullptr, &why);
-    return wrap(m, why, error, reason, reasonSize);
+    bool notAModule = false;
+    Module* m = loadModuleFromStream(stream, nullptr, &why, &notAModule);
+    return wrap(m, why, notAModule, error, reason, reasonSize);
 }
 
 // Runs a loader, turning what it throws into an error.
@@ -419,16 +422,19 @@ const char* xmplayer_version(void) {
 int xmplayer_profile_count(void) { return kProfileCount; }
 
 int xmplayer_profile_from_name(const char* name) {
+    if (name && std::string_view(name) == kAutoProfileName) return XMPLAYER_PROFILE_AUTO;
     const ProfileEntry* entry = name ? findProfile(std::string_view(name)) : nullptr;
     return entry ? entry->number : -1;
 }
 
 const char* xmplayer_profile_name(int profile) {
+    if (profile == XMPLAYER_PROFILE_AUTO) return kAutoProfileName;
     const ProfileEntry* entry = findProfile(int32_t(profile));
     return entry ? entry->name : nullptr;
 }
 
 const char* xmplayer_profile_description(int profile) {
+    if (profile == XMPLAYER_PROFILE_AUTO) return kAutoProfileDescription;
     const ProfileEntry* entry = findProfile(int32_t(profile));
     return entry ? entry->description : nullptr;
 }
@@ -440,12 +446,29 @@ const char* xmplayer_error_text(xmplayer_error error) {
     case XMPLAYER_ERROR_OUT_OF_MEMORY: return "out of memory";
     case XMPLAYER_ERROR_OPEN: return "cannot open";
     case XMPLAYER_ERROR_READ: return "cannot read";
-    case XMPLAYER_ERROR_FORMAT: return "not an XM module";
+    case XMPLAYER_ERROR_FORMAT: return "not a module of a format it reads (XM, MOD, S3M)";
     case XMPLAYER_ERROR_UNPLAYABLE: return "cannot be played";
     case XMPLAYER_ERROR_NOT_FOUND: return "not found";
     case XMPLAYER_ERROR_INTERNAL: return "internal error";
     }
     return "unknown error";
+}
+
+xmplayer_format xmplayer_module_format(const xmplayer_module* module) {
+    return module ? xmplayer_format(module->module->format) : XMPLAYER_FORMAT_XM;
+}
+
+const char* xmplayer_format_name(int format) {
+    static const char* const kNames[] = {"XM", "MOD", "S3M"};
+    return format >= 0 && format < 3 ? kNames[format] : nullptr;
+}
+
+xmplayer_profile xmplayer_module_profile(const xmplayer_module* module) {
+    return trackerProfileOf(module ? module->module->format : ModuleFormat::xm);
+}
+
+const char* xmplayer_module_warnings(const xmplayer_module* module) {
+    return module ? module->module->warnings.c_str() : "";
 }
 
 xmplayer_module* xmplayer_load_memory(const void* bytes, size_t size, xmplayer_error* error, char* reason,
@@ -558,11 +581,11 @@ int xmplayer_get_row(const xmplayer_module* module, int pattern, int row, xmplay
 }
 
 xmplayer* xmplayer_create(const xmplayer_module* module, xmplayer_profile profile) {
-    if (!module || !profileOf(profile)) return nullptr;
+    if (!module || !profileOf(profile, module)) return nullptr;
     try {
         std::unique_ptr<xmplayer> x(new xmplayer{});
         x->module = module->module;
-        x->profile = profileOf(profile);
+        x->profile = profileOf(profile, module);
         x->rate = XMPLAYER_RATE;
         x->blockFrames = blockFramesAt(x->rate);
         x->interpolation = Interpolation::linear;
@@ -730,19 +753,19 @@ int xmplayer_set_order(xmplayer* x, int order) {
 }
 
 int64_t xmplayer_song_frames(const xmplayer_module* module, xmplayer_profile profile, int loops, int64_t limit) {
-    if (!module || !profileOf(profile)) return 0;
+    if (!module || !profileOf(profile, module)) return 0;
     try {
-        return measureSongLength(*module->module, loops < 0 ? 0 : loops, limit, *profileOf(profile)).frames;
+        return measureSongLength(*module->module, loops < 0 ? 0 : loops, limit, *profileOf(profile, module)).frames;
     } catch (...) {
         return 0;
     }
 }
 
 double xmplayer_song_duration(const xmplayer_module* module, xmplayer_profile profile, int loops) {
-    if (!module || !profileOf(profile)) return -1;
+    if (!module || !profileOf(profile, module)) return -1;
     try {
         const SongLength length =
-            measureSongLength(*module->module, loops < 0 ? 0 : loops, kDurationLimitFrames, *profileOf(profile));
+            measureSongLength(*module->module, loops < 0 ? 0 : loops, kDurationLimitFrames, *profileOf(profile, module));
         return length.ended ? double(length.frames) / XMPLAYER_RATE : -1.0;
     } catch (...) {
         return -1;

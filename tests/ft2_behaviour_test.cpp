@@ -3,31 +3,17 @@
 // must make the two sides sound alike.
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
+#include "behaviour_test.h"
 #include "shared_data.h"
-#include "channel_similarity.h"
 #include "temp_dir.h"
+#include "wav_frames.h"
 
 namespace {
 
-constexpr double kPassingSimilarity = 0.90;
-constexpr double kCancelledRms = 0.01;  // full scale 1.0
-
-struct BehaviourTest {
-    const char* file;
-    bool        cancels;  // built so that the two sides cancel out: silence is the pass
-    // A test the ft2 profile does not pass yet: its score must not fall below this floor, and it
-    // is reported as resisting. 0: the test must pass.
-    double      resistingFloor = 0;
-};
+using behaviour::BehaviourTest;
 
 const BehaviourTest kTests[] = {
     {"3xx-no-old-samp.xm", false},    {"ArpSlide.xm", false},
@@ -50,16 +36,6 @@ const BehaviourTest kTests[] = {
     {"retrig.xm", false},
 };
 
-// The 16-bit stereo frames of the WAV file xmrender wrote (a plain 44-byte header).
-std::vector<int16_t> readFrames(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (bytes.size() < 44) return {};
-    std::vector<int16_t> samples((bytes.size() - 44) / 2);
-    std::memcpy(samples.data(), bytes.data() + 44, samples.size() * 2);
-    return samples;
-}
-
 class Ft2Behaviour : public testing::TestWithParam<BehaviourTest> {};
 
 TEST_P(Ft2Behaviour, BothSidesSoundAlikeWithTheFt2Profile) {
@@ -72,30 +48,11 @@ TEST_P(Ft2Behaviour, BothSidesSoundAlikeWithTheFt2Profile) {
     const std::string command = std::string(XMRENDER_PATH) + " --profile ft2 \"" + (folder / t.file).string() +
                                 "\" \"" + wav.string() + "\" >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    const std::vector<int16_t> samples = readFrames(wav);
-    const similarity::Comparison c = similarity::compareChannels(samples.data(), samples.size() / 2);
-    std::printf("%-28s similarity %.4f over %zu windows, RMS left %.5f right %.5f\n", t.file, c.similarity,
-                c.windows, c.rmsLeft, c.rmsRight);
-    RecordProperty("similarity", std::to_string(c.similarity));
-    if (t.cancels) {
-        EXPECT_LT(c.rmsLeft, kCancelledRms);
-        EXPECT_LT(c.rmsRight, kCancelledRms);
-    } else {
-        EXPECT_GT(c.windows, 0u) << "the render is silent";
-        if (t.resistingFloor > 0) {
-            std::printf("%-28s resists: %.4f of the %.2f needed\n", t.file, c.similarity, kPassingSimilarity);
-            EXPECT_GE(c.similarity, t.resistingFloor) << "worse than it was";
-        } else {
-            EXPECT_GE(c.similarity, kPassingSimilarity);
-        }
-    }
+    behaviour::expectSidesAlike(t, wavFrames(wav));
 }
 
 std::string testName(const testing::TestParamInfo<BehaviourTest>& info) {
-    std::string name;
-    for (const char* p = info.param.file; *p && std::string(p) != ".xm"; ++p)
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-    return name;
+    return behaviour::testName(info.param.file, ".xm");
 }
 
 INSTANTIATE_TEST_SUITE_P(SharedTests, Ft2Behaviour, testing::ValuesIn(kTests), testName);

@@ -12,6 +12,8 @@
 #include "player/playback.h"
 #include "player/render.h"
 #include "player/sequencer.h"
+#include "mod_writer.h"
+#include "s3m_writer.h"
 #include "song_fixture.h"
 
 // Modules built to break a player, each with what the player promises to do with it: refuse it
@@ -100,11 +102,11 @@ struct Case {
 // Plays `m` from its start through the render loop, block by block: two seconds (the demo's ring),
 // then `seconds` more, one second at a time. Every stretch is checked against the tick bound; a
 // module that made the mixer hang would run into the test's time limit (tests/CMakeLists.txt).
-void playAndCheck(const Module& m, int seconds, Outcome outcome) {
+void playAndCheck(const Module& m, int seconds, Outcome outcome, const PlaybackProfile& profile = defaultProfile) {
     const int32_t shortest = shortestTick(m);
     const std::unique_ptr<Playback> playback = std::make_unique<Playback>();
     Playback& p = *playback;
-    startPlayback(p, m, defaultProfile);
+    startPlayback(p, m, profile);
     int64_t ticks = 0;
     p.tickReport = [](const Playback&, void* counter) { ++*static_cast<int64_t*>(counter); };
     p.tickReportUser = &ticks;
@@ -126,6 +128,28 @@ void playAndCheck(const Module& m, int seconds, Outcome outcome) {
     }
     if (outcome == Outcome::plays) { EXPECT_TRUE(sound) << "nothing sounded"; }
     if (outcome == Outcome::silent) { EXPECT_FALSE(sound) << "something sounded"; }
+}
+
+// Loads `bytes` from a buffer of exactly their size, so a read past the file's end is a sanitizer
+// finding, and holds a case's promise: refused with `reason`, or loaded, clamped as `promise` checks
+// and played `seconds` seconds past the ring with each of `profiles`.
+void expectPromise(const std::vector<uint8_t>& bytes, Outcome outcome, const std::string& reason,
+                   const std::function<void(const Module&)>& promise, int seconds,
+                   const std::vector<PlaybackProfile>& profiles) {
+    const std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size()]);
+    std::memcpy(exact.get(), bytes.data(), bytes.size());
+    std::string why;
+    Module* m = loadModuleFromMemory(exact.get(), bytes.size(), nullptr, &why);
+    if (outcome == Outcome::refused) {
+        EXPECT_EQ(m, nullptr);
+        EXPECT_EQ(why, reason);
+        freeModule(m);
+        return;
+    }
+    ASSERT_NE(m, nullptr) << why;
+    if (promise) promise(*m);
+    for (const PlaybackProfile& profile : profiles) playAndCheck(*m, seconds, outcome, profile);
+    freeModule(m);
 }
 
 TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
@@ -393,22 +417,189 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
         if (c.change) c.change(layout);
         std::vector<uint8_t> bytes = buildXm(layout);
         if (c.damage) c.damage(bytes);
-        // Exactly the file's size, so a read past its end is a sanitizer finding.
-        const std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size()]);
-        std::memcpy(exact.get(), bytes.data(), bytes.size());
-        std::string reason;
-        Module* m = loadModuleFromMemory(exact.get(), bytes.size(), nullptr, &reason);
-        if (c.outcome == Outcome::refused) {
-            EXPECT_EQ(m, nullptr);
-            EXPECT_EQ(reason, c.reason);
-            freeModule(m);
-            continue;
-        }
-        ASSERT_NE(m, nullptr) << reason;
-        if (c.promise) c.promise(*m);
-        playAndCheck(*m, c.seconds, c.outcome);
-        freeModule(m);
+        expectPromise(bytes, c.outcome, c.reason, c.promise, c.seconds, {defaultProfile});
         if (HasFatalFailure()) return;
+    }
+}
+
+// The same promise for MOD and S3M headers: every count and offset pushed to its limits, the file
+// cut anywhere, each module played with every profile.
+struct HeaderCase {
+    const char*                                name;
+    std::function<void(std::vector<uint8_t>&)> damage;
+    Outcome                                    outcome;
+    std::string                                reason;   // refused: the loader's words
+    std::function<void(const Module&)>         promise;  // loaded: what was clamped, and how
+};
+
+void poke16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
+    b[at] = uint8_t(v);
+    b[at + 1] = uint8_t(v >> 8);
+}
+
+void loadAndPlay(const std::vector<uint8_t>& bytes, const HeaderCase& c) {
+    SCOPED_TRACE(c.name);
+    std::vector<PlaybackProfile> every;
+    for (const ProfileEntry& profile : kProfiles) every.push_back(profile.switches);
+    expectPromise(bytes, c.outcome, c.reason, c.promise, 1, every);
+}
+
+// Four channels: a looping and a one-shot sample, notes with effects on the rows of two patterns.
+std::vector<uint8_t> baseMod() {
+    ModLayout layout;
+    ModSample looped, oneShot;
+    for (int i = 0; i < 64; ++i) looped.data.push_back(int8_t(i < 32 ? 60 : -60));
+    looped.loopStart = 16;
+    looped.loopLength = 48;
+    oneShot.data.assign(256, 40);
+    layout.samples = {looped, oneShot};
+    layout.orders = {0, 1, 0};
+    ModPattern p;
+    p.cells.resize(64 * 4);
+    for (int row = 0; row < 64; row += 4)
+        for (int ch = 0; ch < 4; ++ch)
+            p.cells[size_t(row * 4 + ch)] = ModCell{uint8_t(37 + (row + ch * 5) % 36), uint8_t(1 + ch % 2),
+                                                    uint8_t((row / 4 + ch) % 16), uint8_t(row * 7)};
+    layout.patterns = {p, p};
+    return buildMod(layout);
+}
+
+// Four channels, a looping 8-bit and a 16-bit sample, notes with every effect letter over two
+// patterns of the order list (a skip marker between them).
+std::vector<uint8_t> baseS3m() {
+    S3mLayout layout;
+    S3mSample looped, sixteen;
+    for (int i = 0; i < 64; ++i) looped.data.push_back(int16_t(i < 32 ? 60 : -60));
+    looped.loop = true;
+    looped.loopStart = 8;
+    looped.loopEnd = 64;
+    for (int i = 0; i < 128; ++i) sixteen.data.push_back(int16_t(i * 200 - 12800));
+    sixteen.sixteenBits = true;
+    layout.samples = {looped, sixteen};
+    S3mPattern p;
+    for (int row = 0; row < 64; row += 2)
+        p.cells.push_back(S3mCell{row, layout.channels[size_t(row / 2 % 4)], s3mNote(2 + row % 5, row % 12),
+                                  uint8_t(1 + row % 2), row % 3 ? -1 : row, char('A' + row / 2 % 26), uint8_t(row * 9)});
+    layout.patterns = {p, p};
+    layout.orders = {0, 254, 1, 255};
+    return buildS3m(layout);
+}
+
+TEST(HostileModules, ModHeadersAreRefusedOrClampedAndPlayed) {
+    using B = std::vector<uint8_t>;
+    const auto sampleHeader = [](size_t i) { return size_t(20 + 30 * i); };
+    const auto be16 = [](B& b, size_t at, uint16_t v) {
+        b[at] = uint8_t(v >> 8);
+        b[at + 1] = uint8_t(v);
+    };
+    const HeaderCase cases[] = {
+        {"every sample 128 KiB long", [&](B& b) { for (size_t i = 0; i < 31; ++i) be16(b, sampleHeader(i) + 22, 0xFFFF); },
+         Outcome::plays, "", [](const Module& m) { EXPECT_GT(m.missingBytes, 31 * 100000); }},
+        {"loops of 128 KiB from 128 KiB on",
+         [&](B& b) {
+             for (size_t i = 0; i < 31; ++i) be16(b, sampleHeader(i) + 26, 0xFFFF), be16(b, sampleHeader(i) + 28, 0xFFFF);
+         },
+         Outcome::plays, "", [](const Module& m) { EXPECT_EQ(m.instruments[0].samples[0]->loopType, 1); }},
+        {"a loop beyond the end", [&](B& b) { be16(b, sampleHeader(0) + 28, 0xFFFF); }, Outcome::plays, "",
+         [](const Module& m) { EXPECT_EQ(m.instruments[0].samples[0]->loopLength, 48u); }},
+        {"volume and fine-tune bytes of 255", [&](B& b) { b[sampleHeader(0) + 24] = b[sampleHeader(0) + 25] = 255; },
+         Outcome::plays, "", [](const Module& m) {
+             EXPECT_EQ(m.instruments[0].samples[0]->volume, 64);
+             EXPECT_EQ(m.instruments[0].samples[0]->finetune, -16);
+         }},
+        {"song length 0", [](B& b) { b[950] = 0; }, Outcome::plays, "", [](const Module& m) { EXPECT_EQ(m.songLength, 1); }},
+        {"song length 255", [](B& b) { b[950] = 255; }, Outcome::plays, "", [](const Module& m) { EXPECT_EQ(m.songLength, 128); }},
+        {"every order names pattern 255: 256 patterns the file lacks", [](B& b) { std::fill(b.begin() + 952, b.begin() + 1080, 255); },
+         Outcome::silent, "", [](const Module& m) { EXPECT_EQ(m.patternCount, 256); }},
+        {"32 channels", [](B& b) { std::copy_n("32CH", 4, b.begin() + 1080); }, Outcome::loads, "",
+         [](const Module& m) { EXPECT_EQ(m.channelCount, 32); }},
+        {"FLT8 with odd orders", [](B& b) { std::copy_n("FLT8", 4, b.begin() + 1080), b[953] = 3; }, Outcome::loads, "",
+         [](const Module& m) { EXPECT_EQ(m.patternCount, 2); }},
+        {"99 channels", [](B& b) { std::copy_n("99CH", 4, b.begin() + 1080); }, Outcome::refused,
+         "a MOD with the signature \"99CH\", which the player does not know", nullptr},
+        {"every cell the highest period and sample 31 with F00",
+         [](B& b) {
+             for (size_t at = 1084; at + 4 <= 1084 + 2 * 1024; at += 4) b[at] = 0x1F, b[at + 1] = 0xFF, b[at + 2] = 0xFF, b[at + 3] = 0;
+         },
+         Outcome::silent, "", nullptr},
+    };
+    for (const HeaderCase& c : cases) {
+        B bytes = baseMod();
+        c.damage(bytes);
+        loadAndPlay(bytes, c);
+        if (HasFatalFailure()) return;
+    }
+}
+
+TEST(HostileModules, S3mHeadersAreRefusedOrClampedAndPlayed) {
+    using B = std::vector<uint8_t>;
+    const B base = baseS3m();
+    // Where the parapointers lie: after the header and the orders.
+    const size_t orders = base[32], instrumentPointers = 96 + orders, patternPointers = instrumentPointers + 2 * 2;
+    const size_t instrument0 = size_t(base[instrumentPointers] | base[instrumentPointers + 1] << 8) * 16;
+    const HeaderCase cases[] = {
+        {"65535 orders, instruments and patterns the file lacks",
+         [](B& b) { poke16(b, 32, 0xFFFF), poke16(b, 34, 0xFFFF), poke16(b, 36, 0xFFFF); }, Outcome::loads, "",
+         [](const Module& m) {
+             EXPECT_LE(m.patternCount, 256);
+             EXPECT_EQ(m.instrumentCount, 128);
+         }},
+        {"parapointers past the end", [&](B& b) { poke16(b, instrumentPointers, 0xFFFF), poke16(b, patternPointers, 0xFFFF); },
+         Outcome::loads, "", [](const Module& m) { EXPECT_EQ(m.instruments[0].sampleCount, 0); }},
+        {"parapointers into the header", [&](B& b) { poke16(b, instrumentPointers, 0), poke16(b, patternPointers + 2, 1); },
+         Outcome::loads, "", nullptr},
+        {"a sample of 4 Gi frames from a memory segment past the end",
+         [&](B& b) {
+             std::fill_n(b.begin() + ptrdiff_t(instrument0) + 13, 3, 0xFF);
+             std::fill_n(b.begin() + ptrdiff_t(instrument0) + 16, 4, 0xFF);
+         },
+         Outcome::loads, "", [](const Module& m) { EXPECT_EQ(m.instruments[0].samples[0]->length, 0u); }},
+        {"a sample of 4 Gi frames, loop and rate", [&](B& b) { std::fill_n(b.begin() + ptrdiff_t(instrument0) + 16, 20, 0xFF); },
+         Outcome::loads, "", [](const Module& m) {
+             const Sample& s = *m.instruments[0].samples[0];
+             EXPECT_LE(s.length, 1u << 16);
+             EXPECT_EQ(s.middleCRate, 0xFFFFFFFFu);
+         }},
+        {"a rate of 1 Hz", [&](B& b) { b[instrument0 + 32] = 1, b[instrument0 + 33] = b[instrument0 + 34] = b[instrument0 + 35] = 0; },
+         Outcome::loads, "", nullptr},
+        {"every channel Adlib's", [](B& b) { for (size_t i = 0; i < 32; ++i) b[64 + i] = uint8_t(16 + i % 16); }, Outcome::loads, "",
+         [](const Module& m) { EXPECT_EQ(m.channelCount, 32); }},
+        {"every channel off", [](B& b) { std::fill_n(b.begin() + 64, 32, 0xFF); }, Outcome::refused,
+         "no channels: every channel of the S3M is off", nullptr},
+        {"speed, tempo, volumes and flags all 255", [](B& b) { std::fill_n(b.begin() + 48, 6, 0xFF), poke16(b, 38, 0xFFFF); },
+         Outcome::loads, "", [](const Module& m) { EXPECT_EQ(m.initialGlobalVolume, 64); }},
+        {"orders of nothing but markers", [&](B& b) { std::fill_n(b.begin() + 96, orders, 0xFE); }, Outcome::loads, "",
+         [](const Module& m) { EXPECT_EQ(m.songLength, 1); }},
+    };
+    for (const HeaderCase& c : cases) {
+        B bytes = base;
+        c.damage(bytes);
+        loadAndPlay(bytes, c);
+        if (HasFatalFailure()) return;
+    }
+}
+
+// Cut at every length: too short to be told, refused; otherwise loaded with zeros for the rest.
+TEST(HostileModules, ModAndS3mFilesCutAnywhereLoadOrAreRefused) {
+    for (const std::vector<uint8_t>& whole : {baseMod(), baseS3m()}) {
+        for (size_t n = 0; n <= whole.size(); n += n < 1200 ? 1 : 7) {
+            SCOPED_TRACE(n);
+            const std::vector<uint8_t> cut(whole.begin(), whole.begin() + ptrdiff_t(n));
+            const std::unique_ptr<uint8_t[]> exact(new uint8_t[std::max<size_t>(n, 1)]);
+            if (n > 0) std::memcpy(exact.get(), cut.data(), n);
+            std::string reason;
+            Module* m = loadModuleFromMemory(exact.get(), n, nullptr, &reason);
+            if (m) {
+                if (n < whole.size()) EXPECT_GT(m->missingBytes, 0);
+                else EXPECT_EQ(m->missingBytes, 0);
+                playAndCheck(*m, 0, Outcome::loads, ptProfile);
+                playAndCheck(*m, 0, Outcome::loads, st3Profile);
+            } else {
+                EXPECT_FALSE(reason.empty());
+            }
+            freeModule(m);
+            if (HasFatalFailure()) return;
+        }
     }
 }
 

@@ -13,6 +13,7 @@
 
 #include "busy_song.h"
 #include "shared_data.h"
+#include "tracker_songs.h"
 #include "xmplayer.h"
 
 namespace {
@@ -56,7 +57,7 @@ xmplayer_position positionOf(const xmplayer* player) {
     return at;
 }
 
-const char* nameOf(xmplayer_profile profile) { return profile == XMPLAYER_PROFILE_FT2 ? "ft2" : "default"; }
+const char* nameOf(xmplayer_profile profile) { return xmplayer_profile_name(profile); }
 
 // Seeks in every direction: from a fresh player, forward past the block at hand, back, inside the
 // block at hand, onto block and tick boundaries, and past the song's end. After each, the next
@@ -108,8 +109,25 @@ void checkSeeks(const xmplayer_module* module, xmplayer_profile profile, int32_t
 TEST(LibrarySeek, FramesAfterASeekAreTheUnbrokenRendersForEveryProfileAndRate) {
     const Module song(buildXm(busySong()));
     ASSERT_NE(song.module, nullptr);
-    for (const xmplayer_profile profile : {XMPLAYER_PROFILE_DEFAULT, XMPLAYER_PROFILE_FT2})
-        for (const int32_t rate : {44100, 48000, 8000}) checkSeeks(song.module, profile, rate);
+    for (int profile = 0; profile < xmplayer_profile_count(); ++profile)
+        for (const int32_t rate : {44100, 48000, 8000}) checkSeeks(song.module, xmplayer_profile(profile), rate);
+}
+
+// A MOD and an S3M as their trackers play them: ProTracker's sample swaps and offsets, Scream
+// Tracker 3's shared memories move on through a seek as through mixing.
+TEST(LibrarySeek, ModAndS3mSeekToTheUnbrokenRendersFrames) {
+    for (const std::vector<uint8_t>& bytes : {tracker_songs::modSong(), tracker_songs::s3mSong()}) {
+        const Module song(bytes);
+        ASSERT_NE(song.module, nullptr);
+        const xmplayer_profile profile = xmplayer_module_profile(song.module);
+        Player whole(song.module, profile);
+        const std::vector<int16_t> unbroken = render(whole, 15 * 44100);
+        Player p(song.module, profile);
+        for (const int64_t target : {int64_t(13 * 44100 + 123), int64_t(2 * 44100), int64_t(9 * 44100 + 884)}) {
+            ASSERT_EQ(xmplayer_seek_frame(p, target), XMPLAYER_OK);
+            ASSERT_EQ(render(p, 4000), slice(unbroken, target, 4000)) << nameOf(profile) << " " << target;
+        }
+    }
 }
 
 // Real modules from the corpus, with their long samples and many channels.

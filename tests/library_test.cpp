@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "mod_writer.h"
+#include "s3m_writer.h"
 #include "song_fixture.h"
 #include "temp_dir.h"
 #include "xmplayer.h"
@@ -178,8 +180,80 @@ TEST(Library, ProfilesAreFoundByNameAndNumber) {
         EXPECT_EQ(xmplayer_profile_name(none), nullptr);
         EXPECT_EQ(xmplayer_profile_description(none), nullptr);
     }
-    for (const char* name : {"FT2", "", "ft", "ft2 ", "default2"}) EXPECT_EQ(xmplayer_profile_from_name(name), -1) << name;
+    for (const char* name : {"FT2", "", "ft", "ft2 ", "default2", "Auto"}) EXPECT_EQ(xmplayer_profile_from_name(name), -1) << name;
     EXPECT_EQ(xmplayer_profile_from_name(nullptr), -1);
+    // "auto" is no profile of its own: its number lies outside theirs.
+    EXPECT_EQ(xmplayer_profile_from_name("auto"), XMPLAYER_PROFILE_AUTO);
+    EXPECT_STREQ(xmplayer_profile_name(XMPLAYER_PROFILE_AUTO), "auto");
+    EXPECT_NE(xmplayer_profile_description(XMPLAYER_PROFILE_AUTO), nullptr);
+    EXPECT_GE(XMPLAYER_PROFILE_AUTO, xmplayer_profile_count());
+}
+
+// The format comes from the content; AUTO plays each as its tracker does, and the loader's
+// warnings come with the module.
+TEST(Library, EachFormatIsToldAndPlaysAsItsTrackerDoes) {
+    ModLayout mod;
+    mod.samples = {modTone()};
+    ModPattern modPattern;
+    modPattern.cells = {ModCell{49, 1, 4, 0x44}};  // C-2 with a vibrato: ProTracker's falls first
+    mod.patterns = {modPattern};
+    S3mLayout s3m;
+    S3mSample adlib;
+    adlib.type = 2;
+    s3m.samples = {s3mTone(10000), adlib};  // a rate between transposes: st3 plays it exactly
+    s3m.patterns = {S3mPattern{{S3mCell{0, 0, s3mNote(1, 0), 1}}, {}}};
+    struct Case {
+        std::vector<uint8_t> bytes;
+        xmplayer_format      format;
+        const char*          name;
+        xmplayer_profile     tracker;
+        const char*          warnings;
+    };
+    const Case cases[] = {
+        {songA(), XMPLAYER_FORMAT_XM, "XM", XMPLAYER_PROFILE_FT2, ""},
+        {buildMod(mod), XMPLAYER_FORMAT_MOD, "MOD", XMPLAYER_PROFILE_PT, ""},
+        {buildS3m(s3m), XMPLAYER_FORMAT_S3M, "S3M", XMPLAYER_PROFILE_ST3,
+         "1 Adlib instrument not synthesised: it plays silent\n"},
+    };
+    for (const Case& c : cases) {
+        const LoadedSong song(c.bytes);
+        ASSERT_NE(song.module, nullptr) << c.name;
+        EXPECT_EQ(xmplayer_module_format(song.module), c.format);
+        EXPECT_STREQ(xmplayer_format_name(xmplayer_module_format(song.module)), c.name);
+        EXPECT_EQ(xmplayer_module_profile(song.module), c.tracker) << c.name;
+        EXPECT_STREQ(xmplayer_module_warnings(song.module), c.warnings) << c.name;
+        // AUTO renders what the tracker's own profile renders, and differs from the demo's player.
+        std::vector<int16_t> rendered[3];
+        int i = 0;
+        for (xmplayer_profile profile : {XMPLAYER_PROFILE_AUTO, c.tracker, XMPLAYER_PROFILE_DEFAULT}) {
+            xmplayer* player = xmplayer_create(song.module, profile);
+            ASSERT_NE(player, nullptr);
+            rendered[i].resize(2 * 100 * XMPLAYER_BLOCK_FRAMES);
+            rendered[i].resize(2 * xmplayer_render_s16(player, rendered[i].data(), 100 * XMPLAYER_BLOCK_FRAMES));
+            xmplayer_free(player);
+            ++i;
+        }
+        EXPECT_EQ(rendered[0], rendered[1]) << c.name;
+        EXPECT_NE(rendered[0], rendered[2]) << c.name;
+        EXPECT_EQ(xmplayer_song_frames(song.module, XMPLAYER_PROFILE_AUTO, 0, 1 << 20),
+                  xmplayer_song_frames(song.module, c.tracker, 0, 1 << 20));
+    }
+    EXPECT_EQ(xmplayer_module_format(nullptr), XMPLAYER_FORMAT_XM);
+    EXPECT_STREQ(xmplayer_module_warnings(nullptr), "");
+    EXPECT_EQ(xmplayer_format_name(3), nullptr);
+    EXPECT_EQ(xmplayer_create(nullptr, XMPLAYER_PROFILE_AUTO), nullptr);
+    const LoadedSong a(songA());
+    EXPECT_EQ(xmplayer_create(a.module, xmplayer_profile(XMPLAYER_PROFILE_AUTO + 1)), nullptr);
+}
+
+// A file cut short says so in its warnings, as well as in missing_bytes.
+TEST(Library, WarnsOfBytesMissing) {
+    std::vector<uint8_t> bytes = songA();
+    bytes.resize(bytes.size() - 5);
+    const LoadedSong cut(bytes);
+    ASSERT_NE(cut.module, nullptr);
+    EXPECT_STREQ(xmplayer_module_warnings(cut.module),
+                 "the file ends 5 bytes short of what its headers declare; they play as silence\n");
 }
 
 // Song A at tempo 6, BPM 125: a tick every 882 frames, a row every 5292.
@@ -390,8 +464,8 @@ TEST(Library, LoadsFromMemoryFilesAndCallbacksOrSaysWhy) {
     };
     load(0, "no such file", xmplayer_load_file((t / "missing.xm").string().c_str(), &errors[0], reasons[0], 128),
          XMPLAYER_ERROR_OPEN, "cannot open");
-    load(1, "not an XM module", xmplayer_load_memory(text.data(), text.size(), &errors[1], reasons[1], 128),
-         XMPLAYER_ERROR_FORMAT, "not an XM module");
+    load(1, "no module", xmplayer_load_memory(text.data(), text.size(), &errors[1], reasons[1], 128),
+         XMPLAYER_ERROR_FORMAT, "not an XM, MOD or S3M module");
     load(2, "33 channels", xmplayer_load_memory(tooWide.data(), tooWide.size(), &errors[2], reasons[2], 128),
          XMPLAYER_ERROR_UNPLAYABLE, "33 channels, at most 32");
     load(3, "incomplete callbacks", xmplayer_load_stream(&incomplete, path.c_str(), nullptr, &errors[3], reasons[3], 128),

@@ -13,84 +13,18 @@
 #include "player/loader.h"
 #include "player/sequencer.h"
 #include "player/stream.h"
+#include "load_checks.h"
 #include "shared_data.h"
 #include "song_fixture.h"
 #include "xm_writer.h"
 
 namespace {
 
+// The refusal of bytes that are no module of the three formats.
+const std::string kNoModule = "not an XM, MOD or S3M module: no \"Extended Module: \" at its start, no \"SCRM\" at "
+                              "byte 44, no MOD signature at byte 1080";
+
 class LoaderTest : public testing::Test {};
-
-struct ModuleDeleter {
-    void operator()(Module* m) const { freeModule(m); }
-};
-using ModulePtr = std::unique_ptr<Module, ModuleDeleter>;
-
-// Loads `bytes` through the memory stream. The bytes are copied into a buffer of exactly their
-// size, so that ASan sees any read past the end.
-ModulePtr load(const std::vector<uint8_t>& bytes, std::string* reason = nullptr,
-               SampleDataCallback callback = nullptr) {
-    const std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size()]);
-    std::copy(bytes.begin(), bytes.end(), exact.get());
-    return ModulePtr(loadModuleFromMemory(bytes.empty() ? nullptr : exact.get(), bytes.size(), callback, reason));
-}
-
-// What the player may rely on in any loaded module, whatever file it came from.
-void expectPlayable(const Module& m) {
-    EXPECT_EQ(m.initialGlobalVolume, 64);
-    ASSERT_GE(m.channelCount, 1);
-    ASSERT_LE(m.channelCount, 32);
-    ASSERT_GE(m.songLength, 1);
-    ASSERT_LE(m.songLength, 256);
-    EXPECT_LT(m.restartPosition, m.songLength);
-    EXPECT_GE(m.restartPosition, 0);
-    for (int32_t i = 0; i < m.songLength; ++i) ASSERT_LT(m.orders[i], m.patternCount) << "order " << i;
-    for (int32_t i = 0; i < m.patternCount; ++i) {
-        const Pattern& p = m.patterns[i];
-        ASSERT_EQ(p.cells != nullptr, p.rowCount > 0) << "pattern " << i;
-        for (int32_t k = 0; k < p.rowCount * m.channelCount; ++k) {
-            ASSERT_NE(p.cells[k].note, 97);
-            ASSERT_LE(p.cells[k].instrument, 128);
-        }
-    }
-    ASSERT_GE(m.instrumentCount, 0);
-    ASSERT_LE(m.instrumentCount, 128);
-    for (int32_t i = 0; i < m.instrumentCount; ++i) {
-        SCOPED_TRACE("instrument " + std::to_string(i));
-        const Instrument& ins = m.instruments[i];
-        ASSERT_GE(ins.sampleCount, 0);
-        ASSERT_LE(ins.sampleCount, 16);
-        for (int32_t k = ins.sampleCount; k < 16; ++k) EXPECT_EQ(ins.samples[k], &emptySample);
-        for (int32_t k = 0; k < ins.sampleCount; ++k) {
-            const Sample& s = *ins.samples[k];
-            ASSERT_NE(&s, &emptySample);
-            EXPECT_EQ(s.bitsPerSample, 16);
-            ASSERT_TRUE(s.loopType == 1 || s.loopType == 2 || s.loopType == 4) << int(s.loopType);
-            ASSERT_EQ(s.data != nullptr, s.length > 0);
-            if (s.loopType == 1) {
-                EXPECT_EQ(s.loopStart, 0u);
-                EXPECT_EQ(s.loopLength, s.length);
-            }
-            if (s.length == 0) continue;
-            ASSERT_GE(s.loopLength, 1u);
-            ASSERT_LE(uint64_t(s.loopStart) + s.loopLength, s.length);
-            const uint32_t guard = s.loopStart + s.loopLength;
-            if (s.loopType == 2) { EXPECT_EQ(s.data[guard], s.data[s.loopStart]); }
-            if (s.loopType == 4) { EXPECT_EQ(s.data[guard], s.data[guard - 1]); }
-            for (uint32_t j = s.length; j < s.length + 8; ++j)
-                if (j != guard) { ASSERT_EQ(s.data[j], 0) << "frame " << j; }
-        }
-        for (auto [count, type, sustain, loopStart, loopEnd] :
-             {std::make_tuple(ins.volumePointCount, ins.volumeType, ins.volumeSustainPoint, ins.volumeLoopStart,
-                              ins.volumeLoopEnd),
-              std::make_tuple(ins.panningPointCount, ins.panningType, ins.panningSustainPoint, ins.panningLoopStart,
-                              ins.panningLoopEnd)}) {
-            EXPECT_LE(count, 12);
-            if (type & 2) { EXPECT_LT(sustain, count); }
-            if (type & 4) { EXPECT_TRUE(loopStart < count && loopEnd < count); }
-        }
-    }
-}
 
 // Two channels, three orders, two patterns (one packed, one not), three instruments: one with a
 // forward-looping 8-bit and a ping-pong 16-bit sample, one without samples, one with a plain
@@ -242,8 +176,8 @@ TEST_F(LoaderTest, RefusesWhatCannotBePlayedWithAReason) {
         std::string reason;
     };
     const Case cases[] = {
-        {"ID text", [](XmLayout& s) { s.idText = "Extended module: "; }, "not an XM module: it does not start with \"Extended Module: \""},
-        {"ID text", [](XmLayout& s) { s.idText = "Extended Module; "; }, "not an XM module: it does not start with \"Extended Module: \""},
+        {"ID text", [](XmLayout& s) { s.idText = "Extended module: "; }, kNoModule},
+        {"ID text", [](XmLayout& s) { s.idText = "Extended Module; "; }, kNoModule},
         {"no channels", [](XmLayout& s) { s.channels = 0; }, "no channels"},
         {"33 channels", [](XmLayout& s) { s.channels = 33; }, "33 channels, at most 32"},
         {"65535 channels", [](XmLayout& s) { s.channels = 65535; }, "65535 channels, at most 32"},
@@ -269,7 +203,7 @@ TEST_F(LoaderTest, RefusesWhatCannotBePlayedWithAReason) {
 
     std::string reason;
     EXPECT_FALSE(load({}, &reason));
-    EXPECT_EQ(reason, "not an XM module: it does not start with \"Extended Module: \"");
+    EXPECT_EQ(reason, kNoModule);
     EXPECT_FALSE(load({}));  // without a place for the reason
 
     StreamCallbacks incomplete = fileStreamCallbacks;
@@ -282,6 +216,36 @@ TEST_F(LoaderTest, RefusesWhatCannotBePlayedWithAReason) {
     EXPECT_EQ(reason, "cannot open \"song.xm\"");
 
     EXPECT_FALSE(freeModule(nullptr));
+}
+
+// Whatever is no XM, MOD or S3M is refused in one line that names what it seems to be.
+TEST_F(LoaderTest, OtherFormatsAreRefusedByName) {
+    struct Case {
+        std::string start;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"IMPM", "an Impulse Tracker module (IT), not an XM, MOD or S3M module"},
+        {"Extended Instrument: ", "an XM instrument (XI), not an XM, MOD or S3M module"},
+        {"MTM\x10", "a MultiTracker module (MTM), not an XM, MOD or S3M module"},
+        {"MMD1", "an OctaMED module (MED), not an XM, MOD or S3M module"},
+        {"OKTASONG", "an Oktalyzer module (OKT), not an XM, MOD or S3M module"},
+        {"FAR\xFE", "a Farandole module (FAR), not an XM, MOD or S3M module"},
+        {"ziRCONia", "an MMCMP-packed module (unpack it first), not an XM, MOD or S3M module"},
+        {"PK\x03\x04", "a ZIP archive (unpack it first), not an XM, MOD or S3M module"},
+        {"\x1F\x8B\x08", "a gzip file (unpack it first), not an XM, MOD or S3M module"},
+        {"RIFF\x10\x00\x00\x00WAVE", "a RIFF file (a WAV, for one), not an XM, MOD or S3M module"},
+        {"MThd", "a MIDI file, not an XM, MOD or S3M module"},
+        {"Extended Module", kNoModule},  // the ID text cut short
+        {"", kNoModule},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes(c.start.begin(), c.start.end());
+        bytes.resize(c.start.empty() ? 0 : 2048, 0);
+        std::string reason;
+        EXPECT_FALSE(load(bytes, &reason)) << c.start;
+        EXPECT_EQ(reason, c.reason) << c.start;
+    }
 }
 
 TEST_F(LoaderTest, OrderListAndCountsAreReadOrClamped) {
@@ -655,7 +619,7 @@ TEST_F(LoaderTest, EveryPrefixLoadsOrFailsCleanly) {
         std::string reason;
         const ModulePtr m = load(std::vector<uint8_t>(whole.begin(), whole.begin() + n), &reason);
         if (n < 17) {
-            EXPECT_EQ(reason, "not an XM module: it does not start with \"Extended Module: \"");
+            EXPECT_EQ(reason, kNoModule);
         } else if (n < 69) {
             EXPECT_EQ(reason, "no channels");
         } else {

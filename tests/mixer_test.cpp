@@ -287,6 +287,55 @@ TEST_F(VoiceMixer, APingPongLoopFromZeroStaysInsideTheSample) {
     for (int k = 0; k < 500; ++k) ASSERT_EQ(out[2 * k], 1000.0f) << k;
 }
 
+// ProTracker's sample swap: at the end of its pass (a loop's end, or a one-shot's) the voice goes
+// on in the next sample's loop, as far into it as it ran past; a next sample without a loop ends
+// it; a next sample waits while the pass goes on, however many frames a call mixes.
+TEST_F(VoiceMixer, AVoiceGoesOnInTheNextSamplesLoopOnceItsPassEnds) {
+    TestSample looped(std::vector<int16_t>(40, 100), 2, 30, 10);
+    TestSample oneShot(std::vector<int16_t>(40, 100));
+    TestSample next(std::vector<int16_t>{1, 2, 3, 4, 5, 6, 7, 8, 500, 500, 500, 500}, 2, 8, 4);
+    TestSample nextWithoutLoop(std::vector<int16_t>(12, 700));
+    struct Case {
+        const char*   what;
+        const Sample& from;
+        const Sample& to;
+        int32_t       position;          // at frame 38.5 (step 0.75), two frames before the pass ends
+        int32_t       expectedPosition;  // after 8 frames: 4.5 past the next loop's start, wrapped: 8.5
+        bool          sounding;
+    };
+    const Case cases[] = {
+        {"from a loop", looped.sample, next.sample, 38, 8, true},
+        {"from a one-shot", oneShot.sample, next.sample, 38, 8, true},
+        {"to a sample without a loop", looped.sample, nextWithoutLoop.sample, 38, 0, false},
+    };
+    for (const Case& c : cases) {
+        Voice v = settledVoice(c.from, 255, 0xC0000000u);
+        v.position = c.position;
+        v.positionFraction = kHalf;
+        v.nextSample = &c.to;
+        std::vector<float> out(16, 0.0f);
+        mixVoice(mixer, v, out.data(), 8);
+        EXPECT_EQ(v.sample, c.sounding ? &c.to : nullptr) << c.what;
+        EXPECT_EQ(v.nextSample, nullptr) << c.what;
+        EXPECT_EQ(v.position, c.expectedPosition) << c.what;
+        if (c.sounding) EXPECT_EQ(out[2 * 7], 500.0f) << c.what << ": the last frame plays the next loop";
+        else EXPECT_EQ(out[2 * 7], 0.0f) << c.what;
+    }
+
+    // Many frames inside a long loop: one pass at a time, the swap waiting for the loop's end.
+    TestSample longLoop(std::vector<int16_t>(1000, 100), 2, 0, 1000);
+    Voice v = settledVoice(longLoop.sample, 255, uint64_t(1) << 32);
+    v.nextSample = &next.sample;
+    std::vector<float> out(2 * 999, 0.0f);
+    mixVoice(mixer, v, out.data(), 999);
+    EXPECT_EQ(v.sample, &longLoop.sample);
+    EXPECT_EQ(v.position, 999);
+    out.assign(4, 0.0f);
+    mixVoice(mixer, v, out.data(), 2);
+    EXPECT_EQ(v.sample, &next.sample);
+    EXPECT_EQ(v.position, 9);
+}
+
 TEST(FloatToPcm16, RoundsTiesToEvenAndClips) {
     const float in[] = {2.5f, 3.5f, -2.5f, 40000.0f, -40000.0f, 0.49f, -0.5f, 32767.4f, -32768.6f, 1.5f};
     const int16_t expected[] = {2, 4, -2, 32767, -32768, 0, 0, 32767, -32768, 2};

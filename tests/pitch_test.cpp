@@ -46,6 +46,46 @@ TEST(Periods, FrequencyOnBothScales) {
     EXPECT_EQ(periodFrequency(-5, 5, false), 0);
 }
 
+// ProTracker's table: C-1 856 … B-3 113 at fine-tune 0, each fine-tune's table an eighth of a
+// semitone from the next (within the table's own roundings), −8 a semitone below 0, and the 0
+// after every table that its arpeggio reads past the end.
+TEST(Periods, ProTrackersTable) {
+    EXPECT_EQ(protrackerPeriod(0, 0), 856);
+    EXPECT_EQ(protrackerPeriod(0, 35), 113);
+    EXPECT_EQ(protrackerPeriod(7, 35), 108);
+    EXPECT_EQ(protrackerPeriod(-1, 0), 862);
+    EXPECT_EQ(protrackerPeriod(0, 36), 0);
+    EXPECT_EQ(protrackerPeriod(0, 37), 850) << "past the end of fine-tune 0's table lies fine-tune 1's";
+    EXPECT_EQ(protrackerPeriod(-1, 37), 0) << "past the last table: 0";
+    for (int32_t note = 1; note < kProtrackerNotes; ++note) EXPECT_EQ(protrackerPeriod(-8, note), protrackerPeriod(0, note - 1));
+    for (int32_t fineTune = -8; fineTune < 8; ++fineTune)
+        for (int32_t note = 0; note < kProtrackerNotes; ++note) {
+            const double ideal = 856.0 * std::pow(2.0, -(note + fineTune / 8.0) / 12.0);
+            EXPECT_LE(std::abs(protrackerPeriod(fineTune, note) - ideal), 1.5) << fineTune << " " << note;
+            if (note > 0) { EXPECT_LT(protrackerPeriod(fineTune, note), protrackerPeriod(fineTune, note - 1)); }
+        }
+}
+
+TEST(Periods, ProTrackersArpeggioReadsItsTable) {
+    struct Case {
+        int32_t period, fineTune, n, expected;
+    };
+    const Case cases[] = {
+        {4 * 428, 0, 0, 4 * 428},  {4 * 428, 0, 7, 4 * 285},    // C-2 and the G-2 above it
+        {4 * 430, 0, 12, 4 * 214},                              // a period between entries takes the next one at or below it
+        {4 * 113, 0, 1, 0},        {4 * 113, 0, 2, 4 * 850},    // past B-3: the table's 0, then fine-tune 1's C-1
+        {4 * 425, 16, 12, 4 * 213},                             // fine-tune 1's own table
+        {4 * 50, 0, 3, 4 * 757},                                // below every entry: the search stops at the 0
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(protrackerArpeggio(c.period, c.fineTune, c.n), c.expected) << c.period << " +" << c.n;
+}
+
+TEST(Periods, TheAmigaClockOfProTracker) {
+    EXPECT_EQ(periodFrequency(1712, 0, false, kPalAmigaClock), 8287);  // C-2 on a PAL Amiga
+    EXPECT_EQ(periodFrequency(4608, 0, true, kPalAmigaClock), 8363) << "linear periods know no clock";
+}
+
 // A channel at full scale on voice 0 of a playback, with a sample to play.
 struct VoiceFixture {
     Sample                    sample{};

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "player/profile.h"
+#include "s3m_writer.h"
 #include "song_fixture.h"
 
 namespace {
@@ -18,6 +19,7 @@ constexpr uint8_t C4 = 49, D4 = 51, E4 = 53, C5 = 61, B6 = 84, A7 = 94, B7 = 96;
 constexpr uint8_t kArpeggio = 0x0, kPortaUp = 0x1, kPortaDown = 0x2, kPorta = 0x3, kVibrato = 0x4, kTremolo = 0x7,
                   kOffset = 0x9, kVolumeSlide = 0xA, kSetVolume = 0xC, kExtended = 0xE, kSpeed = 0xF,
                   kGlobalVolume = 16, kKeyOffEffect = 20, kEnvelopePosition = 21, kRetrig = 27, kTremor = 29;
+constexpr uint8_t B5 = 72;  // ProTracker's highest note, B-3 there
 
 // A volume envelope (0,64) (10,0), optionally holding at its first point until key-off.
 XmInstrument envelopeInstrument(bool sustain) {
@@ -48,40 +50,18 @@ XmLayout song(std::vector<Cell> rows, XmInstrument ins = toneInstrument(), uint1
     return layout;
 }
 
-void run(Song& s, int ticks) {
-    for (int i = 0; i < ticks; ++i) s.tick();
-}
-
-// After `ticks` ticks: one of channel 0's fields.
-std::function<int64_t(Song&)> after(int ticks, std::function<int64_t(const Channel&)> field) {
-    return [ticks, field](Song& s) {
-        run(s, ticks);
-        return field(s.channel(0));
-    };
-}
-
-// Channel 0's note starts within `ticks` ticks.
-std::function<int64_t(Song&)> starts(int ticks) {
-    return [ticks](Song& s) {
-        int64_t count = 0;
-        for (int i = 0; i < ticks; ++i) {
-            s.tick();
-            count += (s.channel(0).updateFlags & kUpdateTrigger) != 0;
-        }
-        return count;
-    };
-}
-
-// Bit i set when channel 0's note starts on tick i.
-std::function<int64_t(Song&)> startTicks(int ticks) {
-    return [ticks](Song& s) {
-        int64_t mask = 0;
-        for (int i = 0; i < ticks; ++i) {
-            s.tick();
-            if (s.channel(0).updateFlags & kUpdateTrigger) mask |= int64_t(1) << i;
-        }
-        return mask;
-    };
+// The same on Amiga periods, with a second instrument whose one-shot sample is 1024 frames long
+// and plays at volume 16.
+XmLayout amigaSong(std::vector<Cell> rows) {
+    XmLayout layout = song(std::move(rows));
+    layout.flags = 0;
+    XmInstrument longOne;
+    XmSample s;
+    s.data.assign(1024, 1);
+    s.volume = 16;
+    longOne.samples = {s};
+    layout.instruments.push_back(longOne);
+    return layout;
 }
 
 // Bit i set when channel 0 is silenced by tremor on tick i.
@@ -97,13 +77,21 @@ std::function<int64_t(Song&)> tremorSilences(int ticks) {
     };
 }
 
+// A module's bytes, from any writer.
+struct ModuleBytes {
+    std::vector<uint8_t> bytes;
+    ModuleBytes(const XmLayout& layout) : bytes(buildXm(layout)) {}
+    ModuleBytes(const S3mLayout& layout) : bytes(buildS3m(layout)) {}
+};
+
 struct SwitchCase {
     const char*                     name;
     bool PlaybackProfile::*         flag;
-    XmLayout                          module;
+    ModuleBytes                     module;
     std::function<int64_t(Song&)>   observe;
-    int64_t                         withDefault;
-    int64_t                         withSwitch;
+    int64_t                         withDefault;  // with `base`
+    int64_t                         withSwitch;   // with `base` and the switch
+    PlaybackProfile                 base = defaultProfile;
 };
 
 std::vector<SwitchCase> switchCases() {
@@ -141,6 +129,20 @@ std::vector<SwitchCase> switchCases() {
         return x;
     };
     const auto sampleLength = [](const Channel& c) { return int64_t(c.voice->sample ? c.voice->sample->length : 0); };
+    const auto startFrame = [](const Channel& c) { return int64_t(c.voice->position); };
+    const auto tempo = [](Song& s) {
+        s.tick();
+        return int64_t(s.p.tempo);
+    };
+    PlaybackProfile staysWithChannel = defaultProfile;
+    staysWithChannel.offsetStaysWithChannel = true;
+    // An S3M note C-1 of a sample at 10000 Hz: Scream Tracker 3's period 8363 × 16 × 1712 /
+    // (10000 × 2), or the nearest XM transpose's (3 semitones, fine-tune 12) on the Amiga scale.
+    S3mLayout rated;
+    rated.samples = {S3mSample{}};
+    rated.samples[0].data.assign(64, 10);
+    rated.samples[0].c2spd = 10000;
+    rated.patterns = {S3mPattern{{{0, 0, s3mNote(1, 0), 1}}, {}}};
     std::vector<SwitchCase> cases = {
         // A released note without volume envelope: silent at once, or volume 0 that the next
         // row's volume column brings back (no fadeout in this instrument).
@@ -328,6 +330,43 @@ std::vector<SwitchCase> switchCases() {
         // 0 left and 1 right, or 128 parts of 256 give 1 and 1.
         {"panningSplits256", &PlaybackProfile::panningSplits256, song({{C4, 1, 0x12, kGlobalVolume, 40}}),
          after(1, [](const Channel& c) { return int64_t(c.voice->rightVolume - c.voice->leftVolume); }), 1, 0},
+        // An instrument of panning 200 on a channel that starts at 0: the panning follows it, or stays.
+        {"channelPanning", &PlaybackProfile::channelPanning, song({{C4, 1, 0, 0, 0}}, toneInstrument(64, 200)),
+         after(1, [](const Channel& c) { return int64_t(c.panning); }), 200, 0},
+        // A volume envelope falling from 64: it plays, or is not there.
+        {"xmExtrasUnused envelope", &PlaybackProfile::xmExtrasUnused,
+         song({{C4, 1, 0, 0, 0}}, envelopeInstrument(false)),
+         after(4, [](const Channel& c) { return int64_t(c.volumeEnvelopeValue); }), 44, 64},
+        // A key-off, then a note without instrument at volume 32: it stays released, or starts afresh.
+        {"xmExtrasUnused key-off", &PlaybackProfile::xmExtrasUnused,
+         song({{C4, 1, 0, 0, 0}, {kKeyOff, 0, 0, 0, 0}, {C4, 0, 0x30, 0, 0}}), after(13, voiceVolume), 0, 63},
+        // 901 beside a note, then a note alone: it starts at the sample's start, or where 901 put it.
+        {"offsetStaysWithChannel", &PlaybackProfile::offsetStaysWithChannel,
+         amigaSong({{C4, 2, 0, kOffset, 0x01}, {C4, 0, 0, 0, 0}}), after(7, startFrame), 0, 256},
+        // The same where offsets add up: 901 beside the note moves the start twice, the first note
+        // starting after the first move.
+        {"offsetAddsUp", &PlaybackProfile::offsetAddsUp, amigaSong({{C4, 2, 0, kOffset, 0x01}, {C4, 0, 0, 0, 0}}),
+         after(7, startFrame), 256, 512, staysWithChannel},
+        // 1FF from ProTracker's highest note: the period stops at 56, or at its 113 (452 here).
+        {"protrackerPeriods", &PlaybackProfile::protrackerPeriods, amigaSong({{B5, 1, 0, kPortaUp, 0xFF}}),
+         after(2, period), 56, 452},
+        // A04 then A00 from volume 32: the slide goes on to 0, or stops at 12.
+        {"slidesForgetParameter", &PlaybackProfile::slidesForgetParameter,
+         song({{C4, 1, 0x30, kVolumeSlide, 0x04}, {0, 0, 0, kVolumeSlide, 0x00}}), after(13, volume), 0, 12},
+        // An instrument alone beside a playing note: nothing waits, or its sample waits for the loop's end.
+        {"sampleSwapsAtLoopEnd", &PlaybackProfile::sampleSwapsAtLoopEnd, amigaSong({{C4, 1, 0, 0, 0}, {0, 2, 0, 0, 0}}),
+         after(7, [](const Channel& c) { return int64_t(c.voice->nextSample != nullptr); }), 0, 1},
+        // 444 on tick 2, position 4: the pitch rises (period −12), or falls (+12).
+        {"protrackerVibrato", &PlaybackProfile::protrackerVibrato, song({{C4, 1, 0, kVibrato, 0x44}}),
+         after(3, [](const Channel& c) { return int64_t(c.periodDelta); }), -12, 12},
+        // E93 without a note: restarts on tick 3 of the row, or on its row tick too.
+        {"retrigOnRowTick", &PlaybackProfile::retrigOnRowTick,
+         song({{C4, 1, 0, 0, 0}, {0, 0, 0, kExtended, 0x93}}), startTicks(12), 0b1000000001, 0b1001000001},
+        {"speedZeroIgnored", &PlaybackProfile::speedZeroIgnored, song({{C4, 1, 0, kSpeed, 0x00}}), tempo, 0, 6},
+        // ED3 beside an instrument of volume 16: the volume stays 64 until tick 3, or is 16 at once.
+        {"noteDelayTakesInstrumentAtOnce", &PlaybackProfile::noteDelayTakesInstrumentAtOnce,
+         amigaSong({{C4, 1, 0, 0, 0}, {C4, 2, 0, kExtended, 0xD3}}), after(7, volume), 64, 16},
+        {"middleCRatePeriods", &PlaybackProfile::middleCRatePeriods, rated, after(1, period), 11456, 11453},
     };
     return cases;
 }
@@ -340,9 +379,11 @@ PlaybackProfile only(bool PlaybackProfile::*flag) {
 
 TEST(PlaybackProfile, EachSwitchAloneChangesItsBehaviour) {
     for (const SwitchCase& t : switchCases()) {
-        Song withDefault(t.module);
+        Song withDefault(t.module.bytes, t.base);
         EXPECT_EQ(t.observe(withDefault), t.withDefault) << t.name << ", default profile";
-        Song withSwitch(t.module, only(t.flag));
+        PlaybackProfile switched = t.base;
+        switched.*t.flag = true;
+        Song withSwitch(t.module.bytes, switched);
         EXPECT_EQ(t.observe(withSwitch), t.withSwitch) << t.name << ", switch on";
     }
 }
@@ -370,16 +411,19 @@ TEST(PlaybackProfile, VolumeRampsOverTickKeepsTheShortRampForASetVolume) {
     }
 }
 
-// Every switch of the record has a case above: a switch added later needs one too.
-TEST(PlaybackProfile, EverySwitchIsCoveredAndTheFt2ProfileHasThemAllOn) {
+// Every switch of the record has a case above (a switch added later needs one too), and every
+// one is on in some tracker's profile.
+TEST(PlaybackProfile, EverySwitchIsCoveredAndSomeTrackerPlaysIt) {
     const std::vector<SwitchCase> cases = switchCases();
     PlaybackProfile covered = defaultProfile;
     for (const SwitchCase& t : cases) covered.*t.flag = true;
     const auto* bytes = reinterpret_cast<const bool*>(&covered);
     const auto* ft2 = reinterpret_cast<const bool*>(&ft2Profile);
+    const auto* pt = reinterpret_cast<const bool*>(&ptProfile);
+    const auto* st3 = reinterpret_cast<const bool*>(&st3Profile);
     for (size_t i = 0; i < sizeof(PlaybackProfile); ++i) {
         EXPECT_TRUE(bytes[i]) << "switch " << i << " has no case";
-        EXPECT_TRUE(ft2[i]) << "switch " << i << " is off in ft2Profile";
+        EXPECT_TRUE(ft2[i] || pt[i] || st3[i]) << "switch " << i << " is off in every tracker's profile";
     }
 }
 

@@ -1,8 +1,9 @@
 #pragma once
-// A module built with the XM writer, loaded and reset as for playing, and driven tick by tick:
-// the fixture of the sequencer, effect and envelope tests.
+// A module built with the XM writer (or the MOD and S3M writers), loaded and reset as for playing,
+// and driven tick by tick: the fixture of the sequencer, effect and envelope tests.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -53,7 +54,10 @@ struct Song {
     std::unique_ptr<Playback> playback = std::make_unique<Playback>();
     Playback&                 p = *playback;
 
-    explicit Song(const XmLayout& layout, const PlaybackProfile& profile = defaultProfile) : bytes(buildXm(layout)) {
+    explicit Song(const XmLayout& layout, const PlaybackProfile& profile = defaultProfile)
+        : Song(buildXm(layout), profile) {}
+    // A module of any format, from its bytes.
+    explicit Song(std::vector<uint8_t> file, const PlaybackProfile& profile = defaultProfile) : bytes(std::move(file)) {
         std::string reason;
         m = loadModuleFromMemory(bytes.data(), bytes.size(), nullptr, &reason);
         EXPECT_NE(m, nullptr) << reason;
@@ -76,3 +80,40 @@ struct Song {
         return rows;
     }
 };
+
+// Observations of channel 0 over the ticks, for the tests' tables of cases.
+inline void run(Song& s, int ticks) {
+    for (int i = 0; i < ticks; ++i) s.tick();
+}
+
+// After `ticks` ticks: one of channel 0's fields.
+inline std::function<int64_t(Song&)> after(int ticks, std::function<int64_t(const Channel&)> field) {
+    return [ticks, field](Song& s) {
+        run(s, ticks);
+        return field(s.channel(0));
+    };
+}
+
+// Channel 0's note starts within `ticks` ticks.
+inline std::function<int64_t(Song&)> starts(int ticks) {
+    return [ticks](Song& s) {
+        int64_t count = 0;
+        for (int i = 0; i < ticks; ++i) {
+            s.tick();
+            count += (s.channel(0).updateFlags & kUpdateTrigger) != 0;
+        }
+        return count;
+    };
+}
+
+// Bit i set when channel 0's note starts on tick i.
+inline std::function<int64_t(Song&)> startTicks(int ticks) {
+    return [ticks](Song& s) {
+        int64_t mask = 0;
+        for (int i = 0; i < ticks; ++i) {
+            s.tick();
+            if (s.channel(0).updateFlags & kUpdateTrigger) mask |= int64_t(1) << i;
+        }
+        return mask;
+    };
+}

@@ -108,8 +108,8 @@ TEST(Xmplay, RefusesWhatItCannotPlayInOneLine) {
     };
     const Case cases[] = {
         {(t / "missing.xm").string(), "cannot open"},
-        {(t / "text.xm").string(), "not an XM module"},
-        {"--profile it2 " + song, "--profile wants default or ft2"},
+        {(t / "text.xm").string(), "not an XM, MOD or S3M module"},
+        {"--profile it2 " + song, "--profile wants default, ft2, pt, st3 or auto"},
         {"--loops many " + song, "--loops wants"},
         {"--loops -2 " + song, "--loops wants"},
         {"--bogus " + song, "--bogus: unknown option"},

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "mod_writer.h"
 #include "run_tool.h"
+#include "s3m_writer.h"
 #include "song_fixture.h"
 #include "temp_dir.h"
 
@@ -188,10 +190,11 @@ TEST(Xmrender, RefusalsSayWhyAndLeaveEveryFileAsItWas) {
          "--positions and --trace name the same file"},
         {"the WAV and --positions are one file", "--positions " + out + " " + song + " " + out, "name the same file"},
         {"the output is a directory", song + " " + at("dir"), "the WAV is a directory"},
-        {"the input is a directory", at("dir") + " " + out, "is a directory, not an XM module"},
+        {"the input is a directory", at("dir") + " " + out, "is a directory, not a module"},
         {"no such file", at("missing.xm") + " " + out, "No such file"},
-        {"not an XM module", at("text.xm") + " " + out,
-         "not an XM module: it does not start with \"Extended Module: \""},
+        {"no module", at("text.xm") + " " + out,
+         "not an XM, MOD or S3M module: no \"Extended Module: \" at its start, no \"SCRM\" at byte 44, no MOD "
+         "signature at byte 1080"},
         {"an unwritable WAV", song + " " + at("no/such/dir/x.wav"), "No such file"},
         {"an unwritable --positions", "--positions " + at("no/such/p.csv") + " " + song + " " + out, "No such file"},
         {"an unwritable --trace", "--trace " + at("no/such/t.csv") + " " + song + " " + out, "No such file"},
@@ -202,7 +205,7 @@ TEST(Xmrender, RefusalsSayWhyAndLeaveEveryFileAsItWas) {
         {"a bad --loops", "--loops -1 " + song + " " + out, "--loops wants"},
         {"--trace to standard output", "--trace - " + song + " " + out, "only the WAV"},
         {"one file only", song, "usage:"},
-        {"an unknown profile", "--profile it2 " + song + " " + out, "--profile wants default or ft2"},
+        {"an unknown profile", "--profile it2 " + song + " " + out, "--profile wants default, ft2, pt, st3 or auto"},
         {"a rate too low", "--rate 7999 " + song + " " + out, "--rate wants a whole number from 8000 to 192000"},
         {"a rate not whole", "--rate 44100.5 " + song + " " + out, "--rate wants"},
         {"an unknown interpolation", "--interpolation sinc " + song + " " + out, "--interpolation wants none, linear or cubic"},
@@ -289,6 +292,50 @@ TEST(Xmrender, RateStartInterpolationSeparationAndGain) {
         loud += std::abs(int16_t(mono[i] | mono[i + 1] << 8)) > 1000;
     }
     EXPECT_GT(loud, 1000);
+}
+
+// A MOD plays as ProTracker and an S3M as Scream Tracker 3 plays it unless --profile says
+// otherwise; what the loader warns of comes on stderr, a line each.
+TEST(Xmrender, PlaysModAndS3mAsTheirTrackersDo) {
+    TempDir files("xmrender_test");
+    ModLayout mod;
+    mod.samples = {modTone()};
+    ModPattern notes;
+    notes.cells = {ModCell{49, 1, 4, 0x44}, ModCell{56, 1, 0, 0}};
+    notes.cells.resize(64 * 4);
+    notes.cells[32 * 4] = ModCell{0, 0, 0xD, 0};
+    mod.patterns = {notes};
+    writeAll(files / "song.mod", buildMod(mod));
+    S3mLayout s3m;
+    S3mSample adlib, alsoAdlib;
+    adlib.type = 2;
+    alsoAdlib.type = 3;
+    s3m.samples = {s3mTone(10000), adlib, alsoAdlib};
+    s3m.patterns = {S3mPattern{{S3mCell{0, 0, s3mNote(1, 0), 1, -1, 'H', 0x44}, S3mCell{32, 0, 255, 0, -1, 'C', 0}}, {}}};
+    writeAll(files / "song.s3m", buildS3m(s3m));
+    struct Case {
+        const char* file;
+        const char* tracker;
+        const char* warnings;
+    };
+    const Case cases[] = {
+        {"song.mod", "pt", ""},
+        {"song.s3m", "st3", "warning: 2 Adlib instruments not synthesised: they play silent\n"},
+    };
+    for (const Case& c : cases) {
+        const std::string in = (files / c.file).string();
+        const ToolRun plain = xmrender(in + " " + (files / "plain.wav").string());
+        ASSERT_EQ(plain.status, 0) << plain.err;
+        EXPECT_EQ(plain.err, c.warnings[0] ? "xmrender: " + in + ": " + c.warnings : "") << c.file;
+        ASSERT_EQ(xmrender("--profile " + std::string(c.tracker) + " " + in + " " + (files / "tracker.wav").string()).status, 0);
+        ASSERT_EQ(xmrender("--profile auto " + in + " " + (files / "auto.wav").string()).status, 0);
+        ASSERT_EQ(xmrender("--profile default " + in + " " + (files / "default.wav").string()).status, 0);
+        const std::vector<uint8_t> rendered = readAll(files / "plain.wav");
+        EXPECT_EQ(rendered.size(), 44u + 33u * 6u * 882u * 4u) << c.file << ": rows 0 to the break on 32, then the song repeats";
+        EXPECT_EQ(rendered, readAll(files / "tracker.wav")) << c.file;
+        EXPECT_EQ(rendered, readAll(files / "auto.wav")) << c.file;
+        EXPECT_NE(rendered, readAll(files / "default.wav")) << c.file;
+    }
 }
 
 TEST(Xmrender, WarnsOfAFileCutShortAndPlaysIt) {

@@ -1,5 +1,6 @@
-// xmrender: renders an XM module to a WAV file through the player library, exactly the samples
-// the demo hands to the audio device, block after block; or says what the module is (--info).
+// xmrender: renders an XM, MOD or S3M module to a WAV file through the player library, exactly the
+// samples the demo hands to the audio device, block after block; or says what the module is
+// (--info).
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,7 +36,8 @@ struct Options {
     bool        info = false;                     // --info: what the module is, no WAV
     double      seconds = -1;                     // < 0: the song's length
     int32_t     loops = 0;                        // passes after the first, for the song's length
-    xmplayer_profile profile = XMPLAYER_PROFILE_DEFAULT;  // the demo's own player
+    // Unless given: the demo's own player for an XM, the tracker of its format for a MOD or S3M.
+    std::optional<xmplayer_profile> profile;
     int32_t     rate = XMPLAYER_RATE;
     xmplayer_interpolation interpolation = XMPLAYER_INTERPOLATION_LINEAR;
     int32_t     separation = 100;                 // percent
@@ -53,12 +56,13 @@ void traceTick(const xmplayer_position* t, void* file) {
 
 void printUsage(FILE* to) {
     std::fputs(
-        "usage: xmrender [options] INPUT.xm OUTPUT.wav\n"
-        "       xmrender [--profile NAME] [--loops N] --info INPUT.xm\n"
+        "usage: xmrender [options] INPUT OUTPUT.wav\n"
+        "       xmrender [--profile NAME] [--loops N] --info INPUT\n"
         "\n"
-        "Renders an XM module to a 16-bit stereo WAV file (44100 Hz unless --rate says otherwise)\n"
-        "through the demo's own player: the samples are exactly the bytes the demo hands to the\n"
-        "audio device, block after block. INPUT.xm \"-\" reads the module from standard input;\n"
+        "Renders an XM, MOD or S3M module (the file's content tells which) to a 16-bit stereo WAV\n"
+        "file (44100 Hz unless --rate says otherwise) through the demo's own player: the samples\n"
+        "are exactly the bytes the demo hands to the audio device, block after block. INPUT \"-\"\n"
+        "reads the module from standard input;\n"
         "OUTPUT.wav \"-\" writes the WAV to standard output (its sizes then read 0xFFFFFFFF).\n"
         "--info prints what the module is, one \"name: value\" a line, and renders nothing.\n"
         "\n"
@@ -79,10 +83,10 @@ void printUsage(FILE* to) {
         "  --positions FILE.csv one line per block: block,orderPosition,row,playTimeMs\n"
         "  --trace FILE.csv     one line per sequencer tick:\n"
         "                       frame,orderPosition,row,tick,tempo,bpm,globalVolume\n"
-        "  --profile NAME       how the module is played (default: default):\n",
+        "  --profile NAME       how the module is played (default: default for an XM, auto for\n"
+        "                       a MOD or S3M):\n",
         to);
-    for (int i = 0; i < xmplayer_profile_count(); ++i)
-        std::fprintf(to, "                         %-8s %s\n", xmplayer_profile_name(i), xmplayer_profile_description(i));
+    printProfiles(to, 25);
     std::fputs(
         "  --help               this text\n"
         "  --version            the version\n",
@@ -180,7 +184,7 @@ Parsed parseOptions(int argc, char** argv, Options& o) {
 bool checkFiles(const Options& o) {
     const bool fromStdin = o.input == "-";
     std::error_code error;
-    if (!fromStdin && std::filesystem::is_directory(o.input, error)) return fail(o.input, "is a directory, not an XM module");
+    if (!fromStdin && std::filesystem::is_directory(o.input, error)) return fail(o.input, "is a directory, not a module");
     if (fromStdin) {
         if (isatty(STDIN_FILENO)) return fail("standard input", "is a terminal: pipe a module into it, or name a file");
     } else if (FILE* probe = std::fopen(o.input.c_str(), "rb")) {
@@ -215,11 +219,18 @@ xmplayer_module* load(const std::string& input) {
     return module;
 }
 
+// The profile the module plays with: --profile's, else the demo's own player for an XM and the
+// tracker of its format (auto) for a MOD or S3M.
+xmplayer_profile profileFor(const Options& o, const xmplayer_module* module) {
+    return o.profile.value_or(xmplayer_module_format(module) == XMPLAYER_FORMAT_XM ? XMPLAYER_PROFILE_DEFAULT
+                                                                                    : XMPLAYER_PROFILE_AUTO);
+}
+
 // --info: one "name: value" a line on standard output.
 int printInfo(const Options& o, const xmplayer_module* module) {
     xmplayer_info info{};
     xmplayer_get_info(module, &info, sizeof info);
-    const double duration = xmplayer_song_duration(module, o.profile, o.loops);
+    const double duration = xmplayer_song_duration(module, profileFor(o, module), o.loops);
     std::printf("title: %s\ntracker: %s\nformat: %s\nchannels: %d\norders: %d\npatterns: %d\ninstruments: %d\n"
                 "samples: %d\n",
                 info.title, info.tracker, info.format, info.channels, info.orders, info.patterns, info.instruments,
@@ -253,7 +264,7 @@ bool render(xmplayer* player, int64_t limit, OutputFile& wav, FILE* positions, i
 
 // The player as the options set it up, at its starting point; nullptr after a message.
 xmplayer* startPlayer(const Options& o, const xmplayer_module* module) {
-    xmplayer* player = xmplayer_create(module, o.profile);
+    xmplayer* player = xmplayer_create(module, profileFor(o, module));
     if (!player) return fail(o.input, "the player could not start"), nullptr;
     // --seconds plays on past the song's end; otherwise the song's end, `loops` passes later,
     // ends the WAV.
@@ -293,9 +304,12 @@ int run(const Options& o) {
     const std::string name = o.input == "-" ? "standard input" : o.input;
     xmplayer_info info{};
     xmplayer_get_info(module, &info, sizeof info);
-    if (info.missing_bytes > 0)
-        fail(name, "warning: the file ends " + std::to_string(info.missing_bytes) +
-                       " bytes short of what its headers declare; they play as silence");
+    // What the loader warns of (bytes missing, instruments that play silent), a line each.
+    for (std::string warnings = xmplayer_module_warnings(module); !warnings.empty();) {
+        const size_t end = warnings.find('\n');
+        fail(name, "warning: " + warnings.substr(0, end));
+        warnings.erase(0, end == std::string::npos ? end : end + 1);
+    }
     if (o.info) {
         const int status = printInfo(o, module);
         xmplayer_free_module(module);

@@ -1,5 +1,6 @@
-/* xmplayer: plays XM modules (the extended module format of FastTracker 2) to 16-bit or float
- * stereo at any rate from 8000 to 192000 frames per second.
+/* xmplayer: plays XM modules (the extended module format of FastTracker 2), MODs (ProTracker's) and
+ * S3Ms (Scream Tracker 3's) to 16-bit or float stereo at any rate from 8000 to 192000 frames per
+ * second.
  *
  * A program loads a song once (xmplayer_load_*), makes one player per playback of it
  * (xmplayer_create) and asks each player for as many frames as it wants (xmplayer_render_*).
@@ -62,7 +63,7 @@ typedef enum xmplayer_error {
     XMPLAYER_ERROR_OUT_OF_MEMORY = 2,
     XMPLAYER_ERROR_OPEN = 3,          /* the file or stream does not open */
     XMPLAYER_ERROR_READ = 4,          /* the stream failed to read or seek */
-    XMPLAYER_ERROR_FORMAT = 5,        /* not an XM module */
+    XMPLAYER_ERROR_FORMAT = 5,        /* not a module of a format it reads (XM, MOD, S3M) */
     XMPLAYER_ERROR_UNPLAYABLE = 6,    /* an XM module the player cannot play (e.g. 33 channels) */
     XMPLAYER_ERROR_NOT_FOUND = 7,     /* the song never plays that row */
     XMPLAYER_ERROR_INTERNAL = 8       /* anything else going wrong inside the library */
@@ -127,6 +128,23 @@ typedef struct xmplayer_info {
 
 XMPLAYER_API xmplayer_error xmplayer_get_info(const xmplayer_module* module, xmplayer_info* info, size_t info_size);
 
+/* The format the module was loaded from (the content decides, not the file's name). */
+typedef enum xmplayer_format {
+    XMPLAYER_FORMAT_XM = 0,
+    XMPLAYER_FORMAT_MOD = 1, /* ProTracker's 31 samples, its relatives' signatures, Soundtracker's 15 */
+    XMPLAYER_FORMAT_S3M = 2
+} xmplayer_format;
+
+/* The module's format; XM for NULL. */
+XMPLAYER_API xmplayer_format xmplayer_module_format(const xmplayer_module* module);
+
+/* "XM", "MOD" or "S3M"; NULL for a number no format has. */
+XMPLAYER_API const char* xmplayer_format_name(int format);
+
+/* What the loader warns of, one line each ending in a newline (Adlib instruments that play
+ * silent, bytes the file lacks), or "" when nothing. Lives as long as the module; "" for NULL. */
+XMPLAYER_API const char* xmplayer_module_warnings(const xmplayer_module* module);
+
 /* Names without trailing spaces; "" past the last instrument or sample (or for a NULL module).
  * Indices count from 0. */
 XMPLAYER_API const char* xmplayer_instrument_name(const xmplayer_module* module, int instrument);
@@ -158,26 +176,35 @@ XMPLAYER_API int xmplayer_get_row(const xmplayer_module* module, int pattern, in
 typedef struct xmplayer xmplayer; /* one playback of one module */
 
 /* How effects behave where trackers differ. DEFAULT is the demo's player; FT2 plays a module as
- * FastTracker 2 does: pick FT2 for any module that is not the demo's. Profiles are numbered from
- * 0 to xmplayer_profile_count() - 1. */
+ * FastTracker 2 does (pick it for any XM that is not the demo's), PT as ProTracker, ST3 as Scream
+ * Tracker 3. Profiles are numbered from 0 to xmplayer_profile_count() - 1. AUTO is none of them:
+ * it stands for the tracker of the module's own format (FT2 for XM, PT for MOD, ST3 for S3M)
+ * wherever a profile is asked for. */
 typedef enum xmplayer_profile {
     XMPLAYER_PROFILE_DEFAULT = 0,
-    XMPLAYER_PROFILE_FT2 = 1
+    XMPLAYER_PROFILE_FT2 = 1,
+    XMPLAYER_PROFILE_PT = 2,
+    XMPLAYER_PROFILE_ST3 = 3,
+    XMPLAYER_PROFILE_AUTO = 0x100
 } xmplayer_profile;
 
 XMPLAYER_API int xmplayer_profile_count(void);
 
-/* The profile called `name` ("default", "ft2"; case counts), or -1 when none is, or for NULL. */
+/* The profile called `name` ("default", "ft2", "pt", "st3", or "auto" for XMPLAYER_PROFILE_AUTO;
+ * case counts), or -1 when none is, or for NULL. */
 XMPLAYER_API int xmplayer_profile_from_name(const char* name);
 
-/* Profile `profile`'s name, and one line that says how it plays; NULL for a number no profile
- * has. The strings live as long as the library. */
+/* Profile `profile`'s name, and one line that says how it plays (AUTO's too); NULL for a number no
+ * profile has. The strings live as long as the library. */
 XMPLAYER_API const char* xmplayer_profile_name(int profile);
 XMPLAYER_API const char* xmplayer_profile_description(int profile);
 
+/* The profile XMPLAYER_PROFILE_AUTO stands for with this module: its format's tracker. */
+XMPLAYER_API xmplayer_profile xmplayer_module_profile(const xmplayer_module* module);
+
 /* A player at the start of the song (order 0, row 0), at 44100 frames per second, linear
  * interpolation, 100 % separation and 0 dB. NULL when `module` is NULL, `profile` is no
- * profile's number, or memory is short. */
+ * profile's number (nor AUTO), or memory is short. */
 XMPLAYER_API xmplayer* xmplayer_create(const xmplayer_module* module, xmplayer_profile profile);
 XMPLAYER_API void      xmplayer_free(xmplayer* player);
 
@@ -288,7 +315,7 @@ XMPLAYER_API xmplayer_error xmplayer_seek_row(xmplayer* player, int order, int r
 XMPLAYER_API int xmplayer_set_order(xmplayer* player, int order);
 
 /* The song's length in frames at 44100 by the rule of xmplayer_set_loops, as a player of
- * `profile` plays it; at most `limit` frames (and 2^22 ticks, 23 hours at BPM 125) are played to
+ * `profile` (or AUTO) plays it; at most `limit` frames (and 2^22 ticks, 23 hours at BPM 125) are played to
  * find out (then `limit` is returned).
  * The sequencer runs alone: no voice is mixed. 0 when `module` is NULL, `profile` is no
  * profile's number or memory is short. */

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The module player's fuzzer (fuzz/) for one minute: any bytes as an XM module, loaded and played
-# under AddressSanitizer and UndefinedBehaviorSanitizer. Starts from generated modules, the shared
-# corpus (../shared/xm-corpus, when present) and the inputs kept in tests/fuzz_regressions, and
-# keeps what it learns in build/fuzz/corpus for the next run. Skipped when clang++-14 or its
-# fuzzer runtime is missing. Exits non-zero with a FAIL line when an input crashes, trips a
-# sanitizer, or takes more than 10 s; the input is then in build/fuzz/artifacts/.
+# The module player's fuzzer (fuzz/) for one minute: any bytes as a module (XM, MOD or S3M), loaded
+# and played under AddressSanitizer and UndefinedBehaviorSanitizer. Starts from generated modules,
+# the shared modules (../shared/xm-corpus and ../shared/format-tests, when present) and the inputs
+# kept in tests/fuzz_regressions, and keeps what it learns in build/fuzz/corpus for the next run.
+# Skipped when clang++-14 or its fuzzer runtime is missing. Exits non-zero with a FAIL line when an
+# input crashes, trips a sanitizer, or takes more than 10 s; the input is then in
+# build/fuzz/artifacts/.
 set -u
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -36,6 +37,7 @@ mkdir -p "$build/seeds" "$build/artifacts" "$build/corpus"
 "$build/make_seeds" "$build/seeds" >/dev/null || fail "cannot write the seed modules"
 inputs=("$build/corpus" "$build/seeds" "$root/tests/fuzz_regressions")
 [ -d "$root/../shared/xm-corpus" ] && inputs+=("$root/../shared/xm-corpus")
+[ -d "$root/../shared/format-tests" ] && inputs+=("$root/../shared/format-tests")
 
 echo "fuzzing for $seconds s"
 # Large modules are cut to 64 KiB: headers, patterns and the first samples are what the player
