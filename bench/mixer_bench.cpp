@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "player/mixer.h"
+#include "player/mix/mixer.h"
 #include "player/module.h"
 
 namespace {

@@ -3,7 +3,8 @@
 # Sets XMPLAYER_SOURCES, XMPLAYER_VERSION and XMPLAYER_VERSION_MAJOR.
 
 # The library: the player's own folders and the portable maths it computes with.
-file(GLOB XMPLAYER_SOURCES CONFIGURE_DEPENDS ${XMPLAYER_ROOT}/player/*.cpp ${XMPLAYER_ROOT}/maths/*.cpp)
+file(GLOB XMPLAYER_SOURCES CONFIGURE_DEPENDS ${XMPLAYER_ROOT}/player/*.cpp ${XMPLAYER_ROOT}/player/load/*.cpp
+     ${XMPLAYER_ROOT}/player/play/*.cpp ${XMPLAYER_ROOT}/player/mix/*.cpp ${XMPLAYER_ROOT}/maths/*.cpp)
 
 # The version is written once, in the public header, where C programs see it at compile time.
 file(STRINGS ${XMPLAYER_ROOT}/player/include/xmplayer.h XMPLAYER_VERSION_LINES

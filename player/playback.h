@@ -5,8 +5,8 @@
 // One playback is used by one thread at a time; different playbacks may run on different threads.
 #include <cstdint>
 
-#include "player/channel.h"
-#include "player/mixer.h"
+#include "player/play/channel.h"
+#include "player/mix/mixer.h"
 #include "player/module.h"
 #include "player/profile.h"
 

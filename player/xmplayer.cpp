@@ -14,14 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "player/loader.h"
+#include "player/load/loader.h"
 #include "player/playback.h"
 #include "player/profile.h"
-#include "player/render.h"
-#include "player/sequencer.h"
-#include "player/song_end.h"
-#include "player/stream.h"
-#include "player/xmplayer_module.h"
+#include "player/mix/render.h"
+#include "player/play/sequencer.h"
+#include "player/play/song_end.h"
+#include "player/load/stream.h"
 
 static_assert(kBlockFrames == XMPLAYER_BLOCK_FRAMES && kMixRate == XMPLAYER_RATE, "the interface says what the player does");
 static_assert(sizeof(xmplayer_cell) == sizeof(Cell), "a pattern row is copied cell by cell");
@@ -30,7 +29,6 @@ struct xmplayer_module {
     Module* module;
 };
 
-const Module* xmplayerModule(const xmplayer_module* module) { return module ? module->module : nullptr; }
 
 namespace {
 

@@ -82,44 +82,44 @@ inline XmLayout busySong() {
     const auto at = [](int row, int channel) { return row * 4 + channel; };
     layout.patterns = {
         pattern(16, 4,
-                {{at(0, 0), Cell{49, 1, 0x30, 0, 0}},
-                 {at(0, 1), Cell{37, 2, 0, 0, 0}},
-                 {at(0, 2), Cell{61, 3, 0, 9, 0x04}},    // 9xx sample offset
-                 {at(0, 3), Cell{0, 0, 0, 15, 140}},     // BPM 140
-                 {at(1, 0), Cell{0, 0, 0x6A, 4, 0x46}},  // volume column slide, vibrato
-                 {at(2, 2), Cell{66, 3, 0, 14, 0xC3}},   // note cut on tick 3
-                 {at(3, 1), Cell{0, 0, 0xC2, 10, 0x0F}}, // panning column, volume slide down
-                 {at(4, 0), Cell{56, 1, 0, 3, 0x10}},    // tone portamento
-                 {at(4, 2), Cell{49, 3, 0, 27, 0x82}},   // retrigger
-                 {at(5, 3), Cell{0, 0, 0, 14, 0x60}},    // loop start
-                 {at(6, 1), Cell{97, 0, 0, 0, 0}},       // key off
-                 {at(6, 0), Cell{0, 0, 0, 7, 0x38}},     // tremolo
-                 {at(7, 2), Cell{54, 3, 0x40, 29, 0x21}},// tremor
-                 {at(8, 3), Cell{0, 0, 0, 14, 0x62}},    // loop twice
-                 {at(9, 0), Cell{61, 1, 0, 14, 0xD2}},   // note delay
-                 {at(10, 1), Cell{44, 2, 0, 8, 0x30}},   // panning
-                 {at(11, 3), Cell{0, 0, 0, 14, 0xE1}},   // pattern delay
-                 {at(12, 0), Cell{97, 0, 0, 0, 0}},
-                 {at(13, 2), Cell{37, 3, 0, 15, 3}},     // tempo 3
-                 {at(14, 1), Cell{49, 2, 0x20, 1, 0x08}}}),
+                {{at(0, 0), XmCell{49, 1, 0x30, 0, 0}},
+                 {at(0, 1), XmCell{37, 2, 0, 0, 0}},
+                 {at(0, 2), XmCell{61, 3, 0, 9, 0x04}},    // 9xx sample offset
+                 {at(0, 3), XmCell{0, 0, 0, 15, 140}},     // BPM 140
+                 {at(1, 0), XmCell{0, 0, 0x6A, 4, 0x46}},  // volume column slide, vibrato
+                 {at(2, 2), XmCell{66, 3, 0, 14, 0xC3}},   // note cut on tick 3
+                 {at(3, 1), XmCell{0, 0, 0xC2, 10, 0x0F}}, // panning column, volume slide down
+                 {at(4, 0), XmCell{56, 1, 0, 3, 0x10}},    // tone portamento
+                 {at(4, 2), XmCell{49, 3, 0, 27, 0x82}},   // retrigger
+                 {at(5, 3), XmCell{0, 0, 0, 14, 0x60}},    // loop start
+                 {at(6, 1), XmCell{97, 0, 0, 0, 0}},       // key off
+                 {at(6, 0), XmCell{0, 0, 0, 7, 0x38}},     // tremolo
+                 {at(7, 2), XmCell{54, 3, 0x40, 29, 0x21}},// tremor
+                 {at(8, 3), XmCell{0, 0, 0, 14, 0x62}},    // loop twice
+                 {at(9, 0), XmCell{61, 1, 0, 14, 0xD2}},   // note delay
+                 {at(10, 1), XmCell{44, 2, 0, 8, 0x30}},   // panning
+                 {at(11, 3), XmCell{0, 0, 0, 14, 0xE1}},   // pattern delay
+                 {at(12, 0), XmCell{97, 0, 0, 0, 0}},
+                 {at(13, 2), XmCell{37, 3, 0, 15, 3}},     // tempo 3
+                 {at(14, 1), XmCell{49, 2, 0x20, 1, 0x08}}}),
         pattern(12, 4,
-                {{at(0, 0), Cell{44, 1, 0, 0, 0x47}},    // arpeggio
-                 {at(0, 3), Cell{0, 0, 0, 15, 96}},      // BPM 96
-                 {at(1, 1), Cell{25, 2, 0, 0, 0}},
-                 {at(2, 2), Cell{68, 3, 0, 2, 0x20}},    // portamento down
-                 {at(4, 0), Cell{0, 0, 0, 12, 0x10}},    // volume 16
-                 {at(5, 3), Cell{0, 0, 0, 16, 0x20}},    // global volume
-                 {at(6, 1), Cell{97, 0, 0, 0, 0}},
-                 {at(8, 2), Cell{56, 3, 0, 17, 0x0F}},   // global volume slide
-                 {at(10, 0), Cell{97, 0, 0, 0, 0}},
-                 {at(11, 3), Cell{0, 0, 0, 15, 6}}}),
+                {{at(0, 0), XmCell{44, 1, 0, 0, 0x47}},    // arpeggio
+                 {at(0, 3), XmCell{0, 0, 0, 15, 96}},      // BPM 96
+                 {at(1, 1), XmCell{25, 2, 0, 0, 0}},
+                 {at(2, 2), XmCell{68, 3, 0, 2, 0x20}},    // portamento down
+                 {at(4, 0), XmCell{0, 0, 0, 12, 0x10}},    // volume 16
+                 {at(5, 3), XmCell{0, 0, 0, 16, 0x20}},    // global volume
+                 {at(6, 1), XmCell{97, 0, 0, 0, 0}},
+                 {at(8, 2), XmCell{56, 3, 0, 17, 0x0F}},   // global volume slide
+                 {at(10, 0), XmCell{97, 0, 0, 0, 0}},
+                 {at(11, 3), XmCell{0, 0, 0, 15, 6}}}),
         pattern(8, 4,
-                {{at(0, 0), Cell{30, 1, 0, 0, 0}},
-                 {at(0, 1), Cell{62, 2, 0, 0, 0}},
-                 {at(0, 3), Cell{0, 0, 0, 15, 125}},
-                 {at(3, 2), Cell{40, 3, 0x50, 0, 0}},
-                 {at(5, 0), Cell{0, 0, 0, 14, 0x1F}},    // fine portamento up
-                 {at(7, 3), Cell{0, 0, 0, 16, 0x40}}}),
+                {{at(0, 0), XmCell{30, 1, 0, 0, 0}},
+                 {at(0, 1), XmCell{62, 2, 0, 0, 0}},
+                 {at(0, 3), XmCell{0, 0, 0, 15, 125}},
+                 {at(3, 2), XmCell{40, 3, 0x50, 0, 0}},
+                 {at(5, 0), XmCell{0, 0, 0, 14, 0x1F}},    // fine portamento up
+                 {at(7, 3), XmCell{0, 0, 0, 16, 0x40}}}),
     };
     return layout;
 }

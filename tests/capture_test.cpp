@@ -14,9 +14,9 @@
 #include "run_tool.h"
 #include "temp_dir.h"
 #include "platform/offline/offline_platform.h"
-#include "player/loader.h"
-#include "player/song_end.h"
-#include "player/stream.h"
+#include "player/load/loader.h"
+#include "player/play/song_end.h"
+#include "player/load/stream.h"
 #include "tools/offline_run.h"
 
 namespace {

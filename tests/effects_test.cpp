@@ -2,20 +2,20 @@
 
 #include <vector>
 
-#include "player/pitch.h"
+#include "player/play/pitch.h"
 #include "song_fixture.h"
 
 namespace {
 
 constexpr uint8_t C4 = 49, E4 = 53, KEY_OFF = 255;
 
-Cell note(uint8_t n, uint8_t instrument = 1, uint8_t type = 0, uint8_t param = 0, uint8_t volume = 0) {
-    return Cell{n, instrument, volume, type, param};
+XmCell note(uint8_t n, uint8_t instrument = 1, uint8_t type = 0, uint8_t param = 0, uint8_t volume = 0) {
+    return XmCell{n, instrument, volume, type, param};
 }
-Cell effect(uint8_t type, uint8_t param, uint8_t volume = 0) { return Cell{0, 0, volume, type, param}; }
+XmCell effect(uint8_t type, uint8_t param, uint8_t volume = 0) { return XmCell{0, 0, volume, type, param}; }
 
 // A one-channel song of the given rows at `tempo`, with the tone instrument.
-XmLayout oneChannel(std::vector<Cell> rows, uint16_t tempo, std::vector<XmInstrument> instruments = {toneInstrument()}) {
+XmLayout oneChannel(std::vector<XmCell> rows, uint16_t tempo, std::vector<XmInstrument> instruments = {toneInstrument()}) {
     XmLayout layout;
     layout.channels = 1;
     layout.tempo = tempo;
@@ -132,7 +132,7 @@ TEST(Effects, TremorCountsTicksAcrossRows) {
 TEST(Effects, NoteCutAndNoteDelay) {
     struct Case {
         const char* what;
-        Cell        cell;
+        XmCell        cell;
         int         triggerTick;  // −1: never
         int         cutTick;      // −1: never
     };

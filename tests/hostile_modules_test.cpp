@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "player/loader.h"
+#include "player/load/loader.h"
 #include "player/module.h"
 #include "player/playback.h"
-#include "player/render.h"
-#include "player/sequencer.h"
+#include "player/mix/render.h"
+#include "player/play/sequencer.h"
 #include "mod_writer.h"
 #include "s3m_writer.h"
 #include "song_fixture.h"
@@ -41,18 +41,18 @@ XmLayout baseSong() {
     s.loopLength = 16;  // bytes: frames 4…11
     pingPong.samples = {s};
     layout.instruments = {toneInstrument(), pingPong};
-    layout.patterns = {pattern(16, 4, {{0, Cell{49, 1, 0, 0, 0}},
-                                     {1, Cell{53, 2, 0, 0, 0}},
-                                     {2, Cell{56, 1, 0, 0, 0}},
-                                     {3, Cell{61, 2, 0, 0, 0}},
-                                     {8 * 4, Cell{51, 1, 0, 0, 0}}})};
+    layout.patterns = {pattern(16, 4, {{0, XmCell{49, 1, 0, 0, 0}},
+                                     {1, XmCell{53, 2, 0, 0, 0}},
+                                     {2, XmCell{56, 1, 0, 0, 0}},
+                                     {3, XmCell{61, 2, 0, 0, 0}},
+                                     {8 * 4, XmCell{51, 1, 0, 0, 0}}})};
     return layout;
 }
 
 // The base song with every cell of channel `channel` on `rows` rows of pattern 0 set to `cell`.
-void fillChannel(XmLayout& layout, int channel, Cell cell, int rows = 16) {
+void fillChannel(XmLayout& layout, int channel, XmCell cell, int rows = 16) {
     for (int row = 0; row < rows; ++row) {
-        Cell& c = layout.patterns[0].cells[size_t(row) * layout.channels + size_t(channel)];
+        XmCell& c = layout.patterns[0].cells[size_t(row) * layout.channels + size_t(channel)];
         const uint8_t note = c.note, instrument = c.instrument;
         c = cell;
         if (note && !cell.note) c.note = note, c.instrument = instrument;  // keep the notes that start
@@ -61,8 +61,8 @@ void fillChannel(XmLayout& layout, int channel, Cell cell, int rows = 16) {
 
 // Orders 0, 1, 1, 1, …: pattern 0 starts the notes, pattern 1 holds `effect(channel)` on every
 // row of every channel and repeats for as long as the song plays.
-void slideForever(XmLayout& layout, Cell (*effect)(int channel)) {
-    layout.patterns[0].cells[8 * 4] = Cell{};
+void slideForever(XmLayout& layout, XmCell (*effect)(int channel)) {
+    layout.patterns[0].cells[8 * 4] = XmCell{};
     layout.patterns.push_back(pattern(16, 4, {}));
     for (int ch = 0; ch < 4; ++ch) {
         fillChannel(layout, ch, effect(ch));
@@ -314,7 +314,7 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
         {"tempo 255", [](XmLayout& s) { s.tempo = 255; }, nullptr, Outcome::plays, "", nullptr, 2},
         {"F01 and F20 on every row of every channel",
          [](XmLayout& s) {
-             for (int ch = 0; ch < 4; ++ch) fillChannel(s, ch, Cell{0, 0, 0, 15, uint8_t(ch % 2 ? 0x20 : 0x01)});
+             for (int ch = 0; ch < 4; ++ch) fillChannel(s, ch, XmCell{0, 0, 0, 15, uint8_t(ch % 2 ? 0x20 : 0x01)});
          },
          nullptr, Outcome::plays, "", nullptr, 2},
 
@@ -336,20 +336,20 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
              smp.loopStart = 10;
              smp.loopLength = 2;
              for (int ch = 0; ch < 4; ++ch) s.patterns[0].cells[size_t(ch)].instrument = 2;
-             slideForever(s, [](int ch) { return ch % 2 ? Cell{0, 0, 0, 33, 0x1F} : Cell{0, 0, 0, 14, 0x1F}; });
+             slideForever(s, [](int ch) { return ch % 2 ? XmCell{0, 0, 0, 33, 0x1F} : XmCell{0, 0, 0, 14, 0x1F}; });
          },
          nullptr, Outcome::plays, "", nullptr, 60},
         {"the same in Amiga periods",
          [](XmLayout& s) {
              s.flags = 0;
              s.tempo = 1;
-             slideForever(s, [](int) { return Cell{0, 0, 0, 14, 0x1F}; });
+             slideForever(s, [](int) { return XmCell{0, 0, 0, 14, 0x1F}; });
          },
          nullptr, Outcome::plays, "", nullptr, 20},
         {"portamentos down and up at full speed for a minute",
          [](XmLayout& s) {
              s.tempo = 31;
-             slideForever(s, [](int ch) { return Cell{0, 0, 0, uint8_t(ch % 2 ? 2 : 1), 0xFF}; });
+             slideForever(s, [](int ch) { return XmCell{0, 0, 0, uint8_t(ch % 2 ? 2 : 1), 0xFF}; });
          },
          nullptr, Outcome::plays, "", nullptr, 60},
         // The volume column's panning slides have no limit; at a tick every 3 frames they pass
@@ -363,26 +363,26 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
              ins.panningPointCount = 2;
              ins.panningType = 1;
              for (int ch = 0; ch < 4; ++ch) s.patterns[0].cells[size_t(ch)].instrument = 1;
-             slideForever(s, [](int ch) { return Cell{0, 0, uint8_t(ch % 2 ? 0xEF : 0xDF), 0, 0}; });
+             slideForever(s, [](int ch) { return XmCell{0, 0, uint8_t(ch % 2 ? 0xEF : 0xDF), 0, 0}; });
          },
          nullptr, Outcome::loads, "", nullptr, 10},
         {"tone portamento towards a note far away",
          [](XmLayout& s) {
-             fillChannel(s, 0, Cell{0, 0, 0, 3, 0});
-             s.patterns[0].cells[1 * 4] = Cell{1, 0, 0, 3, 0xFF};   // C-0 from C-4, then on from B-7
-             s.patterns[0].cells[2 * 4] = Cell{96, 0, 0, 3, 0xFF};
+             fillChannel(s, 0, XmCell{0, 0, 0, 3, 0});
+             s.patterns[0].cells[1 * 4] = XmCell{1, 0, 0, 3, 0xFF};   // C-0 from C-4, then on from B-7
+             s.patterns[0].cells[2 * 4] = XmCell{96, 0, 0, 3, 0xFF};
          },
          nullptr, Outcome::plays, "", nullptr, 2},
 
         // The song position.
         {"a jump to its own order on every row",
-         [](XmLayout& s) { fillChannel(s, 0, Cell{0, 0, 0, 11, 0}); }, nullptr, Outcome::plays, "", nullptr, 2},
+         [](XmLayout& s) { fillChannel(s, 0, XmCell{0, 0, 0, 11, 0}); }, nullptr, Outcome::plays, "", nullptr, 2},
         {"pattern breaks to rows past the end, jumps past the song",
          [](XmLayout& s) {
              s.orders = {0, 0};
-             fillChannel(s, 1, Cell{0, 0, 0, 13, 0x63}, 4);  // row 63 of a 16-row pattern
-             s.patterns[0].cells[2 * 4 + 3] = Cell{0, 0, 0, 13, 0x99};  // row 99: not a row at all
-             s.patterns[0].cells[4 * 4 + 2] = Cell{0, 0, 0, 11, 0xFF};
+             fillChannel(s, 1, XmCell{0, 0, 0, 13, 0x63}, 4);  // row 63 of a 16-row pattern
+             s.patterns[0].cells[2 * 4 + 3] = XmCell{0, 0, 0, 13, 0x99};  // row 99: not a row at all
+             s.patterns[0].cells[4 * 4 + 2] = XmCell{0, 0, 0, 11, 0xFF};
          },
          nullptr, Outcome::plays, "", nullptr, 2},
         {"pattern loops in every channel that never end together",
@@ -390,23 +390,23 @@ TEST(HostileModules, AreRefusedOrClampedAndPlayedWithinBoundedTicks) {
              for (int ch = 0; ch < 4; ++ch) {
                  s.patterns[0].cells[size_t(ch)].effectType = 14;
                  s.patterns[0].cells[size_t(ch)].effectParam = 0x60;
-                 s.patterns[0].cells[size_t(ch + 1) * 4 + size_t(ch)] = Cell{0, 0, 0, 14, uint8_t(0x6F - ch)};
+                 s.patterns[0].cells[size_t(ch + 1) * 4 + size_t(ch)] = XmCell{0, 0, 0, 14, uint8_t(0x6F - ch)};
              }
          },
          nullptr, Outcome::plays, "", nullptr, 3},
         {"a loop back to a row that the next pattern does not have",
          [](XmLayout& s) {
-             s.patterns[0].cells[12 * 4] = Cell{0, 0, 0, 14, 0x60};  // loop start at row 12
-             s.patterns.push_back(pattern(4, 4, {{1 * 4, Cell{0, 0, 0, 14, 0x62}}}));
+             s.patterns[0].cells[12 * 4] = XmCell{0, 0, 0, 14, 0x60};  // loop start at row 12
+             s.patterns.push_back(pattern(4, 4, {{1 * 4, XmCell{0, 0, 0, 14, 0x62}}}));
              s.orders = {0, 1};
          },
          nullptr, Outcome::plays, "", nullptr, 2},
         {"pattern delays of 15 rows at tempo 31 with note delays and cuts past them",
          [](XmLayout& s) {
              s.tempo = 31;
-             fillChannel(s, 0, Cell{0, 0, 0, 14, 0xEF});
-             fillChannel(s, 1, Cell{0, 0, 0, 14, 0xDF});
-             fillChannel(s, 2, Cell{0, 0, 0, 14, 0xCF});
+             fillChannel(s, 0, XmCell{0, 0, 0, 14, 0xEF});
+             fillChannel(s, 1, XmCell{0, 0, 0, 14, 0xDF});
+             fillChannel(s, 2, XmCell{0, 0, 0, 14, 0xCF});
          },
          nullptr, Outcome::plays, "", nullptr, 3},
     };

@@ -58,7 +58,7 @@ XmLayout oneTone(uint8_t note = 49, uint16_t rows = 32) {
     XmLayout layout;
     layout.channels = 1;
     layout.instruments = {toneInstrument()};
-    layout.patterns = {pattern(rows, 1, {{0, Cell{note, 1, 0, 0, 0}}})};
+    layout.patterns = {pattern(rows, 1, {{0, XmCell{note, 1, 0, 0, 0}}})};
     return layout;
 }
 
@@ -215,8 +215,8 @@ TEST(LibraryMixing, TheFloatOutputIsNotLimited) {
     square.panning = 0;
     loud.samples = {square};
     layout.instruments = {loud};
-    layout.patterns = {pattern(8, 4, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{49, 1, 0, 0, 0}},
-                                      {2, Cell{49, 1, 0, 0, 0}}, {3, Cell{49, 1, 0, 0, 0}}})};
+    layout.patterns = {pattern(8, 4, {{0, XmCell{49, 1, 0, 0, 0}}, {1, XmCell{49, 1, 0, 0, 0}},
+                                      {2, XmCell{49, 1, 0, 0, 0}}, {3, XmCell{49, 1, 0, 0, 0}}})};
     const Module song(layout);
     Player f(song.module), s(song.module);
     const std::vector<float> floats = renderFloat(f, 8000);
@@ -297,7 +297,7 @@ TEST(LibraryMixing, MuteAndSoloLeaveChannelsOut) {
     for (XmPattern& pattern : withoutTwo.patterns)
         for (size_t i = 2; i < pattern.cells.size(); i += 4) {
             // Channel 2's notes go; its effects that change the song (tempo 3) stay.
-            Cell& cell = pattern.cells[i];
+            XmCell& cell = pattern.cells[i];
             cell.note = cell.instrument = cell.volume = 0;
             if (cell.effectType != 15) cell.effectType = cell.effectParam = 0;
         }
@@ -307,7 +307,7 @@ TEST(LibraryMixing, MuteAndSoloLeaveChannelsOut) {
         for (size_t i = 0; i < pattern.cells.size(); ++i)
             if (i % 4 != 2) {
                 // Tempo, global volume, pattern loop and pattern delay stay.
-                Cell& cell = pattern.cells[i];
+                XmCell& cell = pattern.cells[i];
                 const bool songWide = cell.effectType == 15 || cell.effectType == 16 ||
                                       (cell.effectType == 14 && ((cell.effectParam >> 4) == 6 || (cell.effectParam >> 4) == 14));
                 cell.note = cell.instrument = cell.volume = 0;

@@ -265,7 +265,7 @@ TEST(LibrarySeek, AHugeSongOfTinyTicksIsGivenUpOnInTime) {
     layout.bpm = 65535;
     layout.orders.assign(256, 0);
     XmPattern delays = column({}, 256);
-    for (Cell& c : delays.cells) c = Cell{0, 0, 0, 14, 0xEF};
+    for (XmCell& c : delays.cells) c = XmCell{0, 0, 0, 14, 0xEF};
     layout.patterns = {delays};
     const Module song(buildXm(layout));
     ASSERT_NE(song.module, nullptr);

@@ -28,8 +28,8 @@ std::vector<uint8_t> songA() {
     XmInstrument lead = toneInstrument(48, 40);
     lead.name = "lead";
     layout.instruments = {lead, toneInstrument(64, 220)};
-    layout.patterns = {pattern(8, 2, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{37, 2, 0, 4, 0x46}}, {6, Cell{61, 1, 0, 1, 3}}}),
-                       pattern(8, 2, {{0, Cell{56, 2, 0, 0, 0x37}}, {5, Cell{0, 0, 0, 0x0A, 0x04}}})};
+    layout.patterns = {pattern(8, 2, {{0, XmCell{49, 1, 0, 0, 0}}, {1, XmCell{37, 2, 0, 4, 0x46}}, {6, XmCell{61, 1, 0, 1, 3}}}),
+                       pattern(8, 2, {{0, XmCell{56, 2, 0, 0, 0x37}}, {5, XmCell{0, 0, 0, 0x0A, 0x04}}})};
     return buildXm(layout);
 }
 
@@ -44,10 +44,10 @@ std::vector<uint8_t> songB() {
     layout.orders = {0, 0, 0};
     layout.instruments = {toneInstrument(32, 128)};
     // E51 on row 4 changes the sample's fine-tune for the notes after it.
-    layout.patterns = {pattern(8, 3, {{0, Cell{50, 1, 0, 0, 0}},
-                                      {4, Cell{57, 1, 0, 0, 0x47}},
-                                      {12, Cell{0, 0, 0, 14, 0x51}},
-                                      {15, Cell{52, 1, 0, 0, 0}}})};
+    layout.patterns = {pattern(8, 3, {{0, XmCell{50, 1, 0, 0, 0}},
+                                      {4, XmCell{57, 1, 0, 0, 0x47}},
+                                      {12, XmCell{0, 0, 0, 14, 0x51}},
+                                      {15, XmCell{52, 1, 0, 0, 0}}})};
     return buildXm(layout);
 }
 
@@ -342,7 +342,7 @@ TEST(Library, RowTicksCountThePatternDelay) {
     XmLayout layout;
     layout.channels = 1;
     layout.tempo = 4;
-    layout.patterns = {pattern(4, 1, {{1, Cell{0, 0, 0, 14, 0xE2}}})};  // row 1: EE2, three times 4 ticks
+    layout.patterns = {pattern(4, 1, {{1, XmCell{0, 0, 0, 14, 0xE2}}})};  // row 1: EE2, three times 4 ticks
     const LoadedSong song(buildXm(layout));
     xmplayer* x = xmplayer_create(song.module, XMPLAYER_PROFILE_DEFAULT);
     std::vector<xmplayer_position> ticks;

@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "player/loader.h"
+#include "player/load/loader.h"
 
 struct ModuleDeleter {
     void operator()(Module* m) const { freeModule(m); }

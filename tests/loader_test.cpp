@@ -10,9 +10,9 @@
 #include <tuple>
 #include <vector>
 
-#include "player/loader.h"
-#include "player/sequencer.h"
-#include "player/stream.h"
+#include "player/load/loader.h"
+#include "player/play/sequencer.h"
+#include "player/load/stream.h"
 #include "load_checks.h"
 #include "shared_data.h"
 #include "song_fixture.h"
@@ -642,9 +642,9 @@ TEST_F(LoaderTest, AFileCutShortMissesTheBytesItsHeadersDeclare) {
     XmLayout layout;
     layout.channels = 2;
     layout.orders = {0, 1};
-    XmPattern p0 = pattern(4, 2, {{0, Cell{49, 1, 0, 0, 0}}, {5, Cell{50, 2, 0x30, 0, 0}}});
+    XmPattern p0 = pattern(4, 2, {{0, XmCell{49, 1, 0, 0, 0}}, {5, XmCell{50, 2, 0x30, 0, 0}}});
     p0.headerSize = 12;
-    layout.patterns = {p0, pattern(2, 2, {{1, Cell{52, 1, 0, 0, 0}}})};
+    layout.patterns = {p0, pattern(2, 2, {{1, XmCell{52, 1, 0, 0, 0}}})};
     XmInstrument two = toneInstrument();
     two.sampleHeaderSize = 44;
     XmSample more;

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "player/mix_run.h"
+#include "player/mix/mix_run.h"
 
 namespace {
 

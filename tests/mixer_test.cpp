@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "player/mixer.h"
+#include "player/mix/mixer.h"
 #include "player/module.h"
 
 namespace {

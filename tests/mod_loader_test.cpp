@@ -8,7 +8,7 @@
 
 #include "load_checks.h"
 #include "mod_writer.h"
-#include "player/pitch.h"
+#include "player/play/pitch.h"
 
 namespace {
 

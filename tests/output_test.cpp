@@ -13,11 +13,11 @@
 #include "host/frame_driver.h"
 #include "platform/offline/offline_audio.h"
 #include "platform/offline/offline_platform.h"
-#include "player/loader.h"
-#include "player/mixer.h"
+#include "player/load/loader.h"
+#include "player/mix/mixer.h"
 #include "player/module.h"
 #include "player/playback.h"
-#include "player/sequencer.h"
+#include "player/play/sequencer.h"
 #include "realtime_fixture.h"
 #include "xm_writer.h"
 
@@ -276,7 +276,7 @@ std::vector<uint8_t> changingTone() {
     layout.instruments = {instrument};
     XmPattern pattern;
     pattern.rows = 64;
-    for (int row = 0; row < 64; ++row) pattern.cells.push_back(Cell{uint8_t(25 + row * 37 % 59), 1, 0, 0, 0});
+    for (int row = 0; row < 64; ++row) pattern.cells.push_back(XmCell{uint8_t(25 + row * 37 % 59), 1, 0, 0, 0});
     layout.patterns = {pattern};
     return buildXm(layout);
 }
@@ -614,7 +614,7 @@ std::vector<uint8_t> pannedDcModule(uint8_t panning) {
     layout.tempo = 1;  // a row every 882 frames
     XmPattern p;
     p.rows = 2;
-    p.cells = {Cell{49, 1, 0, 0, 0}, Cell{0, 0, 0, 12, 0x20}};
+    p.cells = {XmCell{49, 1, 0, 0, 0}, XmCell{0, 0, 0, 12, 0x20}};
     layout.patterns = {p};
     XmInstrument ins;
     XmSample s;

@@ -3,12 +3,12 @@
 #include <cmath>
 #include <memory>
 
-#include "player/channel.h"
-#include "player/mixer.h"
+#include "player/play/channel.h"
+#include "player/mix/mixer.h"
 #include "player/module.h"
-#include "player/pitch.h"
+#include "player/play/pitch.h"
 #include "player/playback.h"
-#include "player/sequencer.h"
+#include "player/play/sequencer.h"
 
 namespace {
 

@@ -41,7 +41,7 @@ XmInstrument onePointInstrument(uint16_t fadeout) {
     return ins;
 }
 
-XmLayout song(std::vector<Cell> rows, XmInstrument ins = toneInstrument(), uint16_t tempo = 6) {
+XmLayout song(std::vector<XmCell> rows, XmInstrument ins = toneInstrument(), uint16_t tempo = 6) {
     XmLayout layout;
     layout.channels = 1;
     layout.tempo = tempo;
@@ -52,7 +52,7 @@ XmLayout song(std::vector<Cell> rows, XmInstrument ins = toneInstrument(), uint1
 
 // The same on Amiga periods, with a second instrument whose one-shot sample is 1024 frames long
 // and plays at volume 16.
-XmLayout amigaSong(std::vector<Cell> rows) {
+XmLayout amigaSong(std::vector<XmCell> rows) {
     XmLayout layout = song(std::move(rows));
     layout.flags = 0;
     XmInstrument longOne;
@@ -120,7 +120,7 @@ std::vector<SwitchCase> switchCases() {
         return ins;
     };
     // Two instruments whose samples differ in length (8 and 16 frames).
-    const auto twoInstruments = [](std::vector<Cell> rows) {
+    const auto twoInstruments = [](std::vector<XmCell> rows) {
         XmLayout x = song(std::move(rows));
         XmInstrument longer = toneInstrument();
         longer.samples[0].data.resize(16, 0);
@@ -180,7 +180,7 @@ std::vector<SwitchCase> switchCases() {
          [] {
              XmLayout x = song({});
              x.channels = 2;
-             x.patterns = {pattern(4, 2, {{0, Cell{C4, 1, 0, kExtended, 0xD2}}, {1, Cell{0, 0, 0, kExtended, 0xE1}}})};
+             x.patterns = {pattern(4, 2, {{0, XmCell{C4, 1, 0, kExtended, 0xD2}}, {1, XmCell{0, 0, 0, kExtended, 0xE1}}})};
              return x;
          }(),
          starts(12), 1, 2},
@@ -292,7 +292,7 @@ std::vector<SwitchCase> switchCases() {
          [] {
              XmLayout x = song({});
              x.channels = 2;
-             x.patterns = {pattern(4, 2, {{0, Cell{C4, 1, 0, kExtended, 0xE1}}, {1, Cell{0, 0, 0, kSpeed, 0x03}}})};
+             x.patterns = {pattern(4, 2, {{0, XmCell{C4, 1, 0, kExtended, 0xE1}}, {1, XmCell{0, 0, 0, kSpeed, 0x03}}})};
              return x;
          }(),
          [](Song& s) {
@@ -393,7 +393,7 @@ TEST(PlaybackProfile, EachSwitchAloneChangesItsBehaviour) {
 TEST(PlaybackProfile, VolumeRampsOverTickKeepsTheShortRampForASetVolume) {
     struct Case {
         const char* name;
-        Cell        row1;
+        XmCell        row1;
         int         ticks;  // up to and including the tick that makes the change
         int32_t     rampFrames;
     };

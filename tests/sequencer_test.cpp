@@ -4,11 +4,11 @@
 #include <utility>
 #include <vector>
 
-#include "player/channel.h"
-#include "player/loader.h"
-#include "player/mixer.h"
-#include "player/sequencer.h"
-#include "player/stream.h"
+#include "player/play/channel.h"
+#include "player/load/loader.h"
+#include "player/mix/mixer.h"
+#include "player/play/sequencer.h"
+#include "player/load/stream.h"
 #include "song_fixture.h"
 
 namespace {
@@ -23,7 +23,7 @@ TEST(Sequencer, ARowLastsTempoTicksAndF00MakesEveryTickARow) {
     XmLayout layout;
     layout.channels = 1;
     layout.tempo = 6;
-    layout.patterns = {pattern(8, 1, {{3, Cell{0, 0, 0, 15, 0}}})};  // F00 on row 3
+    layout.patterns = {pattern(8, 1, {{3, XmCell{0, 0, 0, 15, 0}}})};  // F00 on row 3
     Song song(layout);
     const auto rows = song.rowsPlayed(6 * 3 + 1 + 4);
     EXPECT_EQ(rows, rowsOf(0, {0, 1, 2, 3, 4, 5, 6, 7}));
@@ -33,7 +33,7 @@ TEST(Sequencer, PatternDelayStretchesTheRowAndStartsTheNoteOnce) {
     XmLayout layout;
     layout.channels = 1;
     layout.instruments = {toneInstrument()};
-    layout.patterns = {pattern(4, 1, {{0, Cell{49, 1, 0, 14, 0xE2}}})};  // C-4 with EE2
+    layout.patterns = {pattern(4, 1, {{0, XmCell{49, 1, 0, 14, 0xE2}}})};  // C-4 with EE2
     Song song(layout);
     int triggers = 0;
     std::vector<std::pair<int, int>> rows;
@@ -65,7 +65,7 @@ TEST(Sequencer, PatternLoopRepeatsAndCanBeReachedAgain) {
     layout.tempo = 1;
     // E60 on row 4, E62 on row 7 (channel 1); the song is this one pattern, played twice.
     layout.orders = {0, 0};
-    layout.patterns = {pattern(10, 2, {{4 * 2 + 1, Cell{0, 0, 0, 14, 0x60}}, {7 * 2 + 1, Cell{0, 0, 0, 14, 0x62}}})};
+    layout.patterns = {pattern(10, 2, {{4 * 2 + 1, XmCell{0, 0, 0, 14, 0x60}}, {7 * 2 + 1, XmCell{0, 0, 0, 14, 0x62}}})};
     Song song(layout);
     const auto rows = song.rowsPlayed(2 * 18);
     std::vector<std::pair<int, int>> expected;
@@ -81,17 +81,17 @@ TEST(Sequencer, PatternLoopRepeatsAndCanBeReachedAgain) {
 TEST(Sequencer, BreaksAndJumpsLandWhereTheyShould) {
     struct Case {
         const char*                      what;
-        std::vector<std::pair<int, Cell>> cells;  // on row 1 of order 0, channels 0 and 1
+        std::vector<std::pair<int, XmCell>> cells;  // on row 1 of order 0, channels 0 and 1
         std::pair<int, int>              next;   // the row played after row 1
     };
     const Case cases[] = {
-        {"D32: row 32 of the next order", {{2, Cell{0, 0, 0, 13, 0x32}}}, {1, 32}},
-        {"D70: row 0", {{2, Cell{0, 0, 0, 13, 0x70}}}, {1, 0}},
-        {"B02", {{2, Cell{0, 0, 0, 11, 0x02}}}, {2, 0}},
-        {"B09 past the end: order 0", {{2, Cell{0, 0, 0, 11, 0x09}}}, {0, 0}},
-        {"Dxy then Bxx: the jump's row 0", {{2, Cell{0, 0, 0, 13, 0x05}}, {3, Cell{0, 0, 0, 11, 0x02}}}, {2, 0}},
+        {"D32: row 32 of the next order", {{2, XmCell{0, 0, 0, 13, 0x32}}}, {1, 32}},
+        {"D70: row 0", {{2, XmCell{0, 0, 0, 13, 0x70}}}, {1, 0}},
+        {"B02", {{2, XmCell{0, 0, 0, 11, 0x02}}}, {2, 0}},
+        {"B09 past the end: order 0", {{2, XmCell{0, 0, 0, 11, 0x09}}}, {0, 0}},
+        {"Dxy then Bxx: the jump's row 0", {{2, XmCell{0, 0, 0, 13, 0x05}}, {3, XmCell{0, 0, 0, 11, 0x02}}}, {2, 0}},
         {"Bxx then Dxy: the jump's order, the break's row",
-         {{2, Cell{0, 0, 0, 11, 0x02}}, {3, Cell{0, 0, 0, 13, 0x05}}},
+         {{2, XmCell{0, 0, 0, 11, 0x02}}, {3, XmCell{0, 0, 0, 13, 0x05}}},
          {2, 5}},
     };
     for (const Case& c : cases) {
@@ -113,7 +113,7 @@ TEST(Sequencer, RowsOutsideTheLandingPatternPlayItsFirstRow) {
     layout.tempo = 1;
     layout.orders = {0, 1, 2};
     // D20 into a 16-row pattern; then a pattern of 0 rows, which plays as one empty row.
-    layout.patterns = {pattern(4, 1, {{0, Cell{0, 0, 0, 13, 0x20}}}), pattern(16, 1, {}), XmPattern{}};
+    layout.patterns = {pattern(4, 1, {{0, XmCell{0, 0, 0, 13, 0x20}}}), pattern(16, 1, {}), XmPattern{}};
     layout.patterns[2].rows = 0;
     Song song(layout);
     const auto rows = song.rowsPlayed(2 + 16 + 1);
@@ -127,7 +127,7 @@ TEST(Sequencer, ToneportamentoKeepsNoteInstrumentAndPeriod) {
     layout.channels = 1;
     layout.tempo = 1;
     layout.instruments = {toneInstrument(), toneInstrument(20)};
-    layout.patterns = {pattern(4, 1, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{61, 2, 0, 3, 0x10}}})};
+    layout.patterns = {pattern(4, 1, {{0, XmCell{49, 1, 0, 0, 0}}, {1, XmCell{61, 2, 0, 3, 0x10}}})};
     Song song(layout);
     song.rowsPlayed(1);
     const Channel before = song.channel(0);
@@ -145,7 +145,7 @@ TEST(Sequencer, KeyOffWithAnInstrumentResetsFirstThenReleases) {
     layout.channels = 1;
     layout.tempo = 2;
     layout.instruments = {toneInstrument()};
-    layout.patterns = {pattern(4, 1, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{255, 1, 0, 0, 0}}})};
+    layout.patterns = {pattern(4, 1, {{0, XmCell{49, 1, 0, 0, 0}}, {1, XmCell{255, 1, 0, 0, 0}}})};
     Song song(layout);
     song.rowsPlayed(2);
     EXPECT_EQ(song.channel(0).voice->volume, 127);
@@ -165,7 +165,7 @@ TEST(Sequencer, NotesAndInstrumentsPlayWithTheirSampleVolumeAndPanning) {
     layout.tempo = 1;
     layout.instruments = {toneInstrument(32, 255)};
     // C-4 on channel 0; C-5 with C40 on channel 1; note 98 (above the range) on channel 2.
-    layout.patterns = {pattern(2, 3, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{61, 1, 0, 12, 0x40}}, {2, Cell{98, 1, 0, 0, 0}}})};
+    layout.patterns = {pattern(2, 3, {{0, XmCell{49, 1, 0, 0, 0}}, {1, XmCell{61, 1, 0, 12, 0x40}}, {2, XmCell{98, 1, 0, 0, 0}}})};
     Song song(layout);
     song.rowsPlayed(1);
     const Voice& v0 = *song.channel(0).voice;
@@ -184,7 +184,7 @@ TEST(Sequencer, InstrumentNumbersPastTheModulePlaySilently) {
     layout.channels = 1;
     layout.tempo = 1;
     layout.instruments = {toneInstrument()};
-    layout.patterns = {pattern(2, 1, {{0, Cell{49, 7, 0, 12, 0x30}}})};
+    layout.patterns = {pattern(2, 1, {{0, XmCell{49, 7, 0, 12, 0x30}}})};
     Song song(layout);
     song.rowsPlayed(1);
     EXPECT_EQ(song.channel(0).voice->sample, &emptySample);

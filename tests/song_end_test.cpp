@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "player/song_end.h"
+#include "player/play/song_end.h"
 #include "song_fixture.h"
 #include "xmplayer.h"
 
@@ -13,7 +13,7 @@ namespace {
 
 constexpr int64_t kRow = 6 * 882;  // frames of one row at tempo 6, BPM 125
 
-Cell effect(uint8_t type, uint8_t parameter) { return Cell{0, 0, 0, type, parameter}; }
+XmCell effect(uint8_t type, uint8_t parameter) { return XmCell{0, 0, 0, type, parameter}; }
 const uint8_t kJump = 11, kBreak = 13, kExtended = 14, kSpeed = 15;
 
 // One channel; `patterns` as columns of cells; tempo 6, BPM 125.

@@ -9,15 +9,15 @@
 #include <utility>
 #include <vector>
 
-#include "player/channel.h"
-#include "player/loader.h"
-#include "player/mixer.h"
+#include "player/play/channel.h"
+#include "player/load/loader.h"
+#include "player/mix/mixer.h"
 #include "player/playback.h"
-#include "player/sequencer.h"
+#include "player/play/sequencer.h"
 #include "xm_writer.h"
 
 // Cells of one channel, row by row: `rows[r]` is the cell on row r.
-inline XmPattern column(std::vector<Cell> rows, uint16_t length = 16) {
+inline XmPattern column(std::vector<XmCell> rows, uint16_t length = 16) {
     XmPattern p;
     p.rows = length;
     p.cells = std::move(rows);
@@ -39,10 +39,10 @@ inline XmInstrument toneInstrument(uint8_t volume = 64, uint8_t panning = 128) {
 }
 
 // A pattern of `rows` rows over `channels` channels with the given cells placed.
-inline XmPattern pattern(uint16_t rows, uint16_t channels, std::vector<std::pair<int, Cell>> placed) {
+inline XmPattern pattern(uint16_t rows, uint16_t channels, std::vector<std::pair<int, XmCell>> placed) {
     XmPattern p;
     p.rows = rows;
-    p.cells.assign(size_t(rows) * channels, Cell{});
+    p.cells.assign(size_t(rows) * channels, XmCell{});
     for (const auto& [index, cell] : placed) p.cells[size_t(index)] = cell;
     return p;
 }

@@ -11,10 +11,10 @@
 
 #include "platform/offline/offline_audio.h"
 #include "platform/resources.h"
-#include "player/loader.h"
+#include "player/load/loader.h"
 #include "player/module.h"
 #include "realtime_fixture.h"
-#include "player/render.h"
+#include "player/mix/render.h"
 
 namespace {
 

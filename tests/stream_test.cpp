@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "player/loader.h"
-#include "player/stream.h"
+#include "player/load/loader.h"
+#include "player/load/stream.h"
 #include "xm_writer.h"
 
 namespace {

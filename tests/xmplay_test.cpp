@@ -29,7 +29,7 @@ std::string writeSong(const TempDir& t) {
     layout.channels = 2;
     layout.orders = {0, 0, 0, 0};
     layout.instruments = {toneInstrument()};
-    layout.patterns = {pattern(2, 2, {{0, Cell{49, 1, 0, 0, 0}}, {3, Cell{56, 1, 0, 0, 0}}})};
+    layout.patterns = {pattern(2, 2, {{0, XmCell{49, 1, 0, 0, 0}}, {3, XmCell{56, 1, 0, 0, 0}}})};
     const std::vector<uint8_t> bytes = buildXm(layout);
     const std::string path = (t / "song.xm").string();
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));

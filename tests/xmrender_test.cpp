@@ -28,8 +28,8 @@ XmLayout twoPatternSong() {
     layout.tempo = 6;
     layout.orders = {0, 1};
     layout.instruments = {toneInstrument()};
-    layout.patterns = {pattern(4, 2, {{0, Cell{49, 1, 0, 0, 0}}, {3, Cell{61, 1, 0, 0, 0}}}),
-                     pattern(4, 2, {{0, Cell{56, 1, 0, 4, 0x48}}})};
+    layout.patterns = {pattern(4, 2, {{0, XmCell{49, 1, 0, 0, 0}}, {3, XmCell{61, 1, 0, 0, 0}}}),
+                     pattern(4, 2, {{0, XmCell{56, 1, 0, 4, 0x48}}})};
     return layout;
 }
 
@@ -126,7 +126,7 @@ TEST(Xmrender, TheProfileDecidesHowTheModuleIsPlayed) {
     XmLayout layout;
     layout.channels = 1;
     layout.instruments = {toneInstrument()};
-    layout.patterns = {pattern(4, 1, {{0, Cell{49, 1, 0, 0, 0}}, {1, Cell{97, 0, 0, 0, 0}}, {2, Cell{0, 0, 0x50, 0, 0}}})};
+    layout.patterns = {pattern(4, 1, {{0, XmCell{49, 1, 0, 0, 0}}, {1, XmCell{97, 0, 0, 0, 0}}, {2, XmCell{0, 0, 0x50, 0, 0}}})};
     const std::vector<uint8_t> module = buildXm(layout);
     std::ofstream(files / "song.xm", std::ios::binary).write(reinterpret_cast<const char*>(module.data()), module.size());
     const std::string in = (files / "song.xm").string();

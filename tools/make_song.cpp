@@ -296,7 +296,7 @@ const Section kSections[] = {
 // Assembly
 // ---------------------------------------------------------------------------------------------
 
-using Rows = std::vector<Cell>;
+using Rows = std::vector<XmCell>;
 
 [[noreturn]] void fail(const std::string& where, const std::string& why) {
     throw std::runtime_error(where + ": " + why);
@@ -349,7 +349,7 @@ Rows expandReference(std::string_view ref, const std::string& where) {
     }
     Rows bar;
     if (name == "_") {
-        bar.assign(kRowsPerBar, Cell{});
+        bar.assign(kRowsPerBar, XmCell{});
     } else {
         const Phrase& p = findPhrase(name, where);
         try {
@@ -360,7 +360,7 @@ Rows expandReference(std::string_view ref, const std::string& where) {
         if (int(bar.size()) != kRowsPerBar)
             fail(where, std::string("phrase ") + p.name + " has " + std::to_string(bar.size()) + " rows, not 16");
         if (instrument >= 0)
-            for (Cell& c : bar)
+            for (XmCell& c : bar)
                 if (c.instrument) c.instrument = uint8_t(instrument);
     }
     Rows rows;
@@ -384,7 +384,7 @@ Rows expandTrack(const char* text, int rowCount, const std::string& where) {
         rows.insert(rows.end(), part.begin(), part.end());
         i = end;
     }
-    if (rows.empty()) rows.assign(size_t(rowCount), Cell{});
+    if (rows.empty()) rows.assign(size_t(rowCount), XmCell{});
     if (int(rows.size()) != rowCount)
         fail(where, std::to_string(rows.size()) + " rows where the section has " + std::to_string(rowCount));
     return rows;
@@ -425,7 +425,7 @@ struct PatternRows {
 };
 
 // Fields of `over` that are set replace those of `cell`.
-void layOver(Cell& cell, const Cell& over) {
+void layOver(XmCell& cell, const XmCell& over) {
     if (over.note) cell.note = over.note;
     if (over.instrument) cell.instrument = over.instrument;
     if (over.volume) cell.volume = over.volume;
@@ -455,7 +455,7 @@ void writeChords(PatternRows& p, const Section& s, std::array<uint8_t, 3>& held,
         const std::array<uint8_t, 3> notes = voicing(chordTones(symbols[bar], s.name));
         for (int v = 0; v < 3; ++v) {
             if (notes[size_t(v)] == held[size_t(v)] && s.padInstrument == heldInstrument) continue;
-            Cell& c = p.channels[size_t(kPad1Channel + v)][bar * kRowsPerBar];
+            XmCell& c = p.channels[size_t(kPad1Channel + v)][bar * kRowsPerBar];
             c.note = notes[size_t(v)];
             c.instrument = s.padInstrument;
         }
@@ -496,8 +496,8 @@ bool echoes(uint8_t effectType) {
     }
 }
 
-Cell echoOf(const Cell& s, const std::vector<XmInstrument>& instruments) {
-    Cell e{};
+XmCell echoOf(const XmCell& s, const std::vector<XmInstrument>& instruments) {
+    XmCell e{};
     if (s.note == kKeyOff) {
         e.note = kKeyOff;
         return e;
@@ -535,7 +535,7 @@ void writeEchoes(std::vector<PatternRows>& patterns, const std::vector<XmInstrum
         const Place here = timeline[t], source = timeline[t - kEchoDelay];
         const int channel = kSections[here.pattern].echoSource;
         if (channel < 0) continue;
-        const Cell& s = patterns[source.pattern].channels[size_t(channel)][size_t(source.row)];
+        const XmCell& s = patterns[source.pattern].channels[size_t(channel)][size_t(source.row)];
         patterns[here.pattern].channels[kEchoChannel][size_t(here.row)] = echoOf(s, instruments);
     }
 }

@@ -116,19 +116,19 @@ XmSample makeSample(const SampleLayout& layout, const std::vector<int16_t>& fram
 }
 
 struct Envelope {
-    std::initializer_list<EnvelopePoint> points;  // x in ticks (50 per second at 125 BPM)
+    std::initializer_list<XmEnvelopePoint> points;  // x in ticks (50 per second at 125 BPM)
     int sustain = -1;                             // point index, −1: none
     int loopStart = -1, loopEnd = -1;             // point indices, −1: no loop
 };
 
 struct EnvelopeFields {
-    std::array<EnvelopePoint, 12>* points;
+    std::array<XmEnvelopePoint, 12>* points;
     uint8_t *count, *sustain, *loopStart, *loopEnd, *type;
 };
 
 void setEnvelope(const EnvelopeFields& to, const Envelope& e) {
     size_t i = 0;
-    for (const EnvelopePoint& p : e.points) (*to.points)[i++] = p;
+    for (const XmEnvelopePoint& p : e.points) (*to.points)[i++] = p;
     *to.count = uint8_t(e.points.size());
     *to.sustain = uint8_t(std::max(e.sustain, 0));
     *to.loopStart = uint8_t(std::max(e.loopStart, 0));

@@ -41,8 +41,8 @@ int volumeCommand(char c) {
     }
 }
 
-Cell parseToken(std::string_view token, uint8_t instrument) {
-    Cell cell{};
+XmCell parseToken(std::string_view token, uint8_t instrument) {
+    XmCell cell{};
     size_t i = 0;
     if (token.substr(0, 2) == "==") {
         cell.note = kKeyOff;
@@ -101,8 +101,8 @@ uint8_t noteNumber(std::string_view text) {
     return uint8_t((text[2] - '0') * 12 + semitone + 1);
 }
 
-std::vector<Cell> parseRows(std::string_view text, uint8_t instrument) {
-    std::vector<Cell> rows;
+std::vector<XmCell> parseRows(std::string_view text, uint8_t instrument) {
+    std::vector<XmCell> rows;
     size_t i = 0;
     while (i < text.size()) {
         if (std::isspace(static_cast<unsigned char>(text[i]))) {
@@ -118,8 +118,8 @@ std::vector<Cell> parseRows(std::string_view text, uint8_t instrument) {
     return rows;
 }
 
-std::vector<Cell> transpose(std::vector<Cell> rows, int semitones) {
-    for (Cell& c : rows) {
+std::vector<XmCell> transpose(std::vector<XmCell> rows, int semitones) {
+    for (XmCell& c : rows) {
         if (c.note == 0 || c.note == kKeyOff) continue;
         const int moved = c.note + semitones;
         if (moved < 1 || moved > 96) throw std::runtime_error("a note transposed by " + std::to_string(semitones) +

@@ -18,16 +18,16 @@
 #include <string_view>
 #include <vector>
 
-#include "player/module.h"
+#include "tools/xm_writer.h"
 
 constexpr uint8_t kKeyOff = 97;  // the file's key-off note
 
 // The cells of `text`, one per row. Throws std::runtime_error naming the token it cannot read.
-std::vector<Cell> parseRows(std::string_view text, uint8_t instrument);
+std::vector<XmCell> parseRows(std::string_view text, uint8_t instrument);
 
 // The cells moved by `semitones` (key-offs and empty notes stay). Throws std::runtime_error when
 // a note leaves C-0 … B-7.
-std::vector<Cell> transpose(std::vector<Cell> rows, int semitones);
+std::vector<XmCell> transpose(std::vector<XmCell> rows, int semitones);
 
 // "C-4" → 49 (C-0 is 1); 0 when `text` is not a note.
 uint8_t noteNumber(std::string_view text);

@@ -9,7 +9,22 @@
 #include <string>
 #include <vector>
 
-#include "player/module.h"
+
+// One pattern cell as the file's fields hold it: note 1…96, 97 key-off (the writer passes any byte
+// through, so a test can also write the ones a file should not hold).
+struct XmCell {
+    uint8_t note;
+    uint8_t instrument;
+    uint8_t volume;       // the volume column's byte
+    uint8_t effectType;   // 0…35: the effect letter's number
+    uint8_t effectParam;
+};
+
+// One envelope point as the file stores it.
+struct XmEnvelopePoint {
+    uint16_t x;  // ticks
+    uint16_t y;  // 0…64
+};
 
 struct XmSample {
     std::string name = "sample";     // up to 22 characters are written
@@ -30,8 +45,8 @@ struct XmInstrument {
     std::optional<uint16_t> sampleCount;  // default samples.size()
     uint32_t sampleHeaderSize = 40;       // bytes of each sample header; past the 40 used, zeros
     std::array<uint8_t, 96> sampleForNote{};
-    std::array<EnvelopePoint, 12> volumeEnvelope{};
-    std::array<EnvelopePoint, 12> panningEnvelope{};
+    std::array<XmEnvelopePoint, 12> volumeEnvelope{};
+    std::array<XmEnvelopePoint, 12> panningEnvelope{};
     uint8_t  volumePointCount = 0;
     uint8_t  panningPointCount = 0;
     uint8_t  volumeSustainPoint = 0;
@@ -57,7 +72,7 @@ enum class XmPacking : uint8_t {
 
 struct XmPattern {
     uint16_t rows = 64;
-    std::vector<Cell> cells;            // row-major, rows × channels; missing cells are empty
+    std::vector<XmCell> cells;          // row-major, rows × channels; missing cells are empty
     XmPacking packing = XmPacking::packed;
     std::optional<std::vector<uint8_t>> data;  // written in place of the encoded cells
     std::optional<uint16_t> packedSize;        // default: bytes written; 0 when there are none
@@ -105,7 +120,7 @@ inline std::vector<uint8_t> encodeCells(const XmPattern& p, uint16_t channels) {
     std::vector<uint8_t> out;
     const size_t count = size_t(p.rows) * channels;
     for (size_t i = 0; i < count; ++i) {
-        const Cell c = i < p.cells.size() ? p.cells[i] : Cell{};
+        const XmCell c = i < p.cells.size() ? p.cells[i] : XmCell{};
         const uint8_t fields[5] = {c.note, c.instrument, c.volume, c.effectType, c.effectParam};
         if (p.packing == XmPacking::unpacked) {
             out.insert(out.end(), fields, fields + 5);
@@ -167,7 +182,7 @@ inline std::vector<uint8_t> buildXm(const XmLayout& layout) {
             put32(out, ins.sampleHeaderSize);
             out.insert(out.end(), ins.sampleForNote.begin(), ins.sampleForNote.end());
             for (const auto* envelope : {&ins.volumeEnvelope, &ins.panningEnvelope})
-                for (const EnvelopePoint& point : *envelope) {
+                for (const XmEnvelopePoint& point : *envelope) {
                     put16(out, point.x);
                     put16(out, point.y);
                 }

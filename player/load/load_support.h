@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "player/loader.h"
+#include "player/load/loader.h"
 #include "player/module.h"
-#include "player/stream.h"
+#include "player/load/stream.h"
 
 constexpr int32_t kGuardFrames = 8;  // zero frames after every sample's end
 // Every tracker's own limits stay below 2^23 cells (256 patterns of 1024 rows of 32 channels);

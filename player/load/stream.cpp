@@ -1,4 +1,4 @@
-#include "player/stream.h"
+#include "player/load/stream.h"
 
 #include <cstdio>
 #include <cstring>

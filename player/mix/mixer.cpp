@@ -1,9 +1,9 @@
-#include "player/mixer.h"
+#include "player/mix/mixer.h"
 
 #include <cmath>
 #include <cstdint>
 
-#include "player/mix_run.h"
+#include "player/mix/mix_run.h"
 #include "player/module.h"
 
 namespace {

@@ -1,12 +1,12 @@
-#include "player/loader.h"
+#include "player/load/loader.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "player/load_support.h"
-#include "player/mod_loader.h"
-#include "player/s3m_loader.h"
-#include "player/stream.h"
+#include "player/load/load_support.h"
+#include "player/load/mod_loader.h"
+#include "player/load/s3m_loader.h"
+#include "player/load/stream.h"
 
 // The one shared all-zero sample: no data, length 0, loopType 0. Never released.
 const Sample emptySample{};

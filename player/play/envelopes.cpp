@@ -1,9 +1,9 @@
-#include "player/envelopes.h"
+#include "player/play/envelopes.h"
 
 #include <cmath>
 
 #include "maths/portable_math.h"
-#include "player/channel.h"
+#include "player/play/channel.h"
 #include "player/module.h"
 #include "player/profile.h"
 

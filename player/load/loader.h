@@ -7,7 +7,7 @@
 #include <string>
 
 #include "player/module.h"
-#include "player/stream.h"
+#include "player/load/stream.h"
 
 // Optional source of sample data in place of the stream: fills `buffer` (zeroed) with `bytes`
 // bytes of the sample's raw frames, already decoded (no delta coding): signed 8-bit values, or

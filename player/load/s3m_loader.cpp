@@ -1,4 +1,4 @@
-#include "player/s3m_loader.h"
+#include "player/load/s3m_loader.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "player/mix_run.h"
+#include "player/mix/mix_run.h"
 
 #include <cmath>
 #include <cstring>

@@ -4,7 +4,7 @@
 // the patterns become notes, effects keep their numbers (XM's are MOD's).
 #include <cstdint>
 
-#include "player/load_support.h"
+#include "player/load/load_support.h"
 
 // Bytes at the start of a file that tell a MOD: its header up to the signature at 1080.
 constexpr int32_t kModHeadBytes = 1084;

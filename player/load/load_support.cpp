@@ -1,4 +1,4 @@
-#include "player/load_support.h"
+#include "player/load/load_support.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "player/mod_loader.h"
+#include "player/load/mod_loader.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "player/pitch.h"
+#include "player/play/pitch.h"
 
 namespace {
 

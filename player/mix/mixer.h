@@ -4,7 +4,7 @@
 // PCM. A voice can also be moved without being mixed, exactly as mixing would move it.
 #include <cstdint>
 
-#include "player/mix_run.h"
+#include "player/mix/mix_run.h"
 
 struct Sample;
 

@@ -1,13 +1,13 @@
-#include "player/sequencer.h"
+#include "player/play/sequencer.h"
 
-#include "player/effects.h"
-#include "player/envelopes.h"
-#include "player/mixer.h"
+#include "player/play/effects.h"
+#include "player/play/envelopes.h"
+#include "player/mix/mixer.h"
 #include "player/module.h"
-#include "player/notes.h"
-#include "player/pitch.h"
+#include "player/play/notes.h"
+#include "player/play/pitch.h"
 #include "player/playback.h"
-#include "player/s3m_effects.h"
+#include "player/play/s3m_effects.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "player/render.h"
+#include "player/mix/render.h"
 
 #include <cstring>
 
 #include "player/playback.h"
-#include "player/sequencer.h"
-#include "player/song_end.h"
+#include "player/play/sequencer.h"
+#include "player/play/song_end.h"
 
 namespace {
 

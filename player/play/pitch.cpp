@@ -1,11 +1,11 @@
-#include "player/pitch.h"
+#include "player/play/pitch.h"
 
 #include <cmath>
 #include <cstdlib>
 
 #include "maths/portable_math.h"
-#include "player/channel.h"
-#include "player/mixer.h"
+#include "player/play/channel.h"
+#include "player/mix/mixer.h"
 #include "player/module.h"
 #include "player/playback.h"
 

@@ -1,18 +1,18 @@
-#include "player/effects.h"
+#include "player/play/effects.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
 #include "maths/portable_math.h"
-#include "player/channel.h"
-#include "player/envelopes.h"
-#include "player/mixer.h"
+#include "player/play/channel.h"
+#include "player/play/envelopes.h"
+#include "player/mix/mixer.h"
 #include "player/module.h"
-#include "player/notes.h"
-#include "player/pitch.h"
+#include "player/play/notes.h"
+#include "player/play/pitch.h"
 #include "player/playback.h"
-#include "player/s3m_effects.h"
+#include "player/play/s3m_effects.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 // that straddles two blocks continues in the next one exactly as the demo's ring has it.
 #include <cstdint>
 
-#include "player/mixer.h"
+#include "player/mix/mixer.h"
 
 struct Playback;
 

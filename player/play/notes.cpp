@@ -1,14 +1,14 @@
-#include "player/notes.h"
+#include "player/play/notes.h"
 
 #include <algorithm>
 
-#include "player/channel.h"
-#include "player/envelopes.h"
-#include "player/mixer.h"
+#include "player/play/channel.h"
+#include "player/play/envelopes.h"
+#include "player/mix/mixer.h"
 #include "player/module.h"
-#include "player/pitch.h"
+#include "player/play/pitch.h"
 #include "player/playback.h"
-#include "player/s3m_effects.h"
+#include "player/play/s3m_effects.h"
 
 const Instrument emptyInstrument{};
 

@@ -4,7 +4,7 @@
 // (kS3mEffects); Adlib instruments load as silent ones, with one warning.
 #include <cstdint>
 
-#include "player/load_support.h"
+#include "player/load/load_support.h"
 
 // True when the `size` bytes at `head` (the file's first ones) carry S3M's mark "SCRM" at byte 44.
 bool isS3m(const uint8_t* head, int32_t size);

@@ -1,10 +1,10 @@
-#include "player/song_end.h"
+#include "player/play/song_end.h"
 
 #include <memory>
 
 #include "player/module.h"
 #include "player/playback.h"
-#include "player/sequencer.h"
+#include "player/play/sequencer.h"
 
 SongEnd startSongEnd(int32_t loops) { return SongEnd{{}, loops}; }
 

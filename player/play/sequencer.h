@@ -3,7 +3,7 @@
 // voices' pitch, volume and panning once per tick.
 #include <cstdint>
 
-#include "player/mixer.h"
+#include "player/mix/mixer.h"
 
 struct Module;
 struct Playback;

@@ -1,12 +1,12 @@
-#include "player/s3m_effects.h"
+#include "player/play/s3m_effects.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "player/channel.h"
-#include "player/effects.h"
-#include "player/mixer.h"
-#include "player/notes.h"
+#include "player/play/channel.h"
+#include "player/play/effects.h"
+#include "player/mix/mixer.h"
+#include "player/play/notes.h"
 #include "player/playback.h"
 
 namespace {
