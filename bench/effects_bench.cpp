@@ -24,7 +24,7 @@
 #include "host/demo.h"
 #include "host/frame_driver.h"
 #include "platform/offline/offline_platform.h"
-#include "tests/demo_fixture.h"
+#include "tests/support/demo_fixture.h"
 
 namespace {
 

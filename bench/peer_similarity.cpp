@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/channel_similarity.h"
+#include "tests/support/channel_similarity.h"
 
 namespace {
 

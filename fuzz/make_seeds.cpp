@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/mod_writer.h"
-#include "tests/s3m_writer.h"
-#include "tests/xm_writer.h"
+#include "tests/support/mod_writer.h"
+#include "tests/support/s3m_writer.h"
+#include "tests/support/xm_writer.h"
 
 namespace {
 
@@ -72,10 +72,10 @@ std::vector<XmInstrument> instruments(uint8_t vibratoType) {
 XmPattern effectPattern(uint8_t effect, const std::vector<uint8_t>& params, uint8_t volume) {
     XmPattern p;
     p.rows = 16;
-    p.cells.assign(16 * 4, Cell{});
+    p.cells.assign(16 * 4, XmCell{});
     for (int row = 0; row < 16; ++row) {
         for (int ch = 0; ch < 4; ++ch) {
-            Cell& c = p.cells[size_t(row) * 4 + ch];
+            XmCell& c = p.cells[size_t(row) * 4 + ch];
             if ((row + ch) % 4 == 0) {
                 c.note = uint8_t(37 + (row * 5 + ch * 7) % 48);
                 c.instrument = uint8_t(1 + (row + ch) % 4);
@@ -224,7 +224,7 @@ int main(int argc, char** argv) {
     }
     // S3Ms: every letter, with fast slides, Amiga limits or neither, signed or unsigned samples.
     for (char effect = 'A'; effect <= 'Z'; ++effect) {
-        for (uint16_t flags : {0, 64, 16}) {
+        for (const uint16_t flags : {uint16_t(0), uint16_t(64), uint16_t(16)}) {
             S3mLayout layout = s3mSong(effect, params);
             layout.flags = flags;
             layout.sampleFormat = flags == 16 ? 1 : 2;

@@ -2,7 +2,7 @@
 # The module player's fuzzer (fuzz/) for one minute: any bytes as a module (XM, MOD or S3M), loaded
 # and played under AddressSanitizer and UndefinedBehaviorSanitizer. Starts from generated modules,
 # the shared modules (../shared/xm-corpus and ../shared/format-tests, when present) and the inputs
-# kept in tests/fuzz_regressions, and keeps what it learns in build/fuzz/corpus for the next run.
+# kept in tests/data/fuzz_regressions, and keeps what it learns in build/fuzz/corpus for the next run.
 # Skipped when clang++-14 or its fuzzer runtime is missing. Exits non-zero with a FAIL line when an
 # input crashes, trips a sanitizer, or takes more than 10 s; the input is then in
 # build/fuzz/artifacts/.
@@ -35,7 +35,7 @@ echo "building the fuzzer (build/fuzz)"
 rm -rf "$build/seeds" "$build/artifacts"
 mkdir -p "$build/seeds" "$build/artifacts" "$build/corpus"
 "$build/make_seeds" "$build/seeds" >/dev/null || fail "cannot write the seed modules"
-inputs=("$build/corpus" "$build/seeds" "$root/tests/fuzz_regressions")
+inputs=("$build/corpus" "$build/seeds" "$root/tests/data/fuzz_regressions")
 [ -d "$root/../shared/xm-corpus" ] && inputs+=("$root/../shared/xm-corpus")
 [ -d "$root/../shared/format-tests" ] && inputs+=("$root/../shared/format-tests")
 
@@ -50,7 +50,7 @@ runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$build/fuzz.log")
 rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$build/fuzz.log")
 if [ "$code" -ne 0 ]; then
     grep -m 20 -E "ERROR|runtime error|SUMMARY|Test unit written" "$build/fuzz.log"
-    fail "an input failed (exit code $code; log $build/fuzz.log). Keep it in tests/fuzz_regressions/" \
+    fail "an input failed (exit code $code; log $build/fuzz.log). Keep it in tests/data/fuzz_regressions/" \
          "once the player is fixed"
 fi
 echo "fuzz: ${runs:-?} inputs in $seconds s (${rate:-?} per second), no finding"

@@ -201,7 +201,7 @@ for (const { name, script, reason } of refusals) {
 test('the .wasm computes sines, cosines and powers of two bit for bit as the native build', async () => {
   await withPage('/?window', async (page) => {
     await page.waitFor('window.skr && skr.state === "ready"');
-    const recorded = readFileSync(join(root, 'tests', 'portable_math_digest.txt'), 'utf8').trim();
+    const recorded = readFileSync(join(root, 'tests', 'data', 'portable_math_digest.txt'), 'utf8').trim();
     assert.equal(await page.evaluate('skr.mathDigest()'), recorded);
   });
 });

@@ -1,4 +1,4 @@
-// Whole songs as the trackers' users write them (tests/tracker_songs.h), played through the
+// Whole songs as the trackers' users write them (tests/support/tracker_songs.h), played through the
 // library: each with every profile, to its end, the tracker's own profile by AUTO.
 #include <gtest/gtest.h>
 

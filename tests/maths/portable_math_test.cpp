@@ -67,7 +67,7 @@ TEST(PortableMath, EdgeCases) {
 }
 
 TEST(PortableMath, GivesTheRecordedBits) {
-    std::ifstream in(std::string(SKR_SOURCE_DIR) + "/tests/portable_math_digest.txt");
+    std::ifstream in(std::string(SKR_SOURCE_DIR) + "/tests/data/portable_math_digest.txt");
     std::string recorded;
     ASSERT_TRUE(in >> recorded);
     char actual[17];
