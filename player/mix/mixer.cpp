@@ -228,7 +228,7 @@ void runVoice(const Mixer& m, Voice& v, float* out, int32_t frames) {
             v.direction = 1;
             v.position = int32_t(at >> 32);
             v.positionFraction = uint32_t(at);
-            mixVoice(m, v, out, left);
+            runVoice<Mix>(m, v, out, left);  // moved only, where this voice is only moved
             return;
         }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "busy_song.h"
+#include "mod_writer.h"
 #include "shared_data.h"
 #include "tracker_songs.h"
 #include "xmplayer.h"
@@ -128,6 +129,36 @@ TEST(LibrarySeek, ModAndS3mSeekToTheUnbrokenRendersFrames) {
             ASSERT_EQ(render(p, 4000), slice(unbroken, target, 4000)) << nameOf(profile) << " " << target;
         }
     }
+}
+
+// ProTracker's sample swap: a lone instrument number lets the playing one-shot sample run out, then
+// the voice goes on in the new sample's loop. A seek moves a voice through the swap without
+// mixing it, and a muted channel does the same: both give the unbroken render's frames, and
+// neither mixes into a buffer it does not have.
+TEST(LibrarySeek, ASampleSwapIsPassedAsMixingPassesIt) {
+    ModLayout layout;
+    ModSample oneShot;
+    oneShot.data.assign(600, 40);  // 600 frames, no loop
+    layout.samples = {oneShot, modTone()};
+    ModPattern p;
+    p.cells.resize(64 * 4);
+    p.cells[0] = ModCell{25, 1, 0, 0};  // C-3 of the one-shot sample
+    p.cells[4] = ModCell{0, 2, 0, 0};   // row 1: the looped sample's number alone
+    p.cells[4 + 1] = ModCell{37, 2, 0, 0};
+    layout.patterns = {p};
+    const Module song(buildMod(layout));
+    ASSERT_NE(song.module, nullptr);
+    Player whole(song.module, XMPLAYER_PROFILE_PT);
+    const std::vector<int16_t> unbroken = render(whole, 3 * 44100);
+    for (const int64_t target : {int64_t(20000), int64_t(44100), int64_t(2 * 44100 + 3)}) {
+        Player p2(song.module, XMPLAYER_PROFILE_PT);
+        ASSERT_EQ(xmplayer_seek_frame(p2, target), XMPLAYER_OK);
+        ASSERT_EQ(render(p2, 4000), slice(unbroken, target, 4000)) << target;
+    }
+    Player muted(song.module, XMPLAYER_PROFILE_PT);
+    ASSERT_EQ(xmplayer_set_mute(muted, 0, 1), XMPLAYER_OK);
+    const std::vector<int16_t> withoutChannel0 = render(muted, 44100);
+    EXPECT_EQ(withoutChannel0.size(), size_t(2 * 44100));
 }
 
 // Real modules from the corpus, with their long samples and many channels.
