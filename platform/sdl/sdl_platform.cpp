@@ -81,7 +81,7 @@ bool initVideo() {
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, drivers.c_str(), SDL_HINT_OVERRIDE);
         s.driversChosen = true;
     }
-    s.videoReady = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0;
+    s.videoReady = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     return s.videoReady;
 }
 

@@ -6,24 +6,10 @@
 #include "platform/std_thread.h"
 #include "platform/thread.h"
 
-namespace {
-
-struct SdlSystem {
-    bool timerReady;  // SDL's timer subsystem is started (once: its starts are counted)
-};
-
-SdlSystem& sdlSystem() {
-    static SdlSystem state{};
-    return state;
-}
-
-}  // namespace
-
-uint32_t platformTickCount() {
-    SdlSystem& s = sdlSystem();
-    if (!s.timerReady) s.timerReady = SDL_InitSubSystem(SDL_INIT_TIMER) == 0;
-    return SDL_GetTicks();
-}
+// SDL starts its tick count on the first call; its timer subsystem (a thread) is not needed for
+// it, and is not started: a thread alive when a message box forks its child can leave the child
+// stuck on a lock that thread held.
+uint32_t platformTickCount() { return SDL_GetTicks(); }
 
 void platformSleep(uint32_t milliseconds) { SDL_Delay(milliseconds); }
 

@@ -18,6 +18,25 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+
+# Ends the running demo as a desktop would (SIGTERM); one that has not ended 10 s later is a
+# fault (a start-up stuck on a lock, say), told as such rather than left to the test's time limit.
+stopDemo() {
+    kill "$demoPid"
+    for _ in $(seq 20); do
+        kill -0 "$demoPid" 2>/dev/null || break
+        sleep 0.5
+    done
+    if kill -0 "$demoPid" 2>/dev/null; then
+        pkill -KILL -P "$demoPid"
+        kill -KILL "$demoPid"
+        wait "$demoPid" 2>/dev/null
+        demoPid=""
+        fail "$1: the demo did not end within 10 s of SIGTERM"
+    fi
+    wait "$demoPid" 2>/dev/null
+    demoPid=""
+}
 unset DISPLAY WAYLAND_DISPLAY WAYLAND_SOCKET SDL_VIDEODRIVER
 export SDL_AUDIODRIVER=dummy
 
@@ -53,9 +72,7 @@ for driver in offscreen dummy; do
     demoPid=$!
     sleep 3
     kill -0 "$demoPid" 2>/dev/null || fail "SDL_VIDEODRIVER=$driver: the demo ended: $(cat "$work/$driver.err")"
-    kill "$demoPid"
-    wait "$demoPid" 2>/dev/null
-    demoPid=""
+    stopDemo "SDL_VIDEODRIVER=$driver"
     [ ! -s "$work/$driver.err" ] || fail "SDL_VIDEODRIVER=$driver: standard error says '$(cat "$work/$driver.err")'"
 done
 
@@ -64,8 +81,6 @@ SDL_VIDEODRIVER=offscreen "$demo" >"$work/question.out" 2>"$work/question.err" &
 demoPid=$!
 sleep 3
 kill -0 "$demoPid" 2>/dev/null || fail "no question box: the demo ended: $(cat "$work/question.err")"
-kill "$demoPid"
-wait "$demoPid" 2>/dev/null
-demoPid=""
+stopDemo "no question box"
 expectOneLine question '^skr4mm3lb0d: could not ask whether to run in fullscreen (.*); running in a window$'
 echo "no display: exit 1 with one line; SDL_VIDEODRIVER=offscreen and dummy run it; no question box: one line, a window"
