@@ -112,7 +112,7 @@ typedef struct xmplayer_info {
     size_t  size;           /* bytes of this record the library filled */
     char    title[21];      /* the module's name, without trailing spaces */
     char    tracker[21];    /* the tracker that wrote it */
-    char    format[8];      /* "XM" */
+    char    format[8];      /* "XM", "MOD" or "S3M" */
     int32_t channels;       /* 1…32 */
     int32_t orders;         /* entries of the order list, 1…256 */
     int32_t restart_order;  /* the entry the song goes on at after the last */
