@@ -78,6 +78,14 @@ struct Cell {
 constexpr uint8_t kS3mEffects = 36;     // S3M's A; its Z is kS3mEffects + 25
 constexpr uint8_t kNoEffect = 0xFF;
 
+// True for a cell whose effect is one of S3M's.
+inline bool isS3mEffect(const Cell& cell) {
+    return cell.effectType >= kS3mEffects && cell.effectType < kS3mEffects + 26;
+}
+
+// The cell's S3M effect letter, 'A'…'Z'.
+inline char s3mLetter(const Cell& cell) { return char('A' + (cell.effectType - kS3mEffects)); }
+
 // The file format a module came from: which tracker wrote it and which plays it as written.
 enum class ModuleFormat : uint8_t { xm, mod, s3m };
 

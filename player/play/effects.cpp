@@ -12,7 +12,6 @@
 #include "player/play/notes.h"
 #include "player/play/pitch.h"
 #include "player/playback.h"
-#include "player/play/s3m_effects.h"
 
 namespace {
 
@@ -600,12 +599,10 @@ void tremorCountdown(Channel& c) {
 
 void effectRowTick(const EffectContext& e) {
     if (e.cell.effectType < 36) kEffects[e.cell.effectType].row(e);
-    else if (isS3mEffect(e.cell)) s3mTick(e);
 }
 
 void effectOtherTick(const EffectContext& e) {
     if (e.cell.effectType < 36) kEffects[e.cell.effectType].otherTicks(e);
-    else if (isS3mEffect(e.cell)) s3mTick(e);
 }
 
 void applyVolumeColumn(Channel& c, uint8_t byte) {

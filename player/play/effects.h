@@ -61,7 +61,8 @@ void tremor(Channel& channel);
 // A silent phase is kept in tremorMuted, which outlasts the effect's rows.
 void tremorCountdown(Channel& channel);
 
-// Row part of the cell's main effect. Bxx, Dxy, E6y, EEy and Fxx are the sequencer's.
+// Row part of the cell's main effect, an XM (or MOD) one. Bxx, Dxy, E6y, EEy and Fxx are the
+// sequencer's; S3M's letters are s3mTick's.
 void effectRowTick(const EffectContext& context);
 
 // The part of the cell's main effect that runs on the other ticks of the row.

@@ -8,7 +8,6 @@
 #include "player/module.h"
 #include "player/play/pitch.h"
 #include "player/playback.h"
-#include "player/play/s3m_effects.h"
 
 const Instrument emptyInstrument{};
 

@@ -10,14 +10,6 @@ struct Channel;
 struct EffectContext;
 struct Playback;
 
-// True for a cell whose effect is one of S3M's.
-inline bool isS3mEffect(const Cell& cell) {
-    return cell.effectType >= kS3mEffects && cell.effectType < kS3mEffects + 26;
-}
-
-// The cell's S3M effect letter, 'A'…'Z'.
-inline char s3mLetter(const Cell& cell) { return char('A' + (cell.effectType - kS3mEffects)); }
-
 // The row's parameter of an S3M effect: the cell's, which the channel then remembers, or the
 // remembered one where the cell's is 0 and the effect shares the memory (D, E, F, I, J, K, L, Q, R,
 // S, T; G, H and U store into it but keep their own).

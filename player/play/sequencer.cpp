@@ -99,6 +99,18 @@ void silenceForTremor(Channel& c) {
     c.updateFlags |= kUpdateVolume | kUpdateQuickVolume;
 }
 
+// The cell's main effect on the row tick and on the others: an S3M letter is Scream Tracker 3's
+// (its row part on a row tick, s3mTick tells them apart), any other XM's.
+void rowTickEffect(const EffectContext& e) {
+    if (isS3mEffect(e.cell)) s3mTick(e);
+    else effectRowTick(e);
+}
+
+void otherTickEffect(const EffectContext& e) {
+    if (isS3mEffect(e.cell)) s3mTick(e);
+    else effectOtherTick(e);
+}
+
 // The cell as its effects read it: an S3M effect with the row's parameter (takeS3mParameter).
 Cell cellAsPlayed(const Channel& c, const Cell& cell) {
     Cell played = cell;
@@ -178,7 +190,7 @@ void rowTickChannel(Playback& p, Channel& c, const Cell& rowCell, RowFlow& flow)
 
     if (isS3mEffect(cell)) s3mFlowEffect(p, cell);
     flowEffect(p, c, isS3mEffect(cell) ? s3mFlowAsXm(cell) : cell, flow);
-    effectRowTick(
+    rowTickEffect(
         EffectContext{p, c, cell, sample, source.fineTune, instrument, p.tick, savedPeriod, savedVolume, savedPanning});
     // Before any target was set the portamento has nowhere to go: it holds the period.
     if (profile.portaTargetFromPortaNote && tonePortamentoRow && !hasNote)
@@ -222,7 +234,7 @@ void processTick(Playback& p) {
         stepEnvelopes(c, *source.instrument, profile);
         if (c.keyOff) fadeOut(c, *source.instrument, profile);
         if (cell.volume != 0 && !profile.xmExtrasUnused) volumeColumnOtherTick(c, cell.volume, profile);
-        effectOtherTick(EffectContext{p, c, cell, *source.sample, source.fineTune, *source.instrument, tick, 0, 0, 0});
+        otherTickEffect(EffectContext{p, c, cell, *source.sample, source.fineTune, *source.instrument, tick, 0, 0, 0});
         // A late note delay may have changed the note, and with it the sample, on this tick.
         const ChannelSource played = noteDelayOf(profile, cell).late ? lookUpChannel(p, c) : source;
         if (c.tremorMuted) silenceForTremor(c);
