@@ -180,11 +180,12 @@ void fill(void* user, Uint8* stream, int bytes) {
 
 // The rate the default device plays at by itself; 44100 where it does not say.
 int deviceRate() {
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec preferred{};
     char* name = nullptr;
-    if (SDL_GetDefaultAudioInfo(&name, &spec, 0) == 0 && spec.freq >= XMPLAYER_RATE_MIN && spec.freq <= XMPLAYER_RATE_MAX) {
+    if (SDL_GetDefaultAudioInfo(&name, &preferred, 0) == 0 && preferred.freq >= XMPLAYER_RATE_MIN &&
+        preferred.freq <= XMPLAYER_RATE_MAX) {
         SDL_free(name);
-        return spec.freq;
+        return preferred.freq;
     }
     return XMPLAYER_RATE;
 }
